@@ -1,0 +1,76 @@
+#include "engine/parallel_rows.h"
+
+#include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
+#include <vector>
+
+namespace nivora {
+namespace {
+
+int requestedThreads = 0;
+
+#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+using ControlWord = unsigned short;
+ControlWord ReadControlWord() {
+    ControlWord cw;
+    __asm__ volatile("fnstcw %0" : "=m"(cw));
+    return cw;
+}
+void WriteControlWord(ControlWord cw) { __asm__ volatile("fldcw %0" : : "m"(cw)); }
+constexpr ControlWord kPrecisionMask = 0x0300, kExtendedPrecision = 0x0300;
+#else
+using ControlWord = unsigned short;
+ControlWord ReadControlWord() { return 0; }
+void WriteControlWord(ControlWord) {}
+constexpr ControlWord kPrecisionMask = 0, kExtendedPrecision = 0;
+#endif
+
+}  // namespace
+
+void EnsureExtendedPrecision() {
+    WriteControlWord(static_cast<ControlWord>((ReadControlWord() & ~kPrecisionMask) | kExtendedPrecision));
+}
+
+void SetGeneratorThreads(int threads) { requestedThreads = std::max(threads, 0); }
+
+int GeneratorThreads() {
+    if (requestedThreads > 0) return requestedThreads;
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+void ForEachRow(int count, const std::function<void(int)>& row) {
+    if (count <= 0) return;
+    const int threads = std::min(GeneratorThreads(), count);
+    if (threads == 1) {
+        EnsureExtendedPrecision();
+        for (int r = 0; r < count; ++r) row(r);
+        return;
+    }
+
+    // Workers take the caller's control word (rounding, exception masks) and
+    // then full precision; rows are handed out one at a time, which keeps the
+    // threads busy although rows through the middle of a disc cost more.
+    const ControlWord callerControl = ReadControlWord();
+    std::atomic<int> next{0};
+    std::exception_ptr failure;
+    std::atomic<bool> failed{false};
+    auto work = [&] {
+        WriteControlWord(callerControl);
+        EnsureExtendedPrecision();
+        try {
+            for (int r = next++; r < count && !failed; r = next++) row(r);
+        } catch (...) {
+            if (!failed.exchange(true)) failure = std::current_exception();
+        }
+    };
+    std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(threads - 1));
+    for (int t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (auto& thread : pool) thread.join();
+    if (failure) std::rethrow_exception(failure);
+}
+
+}  // namespace nivora

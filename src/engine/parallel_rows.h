@@ -1,0 +1,22 @@
+// Splits a generator's rows over worker threads. Rows are independent, so the
+// result is the same, bit for bit, whatever the number of threads.
+#pragma once
+
+#include <functional>
+
+namespace nivora {
+
+// Calls row(r) once for every r in [0, count), spread over the generator
+// threads. Returns when every row is done.
+void ForEachRow(int count, const std::function<void(int)>& row);
+
+// Number of threads the generators use; 0 (the default) means one per core.
+void SetGeneratorThreads(int threads);
+int GeneratorThreads();
+
+// Sets the x87 precision control to the full 64-bit significand on the calling
+// thread. A thread started by the system may run with 53 bits (Windows does
+// this), which would silently change every extended-precision result.
+void EnsureExtendedPrecision();
+
+}  // namespace nivora

@@ -1,0 +1,146 @@
+#include "engine/snowflake.h"
+
+#include "engine/extended_math.h"
+#include "engine/parallel_rows.h"
+#include "engine/scene.h"
+
+namespace nivora {
+namespace {
+
+using xmath::Real;
+
+// One step of rule `algorithm`: the new X and Y from the old x, y, r, then R
+// from the new X and Y. Unknown rules give zero.
+inline void Step(std::uint8_t algorithm, int i, Real x, Real y, Real r, Real& X, Real& Y, Real& R) {
+    using xmath::Ln;
+    using xmath::Sqrt;
+    const Real pi = xmath::kPi;
+    const Real step = i;
+    auto radius = [&] { return Sqrt(X * X + Y * Y + 0.00001L); };
+    auto radius4 = [&] { return Sqrt(X * X + Y * Y + 0.0001L); };
+    auto logRadius = [&] { return Ln(X * X + Y * Y + 0.00001L); };
+    switch (algorithm) {
+        case 1: X = x * x - y * y - r * r * 0.1L - 0.72L; Y = x * y * 1.2L + 0.32L; R = radius(); break;
+        case 2: X = x * x - y * y - r * r * 0.05L - 0.72L; Y = x * y * 1.2L + 0.6L; R = radius(); break;
+        case 3: X = x * x - y * y - 0.32L; Y = x * y * pi - 0.32L; R = radius(); break;
+        case 4: X = x * x - y * y - r * r * 0.5L + 0.32L; Y = x * y * 2 - 0.32L; R = logRadius(); break;
+        case 5: X = x * x - y * y + r * r * 0.1L - 0.32L; Y = x * y * 2 - 0.32L; R = radius(); break;
+        case 6: X = x * x - y * y + r * r * 0.1L - 0.32L; Y = x * y * 2.5L - 0.32L; R = radius(); break;
+        case 7: X = x * x - y * y + r * r * 0.1L - 0.32L; Y = x * y * 3.5L - 0.32L; R = radius(); break;
+        case 8:
+            X = x * x - y * y - 0.01L * r - 0.32L;
+            Y = x * y * 5 - 0.01L * r - 0.32L;
+            R = Ln(std::fabs(X * Y) + 0.00001L) * 0.2L;
+            break;
+        case 9:
+            X = x * x - y * y - std::fabs(r) * 0.2L - 0.32L;
+            Y = x * y * 3.5L - 0.32L;
+            R = Ln((X * X) * (Y * Y) + 0.5L) * 0.2L;
+            break;
+        case 10:
+            X = x * x - y * y + r * r * 0.1L - 0.32L;
+            Y = x * y * 2.5L - 0.32L;
+            R = Sqrt((X * X) * (Y * Y) + 0.0001L);
+            break;
+        case 11:
+            X = x * x - y * y + r * r * 0.1L - step * 0.32L;
+            Y = x * y * 2.5L - 0.32L;
+            R = Sqrt((X * X) * (Y * Y) + 0.0001L);
+            break;
+        case 12: X = x * x - y * y + r * r * 0.2L - step * 0.32L; Y = x * y * 2 - step * 0.32L; R = radius4(); break;
+        case 13:
+            X = x * x - y * y + r * r * (step * 0.2L) - step * 0.32L;
+            Y = x * y * 2 - step * 0.32L;
+            R = radius4();
+            break;
+        case 14: X = x * x - y * y - r * r * 0.4L - 0.32L; Y = x * y * 2 + r - 0.1432L; R = radius(); break;
+        case 15:
+            X = x * x - y * y - r * r * 0.4L;
+            Y = x * y * 2.5L * (0.2L * r * step + 0.8L);
+            R = logRadius() * 0.3L;
+            break;
+        case 16:
+            X = x * x - y * y - 0.32L * r / step;
+            Y = x * y * 2.5L + (0.2L * r + 0.8L) * 0.32L;
+            R = logRadius() * 0.3L;
+            break;
+        case 17:
+            X = std::fabs(x * x - y * y + r * r * 0.1L - 0.32L);
+            Y = std::fabs(x * y * 2.5L + 0.032L);
+            R = radius();
+            break;
+        case 18:
+            X = std::fabs(x * x - y * y + r * r * 0.35L - 0.72L);
+            Y = std::fabs(x * y * 2.5L + 0.132L);
+            R = logRadius() * 0.5L;
+            break;
+        case 19:
+            X = std::fabs(x * x - y * y - std::fabs(r) * 0.15L - 0.32L);
+            Y = std::fabs(x * y * 2.5L - 0.32L);
+            R = logRadius() * 0.5L;
+            break;
+        case 20:
+            X = std::fabs(x * x - y * y - std::fabs(r) * 0.35L - 0.78L);
+            Y = std::fabs(x * y * 2.5L - 0.132L);
+            R = logRadius() * 0.15L;
+            break;
+        default: X = Y = R = 0; break;
+    }
+}
+
+}  // namespace
+
+long double FoldFinalValue(long double F) {
+    const Real pi = xmath::kPi;
+    if (!(F <= pi)) F = 0;  // above pi, or not a number
+    Real S = F <= pi / 2 ? std::fabs(F / pi) * 2 : std::fabs(pi - F) * 2 / pi;
+    if (S < 0.1L) S = 0;
+    return S;
+}
+
+bool FlakeCell(int row, int col, int size, std::uint8_t algorithm, std::int32_t& alpha, FlakeOrbit* orbit) {
+    FlakeOrbit local;
+    FlakeOrbit& o = orbit ? *orbit : local;
+    const Real n = size;
+    const Real v = static_cast<Real>(2 * row) / n - 1;
+    const Real u = static_cast<Real>(2 * col) / n - 1;
+    const Real D = xmath::Sqrt(u * u + v * v + 0.00001L);
+    if (D > 1) {
+        alpha = 0;
+        return false;
+    }
+
+    // arccos of the folded direction, as the angle of (c, sqrt(1 - c*c)).
+    const Real c = std::fabs(1 - static_cast<Real>(2 * col) / n) / D;
+    const Real phi = xmath::ArcTan2(xmath::Sqrt(1 - c * c), c);
+    o.X[0] = std::fabs(xmath::Cos(xmath::kPi * phi));
+    o.Y[0] = D;
+    o.R[0] = xmath::Sqrt(o.X[0] * o.X[0] + o.Y[0] * o.Y[0] + 0.00001L);
+    for (int i = 1; i <= 5; ++i) Step(algorithm, i, o.X[i - 1], o.Y[i - 1], o.R[i - 1], o.X[i], o.Y[i], o.R[i]);
+
+    if (!(o.R[5] <= xmath::kPi)) o.R[5] = 0;
+    alpha = static_cast<std::int32_t>(xmath::RoundHalfEven(FoldFinalValue(o.R[5]) * 255));
+    return true;
+}
+
+void Snowflake() {
+    if (FlakeSize < 1) return;
+    EnsurePlaneCapacity();
+    const int size = FlakeSize;
+    const std::uint8_t algorithm = SaverSettings.Algorithm;
+    ForEachRow(size + 1, [size, algorithm](int row) {
+        const std::size_t base = FlakeLayer.Index(row, 0);
+        for (int col = 0; col <= size; ++col) {
+            std::int32_t alpha;
+            // Outside the disc only the alpha is written; colours keep what they held.
+            if (FlakeCell(row, col, size, algorithm, alpha)) {
+                FlakeLayer.Red[base + col] = 255;
+                FlakeLayer.Green[base + col] = 255;
+                FlakeLayer.Blue[base + col] = 255;
+            }
+            FlakeLayer.Alpha[base + col] = alpha;
+        }
+    });
+}
+
+}  // namespace nivora
