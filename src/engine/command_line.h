@@ -1,0 +1,26 @@
+// Reading the command line the way the screen-saver host passes it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace nivora {
+
+// Splits a command line into arguments: every character up to and including
+// the space counts as a blank; a stretch in double quotes may hold blanks and
+// the quotes themselves are dropped.
+std::vector<std::string> SplitCommandLine(const std::string& commandLine);
+
+enum class SaverMode { FullScreen, Settings, Preview, Nothing };
+
+// The mode letter is the second character of the first argument, upper-cased
+// (a to z only): C settings, P preview, A nothing, anything else or no letter
+// the full-screen saver.
+char ModeLetter(const std::vector<std::string>& arguments);
+SaverMode ModeFromLetter(char letter);
+
+// The text the application's general error handler shows: a full stop is
+// appended only when the message's last character sorts after '.'.
+std::string ErrorBoxText(const std::string& message);
+
+}  // namespace nivora
