@@ -1,0 +1,30 @@
+#include "engine/background_field.h"
+
+#include "engine/background_recipes.h"
+#include "engine/parallel_rows.h"
+#include "engine/scene.h"
+
+namespace nivora {
+
+void Background0() {
+    const int W = FieldWidth, H = FieldHeight;
+    const int n = SaverSettings.Background;
+    // Recipes divide by W and H; an empty field is left as it was.
+    if (W < 1 || H < 1) return;
+    EnsurePlaneCapacity();
+    if (n < 0 || n > 20) return;
+
+    ForEachRow(H + 1, [W, H, n](int y) {
+        long double* p0 = BackgroundField.Plane[0].data() + BackgroundField.Index(0, y);
+        long double* p1 = BackgroundField.Plane[1].data() + BackgroundField.Index(0, y);
+        long double* p2 = BackgroundField.Plane[2].data() + BackgroundField.Index(0, y);
+        for (int x = 0; x <= W; ++x) {
+            const RecipeValues v = EvaluateRecipe(n, x, y, W, H);  // zeros for 0
+            p0[x] = v.p0;
+            p1[x] = v.p1;
+            p2[x] = v.p2;
+        }
+    });
+}
+
+}  // namespace nivora
