@@ -1,6 +1,7 @@
 // Reading the command line the way the screen-saver host passes it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,11 @@ SaverMode ModeFromLetter(char letter);
 // The text the application's general error handler shows: a full stop is
 // appended only when the message's last character sorts after '.'.
 std::string ErrorBoxText(const std::string& message);
+
+// The preview pane's window handle from the second argument: leading blanks,
+// then an optional sign and decimal digits, or "$", "x" or "0x" and hex digits,
+// and nothing after. Hex takes up to 32 bits as the handle's bit pattern.
+// Anything else, or a decimal outside 32-bit signed, gives 0 (no parent).
+std::int32_t ParseWindowHandle(const std::string& text);
 
 }  // namespace nivora

@@ -15,7 +15,7 @@ public:
 };
 
 // The registry the store works on: advapi32 on Windows; tests install an
-// in-memory one.
+// in-memory one. Without one the key counts as not openable.
 void SetSettingsRegistry(Registry* registry);
 
 // Reads the six values into SaverSettings (nothing when the key is absent),
@@ -31,5 +31,16 @@ void ApplyFirstRunDefaults();
 // Writes all six fields, creating the key when absent. Throws SettingsError
 // naming the value whose write failed.
 void SaveSettings();
+
+// The load as the saver window's creation runs it, which must always finish
+// with usable settings. A clean load (or no key) returns true. When a value
+// cannot be read, the values read before it are kept, the first-run rule still
+// runs (a key whose tested values are all 0 is rewritten with the defaults),
+// and every field the load did not reach gets its default in memory, so the
+// saver never starts with a zero hold time or a zero brightness merely because
+// the key was damaged. A failed write of the defaults keeps the defaults in
+// memory. In both cases `errorMessage` gets the text to show (the first
+// failure) and the result is false; the caller shows it and carries on.
+bool LoadSettingsForStartUp(std::string& errorMessage);
 
 }  // namespace nivora
