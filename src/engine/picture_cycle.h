@@ -44,13 +44,18 @@ struct RevealTickResult {
 // stops the reveal timer and starts the hold.
 RevealTickResult RevealTick();
 
+// How long the stages of one new picture took, in milliseconds.
+struct PictureTimings {
+    double snowflake = 0, background = 0, colouring = 0;
+};
+
 // The saver's first picture: a random Background if asked for, the field laid
 // over the picture, then a random Algorithm if asked for and the snowflake.
-void FirstPicture();
+void FirstPicture(PictureTimings* timings = nullptr);
 
 // The end of a hold: cursor to (0, 0), a new snowflake, a new background
 // (random numbers where the flags ask for them), the field laid.
-void HoldEnd();
+void HoldEnd(PictureTimings* timings = nullptr);
 
 // The background again for the current settings (after a settings change):
 // both passes, the field laid, and the reveal rewound.

@@ -1,0 +1,96 @@
+#include "tools/render_options.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+
+namespace nivora {
+
+const char* const kRenderUsage =
+    "usage: nivora-render [--size WxH] [--mode saver|preview] [--algorithm N] [--background N] "
+    "[--brightness N] [--seed N] [--count N] [--out FILE.png] [--field FILE.png] [--alpha FILE.pgm]";
+
+namespace {
+
+// A whole decimal number within [low, high], nothing before or after it.
+template <class Int>
+bool ParseNumber(const std::string& text, long long low, long long high, Int& value) {
+    long long parsed = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
+    if (text.empty() || ec != std::errc() || ptr != end || parsed < low || parsed > high) return false;
+    value = static_cast<Int>(parsed);
+    return true;
+}
+
+bool ParseSize(const std::string& text, int& width, int& height) {
+    const auto x = text.find_first_of("xX");
+    return x != std::string::npos && ParseNumber(text.substr(0, x), 1, kMaxRenderSide, width) &&
+           ParseNumber(text.substr(x + 1), 1, kMaxRenderSide, height);
+}
+
+}  // namespace
+
+std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& args, std::string& error) {
+    RenderOptions options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (option == "--help" || option == "-h") {
+            error = kRenderUsage;
+            return std::nullopt;
+        }
+        if (i + 1 >= args.size()) {
+            error = option.rfind("--", 0) == 0 ? option + " needs a value" : "unknown argument '" + option + "'";
+            return std::nullopt;
+        }
+        const std::string& value = args[++i];
+        bool ok = true;
+        if (option == "--size") {
+            ok = ParseSize(value, options.width, options.height);
+            if (!ok) error = "--size wants WxH with each side from 1 to 16384, not '" + value + "'";
+        } else if (option == "--mode") {
+            ok = value == "saver" || value == "preview";
+            options.preview = value == "preview";
+            if (!ok) error = "--mode is saver or preview, not '" + value + "'";
+        } else if (option == "--algorithm") {
+            int algorithm = 0;
+            ok = ParseNumber(value, 0, 255, algorithm);
+            options.algorithm = algorithm;
+        } else if (option == "--background") {
+            std::int32_t background = 0;
+            ok = ParseNumber(value, INT32_MIN, INT32_MAX, background);
+            options.background = background;
+        } else if (option == "--brightness") {
+            ok = ParseNumber(value, 0, 255, options.brightness);
+        } else if (option == "--seed") {
+            std::uint32_t seed = 0;
+            ok = ParseNumber(value, 0, UINT32_MAX, seed);
+            options.seed = seed;
+        } else if (option == "--count") {
+            ok = ParseNumber(value, 1, kMaxRenderCount, options.count);
+        } else if (option == "--out" || option == "--field" || option == "--alpha") {
+            ok = !value.empty();
+            (option == "--out" ? options.out : option == "--field" ? options.field : options.alpha) = value;
+        } else {
+            error = "unknown option '" + option + "'";
+            return std::nullopt;
+        }
+        if (!ok) {
+            if (error.empty()) error = option + ": '" + value + "' is not an allowed value";
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+std::string NumberedPath(const std::string& path, int index, int count) {
+    if (count <= 1) return path;
+    char number[16];
+    std::snprintf(number, sizeof number, "-%03d", index);
+    const auto slash = path.find_last_of('/');
+    const auto dot = path.find_last_of('.');
+    const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return hasExtension ? path.substr(0, dot) + number + path.substr(dot) : path + number;
+}
+
+}  // namespace nivora

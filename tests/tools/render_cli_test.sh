@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# Runs nivora-render as a user would and checks what it writes and says.
+set -u
+render=$1
+dir=$(mktemp -d)
+trap 'rm -rf "$dir"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# Reads a big-endian 32-bit number at a byte offset of a file.
+be32() { od -An -tu1 -j "$2" -N4 "$1" | awk '{print $1*16777216 + $2*65536 + $3*256 + $4}'; }
+
+out=$("$render" --size 1280x720 --algorithm 7 --background 6 --seed 1 --out "$dir/a.png" --field "$dir/f.png" --alpha "$dir/a.pgm")
+[ $? -eq 0 ] || fail "render exited non-zero"
+echo "$out" | grep -q "algorithm 7 background 6 brightness 14" || fail "summary line: $out"
+for f in a.png f.png; do
+  [ "$(od -An -c -j1 -N3 "$dir/$f" | tr -d ' ')" = PNG ] || fail "$f is not a PNG"
+done
+[ "$(be32 "$dir/a.png" 16)x$(be32 "$dir/a.png" 20)" = 1280x720 ] || fail "a.png size"
+[ "$(be32 "$dir/f.png" 16)x$(be32 "$dir/f.png" 20)" = 640x360 ] || fail "f.png size"
+[ "$(od -An -tu1 -j24 -N2 "$dir/a.png" | tr -s ' ')" = " 8 2" ] || fail "a.png is not 8-bit RGB"
+[ "$(head -c 17 "$dir/a.pgm" | tr '\n' ' ')" = "P5 721 721 65535 " ] || fail "a.pgm header"
+[ "$(stat -c %s "$dir/a.pgm")" -eq $((17 + 721 * 721 * 2)) ] || fail "a.pgm size"
+
+# Several pictures are numbered.
+"$render" --size 64x48 --count 3 --seed 5 --out "$dir/n.png" >/dev/null || fail "count run"
+for i in 001 002 003; do [ -s "$dir/n-$i.png" ] || fail "n-$i.png missing"; done
+
+# Bad arguments: exit status 2, one line on stderr, nothing written.
+for args in "--size 0x10" "--size 16385x10" "--algorithm seven" "--bogus 1" "--count 0"; do
+  # shellcheck disable=SC2086
+  "$render" $args --out "$dir/bad.png" 2>"$dir/err" >/dev/null
+  status=$?
+  [ $status -eq 2 ] || fail "'$args' exited $status"
+  [ "$(wc -l <"$dir/err")" -eq 1 ] || fail "'$args' stderr: $(cat "$dir/err")"
+  [ -e "$dir/bad.png" ] && fail "'$args' wrote a file"
+done
+
+# An unwritable output is an error, not a success.
+"$render" --size 16x16 --out "$dir/missing/a.png" >/dev/null 2>&1 && fail "unwritable output reported success"
+
+[ $failures -eq 0 ] && echo "render command line: all checks passed"
+exit $((failures > 0))

@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+#include "engine/picture_cycle.h"
+#include "engine/random.h"
+#include "engine/scene.h"
+
+namespace nivora {
+namespace {
+
+// Software imaging that also records where 1 x 1 cells are drawn.
+struct RecordingImaging : ImagingPlatform {
+    struct Cell {
+        int x, y;
+    };
+    std::vector<Cell> cells;
+
+    struct RecordingGraphics : Graphics {
+        RecordingGraphics(RecordingImaging& owner, Frame& frame)
+            : owner(owner), inner(SoftwareImaging().CreateGraphics(frame)) {}
+        void DrawImageRect(const Bitmap& image, int x, int y, int width, int height) override {
+            if (width == 1 && height == 1 && image.Width() == 1) owner.cells.push_back({x, y});
+            inner->DrawImageRect(image, x, y, width, height);
+        }
+        RecordingImaging& owner;
+        std::unique_ptr<Graphics> inner;
+    };
+
+    std::unique_ptr<Frame> CreateFrame(int w, int h) override { return SoftwareImaging().CreateFrame(w, h); }
+    std::unique_ptr<Graphics> CreateGraphics(Frame& frame) override {
+        return std::make_unique<RecordingGraphics>(*this, frame);
+    }
+    std::unique_ptr<Bitmap> CreateBitmap(int w, int h) override { return SoftwareImaging().CreateBitmap(w, h); }
+};
+
+class PictureCycle : public ::testing::Test {
+protected:
+    void SetUp() override { ResetScene(); }
+
+    static void FillAlpha(std::int32_t value) {
+        for (int r = 0; r <= FlakeSize; ++r)
+            for (int c = 0; c <= FlakeSize; ++c) FlakeLayer.Alpha[FlakeLayer.Index(r, c)] = value;
+    }
+    RecordingImaging imaging;
+};
+
+TEST_F(PictureCycle, SaverGeometryOfA1080pScreen) {
+    SetSaverGeometry(1920, 1080);
+    CreateSurfaces(imaging, 1920, 1080);
+    EXPECT_EQ(FlakeSize, 1080);
+    EXPECT_EQ(FlakeOffsetX, 420);
+    EXPECT_EQ(FieldWidth, 960);
+    EXPECT_EQ(FieldHeight, 540);
+    EXPECT_EQ(FieldBitmap->Width(), 960);
+    EXPECT_EQ(FieldBitmap->Height(), 540);
+    EXPECT_EQ(PixelBitmap->Width(), 1);
+
+    SetPreviewGeometry(152, 112);
+    CreateSurfaces(imaging, 152, 112);
+    EXPECT_EQ(FlakeSize, 112);
+    EXPECT_EQ(FlakeOffsetX, 20);
+    EXPECT_EQ(FieldWidth, 152);
+    EXPECT_EQ(FieldHeight, 112);
+
+    SetSaverGeometry(600, 1001);  // taller than wide; div rounds toward zero
+    CreateSurfaces(imaging, 600, 1001);
+    EXPECT_EQ(FlakeOffsetX, -200);
+    EXPECT_EQ(FieldHeight, 500);
+}
+
+TEST_F(PictureCycle, A1080pPictureTakes540TicksAndTheLastOneWrapsToRowZero) {
+    SetSaverGeometry(1920, 1080);
+    CreateSurfaces(imaging, 1920, 1080);
+    FillAlpha(255);
+    int ticks = 0;
+    RevealTickResult last;
+    while (!(last = RevealTick()).completed) {
+        ++ticks;
+        ASSERT_LT(ticks, 1000);
+    }
+    ++ticks;
+    EXPECT_EQ(ticks, 540);
+    EXPECT_EQ(last.cellsToComplete, 1621);
+    ASSERT_EQ(imaging.cells.size(), 540u * 2161u);
+    // The remaining 540 draws of the last tick go over the first cells of row 0 again.
+    for (std::size_t i = 1080u * 1080u; i < imaging.cells.size(); ++i) {
+        const auto& cell = imaging.cells[i];
+        EXPECT_EQ(cell.y, 0);
+        EXPECT_EQ(cell.x, 420 + static_cast<int>(i - 1080u * 1080u));
+    }
+    EXPECT_EQ(RevealY, 0);
+    EXPECT_EQ(RevealX, 540);
+}
+
+TEST_F(PictureCycle, SaverRevealSkipsOnlyCellsWhoseWholeAlphaIsZero) {
+    SetSaverGeometry(8, 4);
+    CreateSurfaces(imaging, 8, 4);
+    FillAlpha(0);
+    FlakeLayer.Alpha[FlakeLayer.Index(0, 1)] = 256;  // low byte 0: drawn, changes nothing
+    FlakeLayer.Alpha[FlakeLayer.Index(1, 0)] = 255;
+    FlakeLayer.Red[FlakeLayer.Index(1, 0)] = FlakeLayer.Green[FlakeLayer.Index(1, 0)] = FlakeLayer.Blue[FlakeLayer.Index(1, 0)] = 255;
+    RevealTick();  // 9 cells of the 16
+    ASSERT_EQ(imaging.cells.size(), 2u);
+    EXPECT_EQ(imaging.cells[0].x, 2 + 1);
+    EXPECT_EQ(imaging.cells[0].y, 0);
+    EXPECT_EQ(FrameDib->PixelRgb(3, 0), 0u);
+    EXPECT_EQ(FrameDib->PixelRgb(2, 1), 0xFFFFFFu);
+}
+
+TEST_F(PictureCycle, CellsBeyondTheSidesOfATallFrameLeaveNoTrace) {
+    SetSaverGeometry(4, 10);
+    CreateSurfaces(imaging, 4, 10);
+    EXPECT_EQ(FlakeOffsetX, -3);
+    for (int r = 0; r < 10; ++r)
+        for (int c = 0; c < 10; ++c) {
+            const auto i = FlakeLayer.Index(r, c);
+            FlakeLayer.Alpha[i] = FlakeLayer.Red[i] = FlakeLayer.Green[i] = FlakeLayer.Blue[i] = 255;
+        }
+    while (!RevealTick().completed) {
+    }
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(FrameDib->PixelRgb(x, y), 0xFFFFFFu);
+}
+
+TEST_F(PictureCycle, PreviewOf152x112CompletesInItsFiftySixthPaint) {
+    SetPreviewGeometry(152, 112);
+    CreateSurfaces(imaging, 152, 112);
+    RandSeed = 12345;
+    PreviewFirstPicture();
+    int pauses = 0;
+    std::size_t cellsBeforePause = 0;
+    for (int paint = 1; paint <= 56; ++paint) {
+        const std::size_t before = imaging.cells.size();
+        const int completed = PreviewRevealTick([&] {
+            ++pauses;
+            cellsBeforePause = imaging.cells.size();
+        });
+        EXPECT_EQ(imaging.cells.size() - before, 225u);  // every cell is drawn, transparent ones too
+        EXPECT_EQ(completed, paint == 56 ? 1 : 0) << "paint " << paint;
+    }
+    EXPECT_EQ(pauses, 1);
+    EXPECT_EQ(cellsBeforePause, 55u * 225u + 169u);
+    EXPECT_EQ(RevealY, 0);
+    EXPECT_EQ(RevealX, 56);
+    EXPECT_GE(SaverSettings.Algorithm, 1);
+    EXPECT_LE(SaverSettings.Algorithm, 19);
+}
+
+TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
+    SetSaverGeometry(40, 20);
+    CreateSurfaces(imaging, 40, 20);
+    SaverSettings.BackgroundRands = SaverSettings.RandsAlgorithm = true;
+    std::set<int> algorithms, backgrounds;
+    RandSeed = 7;
+    for (int picture = 0; picture < 400; ++picture) {
+        HoldEnd();
+        algorithms.insert(SaverSettings.Algorithm);
+        backgrounds.insert(SaverSettings.Background);
+    }
+    EXPECT_EQ(*algorithms.begin(), 1);
+    EXPECT_EQ(*algorithms.rbegin(), 19);
+    EXPECT_EQ(algorithms.size(), 19u);
+    EXPECT_EQ(*backgrounds.begin(), 1);
+    EXPECT_EQ(*backgrounds.rbegin(), 20);
+    EXPECT_EQ(backgrounds.size(), 20u);
+
+    // Flags off: the numbers stay as they are.
+    SaverSettings.BackgroundRands = SaverSettings.RandsAlgorithm = false;
+    SaverSettings.Algorithm = 20;
+    SaverSettings.Background = 0;
+    FirstPicture();
+    EXPECT_EQ(SaverSettings.Algorithm, 20);
+    EXPECT_EQ(SaverSettings.Background, 0);
+
+    // The same seed gives the same sequence of pictures.
+    SaverSettings.BackgroundRands = SaverSettings.RandsAlgorithm = true;
+    std::vector<int> first, second;
+    for (auto* run : {&first, &second}) {
+        RandSeed = 99;
+        for (int i = 0; i < 5; ++i) {
+            HoldEnd();
+            run->push_back(SaverSettings.Algorithm * 100 + SaverSettings.Background);
+        }
+    }
+    EXPECT_EQ(first, second);
+}
+
+TEST(RandomGenerator, LinearCongruentialSequence) {
+    RandSeed = 0;
+    EXPECT_EQ(Random(100), 0u);  // seed 1: 1 * 100 / 2^32
+    EXPECT_EQ(RandSeed, 1u);
+    EXPECT_EQ(Random(1000), 31u);  // seed 134775814
+    EXPECT_EQ(RandSeed, 134775814u);
+    RandSeed = 0xFFFFFFFFu;
+    Random(2);
+    EXPECT_EQ(RandSeed, static_cast<std::uint32_t>(0xFFFFFFFFull * 134775813ull + 1));
+    EXPECT_EQ(Random(0), 0u);
+}
+
+TEST(HoldInterval, SecondsToMillisecondsWithoutOverflow) {
+    EXPECT_EQ(HoldIntervalMs(5), 5000u);
+    EXPECT_EQ(HoldIntervalMs(20), 20000u);
+    EXPECT_EQ(HoldIntervalMs(0), 0u);
+    EXPECT_EQ(HoldIntervalMs(-3), 0u);
+    EXPECT_EQ(HoldIntervalMs(4294968), 0x7FFFFFFFu);  // x 1000 would wrap 32 bits
+    EXPECT_EQ(HoldIntervalMs(2147483647), 0x7FFFFFFFu);
+}
+
+}  // namespace
+}  // namespace nivora
