@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <limits>
+
+#include "engine/background_colouring.h"
+#include "engine/background_field.h"
+#include "engine/imaging.h"
+#include "engine/parallel_rows.h"
+#include "engine/scene.h"
+
+namespace nivora {
+namespace {
+
+class BackgroundColouringTest : public ::testing::Test {
+protected:
+    void SetUp() override { ResetScene(); }
+    void TearDown() override { SetGeneratorThreads(0); }
+
+    static void Picture(int background, int brightness, int W, int H) {
+        SaverSettings.Background = background;
+        SaverSettings.Brightness = static_cast<std::uint8_t>(brightness);
+        FieldWidth = W;
+        FieldHeight = H;
+        if (!FieldBitmap || FieldBitmap->Width() != W || FieldBitmap->Height() != H)
+            FieldBitmap = SoftwareImaging().CreateBitmap(W, H);
+        Background0();
+        Background1();
+    }
+
+    static std::string Hex(std::uint32_t v) {
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%08X", v);
+        return text;
+    }
+};
+
+TEST(ChannelFold, FoldsIntoZeroToOne) {
+    struct Case {
+        long double t;
+        double folded;
+    };
+    const Case cases[] = {{0.3L, 0.3},   {1.3L, 0.7},   {2.5L, 0.5},   {-3.2L, 0.8},  {7, 1.0},
+                          {2, 0.001},    {0, 0.001},    {10.5L, 0.001}, {-10, 0.001}, {9.75L, 0.25},
+                          {1, 1.0},      {-0.0L, 0.001}};
+    for (const Case& c : cases)
+        EXPECT_NEAR(static_cast<double>(FoldChannel(c.t)), c.folded, 1e-15) << static_cast<double>(c.t);
+    EXPECT_EQ(FoldChannel(std::numeric_limits<long double>::quiet_NaN()), 0.001L);
+    EXPECT_EQ(FoldChannel(std::numeric_limits<long double>::infinity()), 0.001L);
+}
+
+TEST(ColourRotation, IsTheEulerRotationOfOneRadian) {
+    const double want[3][3] = {{-0.090647, 0.700296, 0.708073},
+                               {-0.700296, -0.550345, 0.454649},
+                               {0.708073, -0.454649, 0.540302}};
+    long double R[3][3];
+    ColourRotation(R);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(static_cast<double>(R[i][j]), want[i][j], 5e-7) << i << "," << j;
+    // A rotation: rows are orthonormal.
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) {
+            const long double dot = R[i][0] * R[j][0] + R[i][1] * R[j][1] + R[i][2] * R[j][2];
+            EXPECT_NEAR(static_cast<double>(dot), i == j ? 1.0 : 0.0, 1e-17);
+        }
+}
+
+TEST(FieldColour, BrightnessCapsEveryChannel) {
+    // Plane values that the rotation mixes into (1, 1, 1): the columns' sums.
+    long double R[3][3];
+    ColourRotation(R);
+    const long double p0 = R[0][0] + R[1][0] + R[2][0];
+    const long double p1 = R[0][1] + R[1][1] + R[2][1];
+    const long double p2 = R[0][2] + R[1][2] + R[2][2];
+    struct Case {
+        int brightness;
+        std::uint32_t byte;
+    };
+    // 10 gives 127.5, which rounds to even.
+    for (const Case& c : {Case{1, 13}, {5, 64}, {10, 128}, {14, 178}, {18, 230}, {20, 255}, {0, 0}, {21, 255}}) {
+        const std::uint32_t want = 0xFF000000u | c.byte << 16 | c.byte << 8 | c.byte;
+        EXPECT_EQ(FieldColour(p0, p1, p2, static_cast<std::uint8_t>(c.brightness)), want)
+            << "brightness " << c.brightness;
+    }
+}
+
+TEST_F(BackgroundColouringTest, WorkedExampleAtTwoBrightnesses) {
+    EXPECT_EQ(Hex(FieldColour(0.45L, 0.45L, 0.9L, 20)), "0xFFE82799");
+    EXPECT_EQ(Hex(FieldColour(0.45L, 0.45L, 0.9L, 14)), "0xFFB22799");
+
+    // The same through both passes.
+    Picture(6, 20, 100, 100);
+    EXPECT_EQ(Hex(FieldBitmap->GetPixel(25, 75)), "0xFFE82799");
+    Picture(6, 14, 100, 100);
+    EXPECT_EQ(Hex(FieldBitmap->GetPixel(25, 75)), "0xFFB22799");
+}
+
+TEST_F(BackgroundColouringTest, EveryPixelMatchesItsFieldPoint) {
+    const int W = 64, H = 48;
+    Picture(17, 18, W, H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const std::size_t i = BackgroundField.Index(x, y);
+            ASSERT_EQ(FieldBitmap->GetPixel(x, y),
+                      FieldColour(BackgroundField.Plane[0][i], BackgroundField.Plane[1][i],
+                                  BackgroundField.Plane[2][i], 18))
+                << x << "," << y;
+        }
+}
+
+TEST_F(BackgroundColouringTest, BlackForBackgroundZeroOrBrightnessZero) {
+    for (auto [background, brightness] : {std::pair{0, 20}, {0, 14}, {3, 0}, {19, 0}}) {
+        Picture(background, brightness, 50, 30);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 50; ++x)
+                ASSERT_EQ(Hex(FieldBitmap->GetPixel(x, y)), "0xFF000000")
+                    << "background " << background << " brightness " << brightness << " at " << x << "," << y;
+    }
+}
+
+TEST_F(BackgroundColouringTest, WritesOnlyTheFieldsPixels) {
+    // A bitmap larger than the field keeps its pixels beyond W - 1 and H - 1.
+    FieldBitmap = SoftwareImaging().CreateBitmap(40, 30);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) FieldBitmap->SetPixel(x, y, 0x12345678);
+    SaverSettings.Background = 2;
+    SaverSettings.Brightness = 20;
+    FieldWidth = 25;
+    FieldHeight = 20;
+    Background0();
+    Background1();
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) {
+            const bool inside = x < 25 && y < 20;
+            ASSERT_EQ(FieldBitmap->GetPixel(x, y) == 0x12345678u, !inside) << x << "," << y;
+            if (inside) {
+                ASSERT_EQ(FieldBitmap->GetPixel(x, y) >> 24, 0xFFu);
+            }
+        }
+
+    // No bitmap, or an empty field: nothing to do and nothing breaks.
+    FieldBitmap.reset();
+    Background1();
+    FieldBitmap = SoftwareImaging().CreateBitmap(10, 10);
+    FieldWidth = 0;
+    Background1();
+    EXPECT_EQ(FieldBitmap->GetPixel(0, 0), 0u);
+}
+
+TEST_F(BackgroundColouringTest, SamePictureWhateverTheThreadCount) {
+    const int W = 160, H = 90;
+    std::vector<std::uint32_t> single;
+    SetGeneratorThreads(1);
+    Picture(12, 16, W, H);
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) single.push_back(FieldBitmap->GetPixel(x, y));
+    SetGeneratorThreads(4);
+    FieldBitmap = SoftwareImaging().CreateBitmap(W, H);
+    Picture(12, 16, W, H);
+    std::size_t i = 0;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) ASSERT_EQ(FieldBitmap->GetPixel(x, y), single[i++]) << x << "," << y;
+}
+
+}  // namespace
+}  // namespace nivora
