@@ -1,0 +1,84 @@
+// Cost of the generators and of the reveal for saver screens of 1080p and 4K.
+// Run: build-bench/bench/nivora_bench --benchmark_min_time=0.5
+#include <benchmark/benchmark.h>
+
+#include "engine/background_colouring.h"
+#include "engine/background_field.h"
+#include "engine/parallel_rows.h"
+#include "engine/picture_cycle.h"
+#include "engine/scene.h"
+#include "engine/snowflake.h"
+
+namespace nivora {
+namespace {
+
+// Sets up a saver scene for a screen of the given height (16:9).
+void SaverScene(int screenHeight) {
+    static int current = 0;
+    if (current == screenHeight) return;
+    ResetScene();
+    const int screenWidth = screenHeight * 16 / 9;
+    SetSaverGeometry(screenWidth, screenHeight);
+    CreateSurfaces(SoftwareImaging(), screenWidth, screenHeight);
+    current = screenHeight;
+}
+
+void ApplyThreads(const benchmark::State& state) { SetGeneratorThreads(static_cast<int>(state.range(2))); }
+
+void BM_Snowflake(benchmark::State& state) {
+    SaverScene(static_cast<int>(state.range(0)));
+    ApplyThreads(state);
+    SaverSettings.Algorithm = static_cast<std::uint8_t>(state.range(1));
+    for (auto _ : state) Snowflake();
+}
+
+void BM_Background0(benchmark::State& state) {
+    SaverScene(static_cast<int>(state.range(0)));
+    ApplyThreads(state);
+    SaverSettings.Background = static_cast<std::int32_t>(state.range(1));
+    for (auto _ : state) Background0();
+}
+
+void BM_Background1(benchmark::State& state) {
+    SaverScene(static_cast<int>(state.range(0)));
+    ApplyThreads(state);
+    SaverSettings.Background = static_cast<std::int32_t>(state.range(1));
+    SaverSettings.Brightness = 14;
+    Background0();
+    for (auto _ : state) Background1();
+}
+
+void BM_LayField(benchmark::State& state) {
+    SaverScene(static_cast<int>(state.range(0)));
+    for (auto _ : state) LayField();
+}
+
+// One 10 ms reveal tick through the middle of a snowflake.
+void BM_RevealTick(benchmark::State& state) {
+    SaverScene(static_cast<int>(state.range(0)));
+    SaverSettings.Algorithm = 7;
+    Snowflake();
+    for (auto _ : state) {
+        RevealY = FlakeSize / 2;
+        RevealX = 0;
+        RevealTick();
+    }
+}
+
+void Generators(benchmark::internal::Benchmark* b) {
+    for (int height : {1080, 2160})
+        for (int n = 1; n <= 20; ++n)
+            for (int threads : {1, 2}) b->Args({height, n, threads});
+}
+
+BENCHMARK(BM_Snowflake)->Apply(Generators)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Background0)->Apply(Generators)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Background1)->Args({1080, 6, 1})->Args({1080, 6, 2})->Args({2160, 6, 1})->Args({2160, 6, 2})
+    ->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_LayField)->Arg(1080)->Arg(2160)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RevealTick)->Arg(1080)->Arg(2160)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace nivora
+
+BENCHMARK_MAIN();

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the engine and tools natively (also
+# under AddressSanitizer and UndefinedBehaviorSanitizer), then the Windows
+# program cross-compiled with MinGW-w64 and tested under Wine.
+# Installs what it needs on a fresh Debian or Ubuntu machine first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh all
+jobs=$(nproc)
+
+echo "== native build and tests"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== native tests under the address and undefined-behaviour sanitizers"
+cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVORA_BUILD_TOOLS=OFF \
+  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all" >/dev/null
+cmake --build build-sanitize -j"$jobs"
+ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
+
+if [ -x scripts/test-windows.sh ]; then
+  echo "== Windows build and tests under Wine"
+  scripts/test-windows.sh
+fi
