@@ -56,8 +56,9 @@ private:
     RegistryKey key_;
 };
 
-std::string Message(const char* format, const char* name) {
-    return std::string(format) + name + "'";
+// The prefix ends in the opening quote; the name is closed by another.
+std::string Message(const char* prefix, const char* name) {
+    return std::string(prefix) + name + "'";
 }
 
 std::uint32_t ReadDword(Registry& registry, RegistryKey key, const char* name) {

@@ -144,12 +144,6 @@ TEST_F(SettingsStoreTest, ReadsAllSixWithTheirConversions) {
     EXPECT_EQ(registry.ReadDword(kKey, "BackgroundRands"), 7u);
 }
 
-TEST_F(SettingsStoreTest, KeyLookupIgnoresCase) {
-    for (int i = 0; i < 6; ++i) registry.PutDword("SOFTWARE\\nivoraglade\\", kNames[i], 3);
-    LoadSettings();
-    ExpectSettings(3, true, 3, 3, true, 3);
-}
-
 TEST_F(SettingsStoreTest, AllZeroTestedValuesAreAFirstRunWhateverTheFlags) {
     PutAll(0, 0, 0, 0, 0, 0);
     LoadSettings();
