@@ -1,0 +1,27 @@
+#!/bin/sh
+# Runs a Windows program under Wine in a prefix of its own.
+#   wine-run.sh PREFIX ARCH PROGRAM [ARGUMENTS...]
+# The prefix is made on first use (wineboot --init, then wineserver -w), under a
+# lock so that tests started in parallel do not make it twice.
+set -e
+prefix=$(realpath -m "$1")
+arch=$2
+shift 2
+
+export WINEPREFIX="$prefix"
+export WINEARCH="$arch"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ ! -f "$prefix/system.reg" ]; then
+    mkdir -p "$(dirname "$prefix")"
+    (
+        flock 9
+        if [ ! -f "$prefix/system.reg" ]; then
+            wineboot --init >/dev/null 2>&1
+            wineserver -w
+        fi
+    ) 9>"$prefix.lock"
+fi
+
+exec wine "$@"
