@@ -1,0 +1,121 @@
+// The generators must run with invalid-operation, division-by-zero and
+// overflow traps enabled. glibc can unmask them; elsewhere these tests skip.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <thread>
+#include <utility>
+
+#include "engine/background_colouring.h"
+#include "engine/background_field.h"
+#include "engine/imaging.h"
+#include "engine/parallel_rows.h"
+#include "engine/scene.h"
+#include "engine/snowflake.h"
+
+#ifdef __GLIBC__
+#include <fenv.h>
+#endif
+
+namespace nivora {
+namespace {
+
+#ifdef __GLIBC__
+constexpr int kTraps = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
+
+// Unmasks the traps for its lifetime. Pending flags are cleared first, or the
+// next x87 instruction would trap on an old exception.
+class TrapsEnabled {
+public:
+    TrapsEnabled() {
+        feclearexcept(FE_ALL_EXCEPT);
+        feenableexcept(kTraps);
+    }
+    ~TrapsEnabled() {
+        fedisableexcept(kTraps);
+        feclearexcept(FE_ALL_EXCEPT);
+    }
+    TrapsEnabled(const TrapsEnabled&) = delete;
+    TrapsEnabled& operator=(const TrapsEnabled&) = delete;
+};
+#endif
+
+class FloatingPointTraps : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifndef __GLIBC__
+        GTEST_SKIP() << "no way to unmask floating-point traps on this C library";
+#endif
+        ResetScene();
+    }
+    void TearDown() override { SetGeneratorThreads(0); }
+};
+
+#ifdef __GLIBC__
+
+// Without this the sweeps below could pass only because a worker thread ran
+// with the traps masked.
+TEST_F(FloatingPointTraps, ATrapInAWorkerThreadStopsTheProcess) {
+    ASSERT_TRUE(GTEST_HAS_DEATH_TEST);
+    SetGeneratorThreads(2);
+    EXPECT_EXIT(
+        {
+            TrapsEnabled traps;
+            const std::thread::id caller = std::this_thread::get_id();
+            std::atomic<int> entered{0};
+            ForEachRow(2, [&](int) {
+                // Hold each thread on its row until both have one, so that
+                // one row surely runs in the worker.
+                ++entered;
+                const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+                while (entered < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+                if (std::this_thread::get_id() == caller) return;
+                volatile long double zero = 0;
+                volatile long double result = zero / zero;
+                result = result + 1;
+            });
+            std::exit(0);
+        },
+        ::testing::KilledBySignal(SIGFPE), "");
+}
+
+TEST_F(FloatingPointTraps, BackgroundsRaiseNone) {
+    SaverSettings.Brightness = 20;
+    auto picture = [](int background, int W, int H) {
+        SaverSettings.Background = background;
+        FieldWidth = W;
+        FieldHeight = H;
+        FieldBitmap = SoftwareImaging().CreateBitmap(W, H);
+        Background0();
+        Background1();
+    };
+    TrapsEnabled traps;
+    ASSERT_EQ(fegetexcept() & kTraps, kTraps);
+    // Empty fields must be skipped, not divided by.
+    for (auto [W, H] : {std::pair{0, 0}, {0, 5}, {5, 0}}) picture(1, W, H);
+    for (int background = 0; background <= 20; ++background)
+        for (auto [W, H] : {std::pair{1, 1}, {2, 2}, {3, 3}, {100, 100}, {960, 540}}) picture(background, W, H);
+    // The iterated recipes once more at a full 1080p field.
+    for (int background : {1, 2, 3, 8, 9, 20}) picture(background, 1920, 1080);
+    EXPECT_EQ(fegetexcept() & kTraps, kTraps);
+}
+
+TEST_F(FloatingPointTraps, SnowflakesRaiseNone) {
+    TrapsEnabled traps;
+    ASSERT_EQ(fegetexcept() & kTraps, kTraps);
+    for (int algorithm = 1; algorithm <= 20; ++algorithm)
+        for (int size : {0, 1, 2, 3, 100, 1080}) {
+            SaverSettings.Algorithm = static_cast<std::uint8_t>(algorithm);
+            FlakeSize = size;
+            Snowflake();
+        }
+    EXPECT_EQ(fegetexcept() & kTraps, kTraps);
+}
+
+#endif
+
+}  // namespace
+}  // namespace nivora
