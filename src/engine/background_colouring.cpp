@@ -71,17 +71,21 @@ void Background1() {
     Real R[3][3];
     ColourRotation(R);
     const Real cap = BrightnessCap(SaverSettings.Brightness);
-    Bitmap& bitmap = *FieldBitmap;
-    ForEachRow(H, [&R, cap, W, &bitmap](int y) {
-        thread_local std::vector<Argb> colours;
-        colours.resize(static_cast<std::size_t>(W));
+
+    // Colours are computed over the worker threads, but only the calling thread
+    // touches the bitmap: a platform bitmap (GDI+) refuses concurrent use.
+    thread_local std::vector<Argb> picture;
+    picture.resize(static_cast<std::size_t>(W) * static_cast<std::size_t>(H));
+    Argb* const out = picture.data();  // a worker naming `picture` would get its own
+    ForEachRow(H, [&R, cap, W, out](int y) {
         const std::size_t base = BackgroundField.Index(0, y);
         const long double* p0 = BackgroundField.Plane[0].data() + base;
         const long double* p1 = BackgroundField.Plane[1].data() + base;
         const long double* p2 = BackgroundField.Plane[2].data() + base;
-        for (int x = 0; x < W; ++x) colours[static_cast<std::size_t>(x)] = Colour(R, cap, p0[x], p1[x], p2[x]);
-        bitmap.SetRow(y, colours.data(), W);
+        Argb* colours = out + static_cast<std::size_t>(y) * static_cast<std::size_t>(W);
+        for (int x = 0; x < W; ++x) colours[x] = Colour(R, cap, p0[x], p1[x], p2[x]);
     });
+    for (int y = 0; y < H; ++y) FieldBitmap->SetRow(y, out + static_cast<std::size_t>(y) * static_cast<std::size_t>(W), W);
 }
 
 }  // namespace nivora

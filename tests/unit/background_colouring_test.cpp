@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <limits>
+#include <mutex>
+#include <set>
+#include <thread>
 
 #include "engine/background_colouring.h"
 #include "engine/background_field.h"
@@ -160,6 +163,43 @@ TEST_F(BackgroundColouringTest, SamePictureWhateverTheThreadCount) {
     std::size_t i = 0;
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) ASSERT_EQ(FieldBitmap->GetPixel(x, y), single[i++]) << x << "," << y;
+}
+
+// A platform bitmap may refuse concurrent use, so the colouring must call it
+// from one thread however many compute the colours.
+TEST_F(BackgroundColouringTest, OnlyTheCallingThreadTouchesTheBitmap) {
+    class RecordingBitmap final : public Bitmap {
+    public:
+        int Width() const override { return 120; }
+        int Height() const override { return 80; }
+        void SetPixel(int, int, Argb) override { Record(); }
+        void SetRow(int, const Argb*, int count) override {
+            Record();
+            pixels += count;
+        }
+        Argb GetPixel(int, int) const override { return 0; }
+        std::set<std::thread::id> threads;
+        long pixels = 0;
+
+    private:
+        void Record() {
+            std::lock_guard<std::mutex> lock(mutex_);
+            threads.insert(std::this_thread::get_id());
+        }
+        std::mutex mutex_;
+    };
+    SetGeneratorThreads(4);
+    SaverSettings.Background = 5;
+    SaverSettings.Brightness = 20;
+    FieldWidth = 120;
+    FieldHeight = 80;
+    auto bitmap = std::make_unique<RecordingBitmap>();
+    RecordingBitmap* recorder = bitmap.get();
+    FieldBitmap = std::move(bitmap);
+    Background0();
+    Background1();
+    EXPECT_EQ(recorder->threads, std::set<std::thread::id>{std::this_thread::get_id()});
+    EXPECT_EQ(recorder->pixels, 120 * 80);
 }
 
 }  // namespace
