@@ -108,26 +108,6 @@ TEST(BackgroundRecipes, CornersAndCentresOfTheSymmetricRecipes) {
     EXPECT_NEAR(static_cast<double>(far.p2), 1.0, 1e-15);
 }
 
-TEST(BackgroundRecipes, NumbersWithoutARecipeGiveZeros) {
-    for (int n : {-1, 0, 21, 1000}) {
-        const RecipeValues v = EvaluateRecipe(n, 3, 4, 10, 10);
-        EXPECT_EQ(v.p0, 0.0L);
-        EXPECT_EQ(v.p1, 0.0L);
-        EXPECT_EQ(v.p2, 0.0L);
-    }
-}
-
-TEST(BackgroundRecipes, APointDoesNotDependOnThePointBefore) {
-    for (int n = 1; n <= 20; ++n) {
-        const RecipeValues fresh = EvaluateRecipe(n, 25, 75, 100, 100);
-        EvaluateRecipe(n, 99, 1, 100, 100);
-        EvaluateRecipe(n % 20 + 1, 50, 50, 100, 100);
-        const RecipeValues again = EvaluateRecipe(n, 25, 75, 100, 100);
-        EXPECT_TRUE(SameBits(fresh.p0, again.p0) && SameBits(fresh.p1, again.p1) && SameBits(fresh.p2, again.p2))
-            << "recipe " << n;
-    }
-}
-
 TEST_F(BackgroundFieldTest, FillCoversColumnWAndRowHAndNothingBeyond) {
     // W = H = 1: exactly the four points (0,0), (1,0), (0,1), (1,1).
     Mark(4, 4);
