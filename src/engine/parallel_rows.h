@@ -7,7 +7,8 @@
 namespace nivora {
 
 // Calls row(r) once for every r in [0, count), spread over the generator
-// threads. Returns when every row is done.
+// threads. Returns when every row is done. The calling thread works too, and
+// is left at full extended precision.
 void ForEachRow(int count, const std::function<void(int)>& row);
 
 // Number of threads the generators use; 0 (the default) means one per core.
