@@ -1,0 +1,52 @@
+// Start-up: the mode letter from the first argument, the windows of that mode,
+// the message loop. The exit code is 0 in every mode.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/command_line.h"
+#include "engine/settings_store.h"
+#include "win32/Unit1.h"
+#include "win32/forms.h"
+#include "win32/imaging_win32.h"
+#include "win32/registry_win32.h"
+
+using namespace nivora;
+using namespace nivora::win32;
+
+namespace {
+
+// The arguments after the program's own name.
+std::vector<std::string> ProgramArguments() {
+    std::vector<std::string> arguments = SplitCommandLine(GetCommandLineA());
+    if (!arguments.empty()) arguments.erase(arguments.begin());
+    return arguments;
+}
+
+void StartUp() {
+    static Win32Registry registry;
+    SetSettingsRegistry(&registry);
+
+    const SaverMode mode = ModeFromLetter(ModeLetter(ProgramArguments()));
+    Application.Title = "Nivora Glade Screensaver";
+
+    switch (mode) {
+        case SaverMode::FullScreen:
+            new TForm1();  // lives until the process ends
+            break;
+        case SaverMode::Settings:  // the settings window is not built yet
+        case SaverMode::Preview:   // nor the preview host
+        case SaverMode::Nothing:
+            break;
+    }
+    Application.Run();
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    Guarded(StartUp);
+    ShutdownImaging();
+    return 0;
+}

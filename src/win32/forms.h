@@ -1,0 +1,130 @@
+// A thin forms layer over user32, just what the program's windows need:
+// the application object (title, main window, general error handler, message
+// loop), top-level forms with one small handler per message, and message-loop
+// timers with the semantics the picture cycle was written against.
+#pragma once
+
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace nivora::win32 {
+
+class TForm;
+
+class TApplication {
+public:
+    std::string Title;
+
+    // The first form whose creation completes.
+    TForm* MainForm() const { return mainForm_; }
+    void FormCreated(TForm& form);
+
+    // The general error handler: a stop box with the title as caption.
+    // Tests replace OnException to see the text instead.
+    void HandleException(std::exception_ptr error) noexcept;
+    void ShowException(const std::string& message) noexcept;
+    std::function<void(const std::string&)> OnException;
+
+    // Shows the main form and dispatches messages until Terminate; returns at
+    // once when there is no main form.
+    void Run();
+    void Terminate() { PostQuitMessage(0); }
+
+private:
+    TForm* mainForm_ = nullptr;
+};
+
+extern TApplication Application;
+
+// Runs a handler so that no exception unwinds into the system: whatever it
+// throws goes to the general handler and the message loop carries on.
+template <class Handler>
+void Guarded(Handler&& handler) noexcept {
+    try {
+        handler();
+    } catch (...) {
+        Application.HandleException(std::current_exception());
+    }
+}
+
+// A message-loop timer. Interval 0 never fires (SetTimer would turn 0 into
+// about 10 ms); a new interval on an enabled timer starts its period again;
+// a disabled timer delivers no tick, not even one already pending.
+class TTimer {
+public:
+    TTimer(TForm& owner, UINT interval, bool enabled);
+    ~TTimer();
+    TTimer(const TTimer&) = delete;
+    TTimer& operator=(const TTimer&) = delete;
+
+    std::function<void()> OnTimer;
+
+    UINT Interval() const { return interval_; }
+    void SetInterval(UINT interval);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+
+    UINT_PTR Id() const { return id_; }
+    void Tick();  // from the owner's WM_TIMER
+
+private:
+    void Update();
+
+    TForm& owner_;
+    UINT_PTR id_;
+    UINT interval_;
+    bool enabled_;
+};
+
+// A top-level window. The window exists (hidden) from construction on, so
+// that the derived form's creation code can place it and start its timers.
+class TForm {
+public:
+    virtual ~TForm();
+    TForm(const TForm&) = delete;
+    TForm& operator=(const TForm&) = delete;
+
+    HWND Handle() const { return handle_; }
+    void Show();
+    void Hide();
+    // Runs the close handler; closing the main form ends the message loop,
+    // closing another form hides it.
+    void Close();
+
+    // Border and caption: none (a bare popup) or single (caption with the
+    // system menu only, not resizable).
+    enum class Border { None, Single };
+    void SetBorder(Border border);
+    void SetCaption(const std::string& caption);
+    void SetBounds(int left, int top, int width, int height);
+    // Outer size for a wanted client size under the current border.
+    SIZE OuterSizeForClient(int clientWidth, int clientHeight) const;
+    RECT WindowRect() const;
+    SIZE ClientSize() const;
+
+protected:
+    TForm(const char* className, COLORREF background);
+    // Called at the end of the derived constructor: the main-window rule.
+    void CreationComplete();
+
+    virtual void DoClose() {}
+    virtual void DoKeyDown(WPARAM /*key*/) {}
+    virtual void DoMouseMove() {}
+
+private:
+    friend class TTimer;
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnTimerMessage(UINT_PTR id);
+
+    HWND handle_ = nullptr;
+    bool closed_ = false;
+    std::vector<TTimer*> timers_;
+    UINT_PTR nextTimerId_ = 1;
+};
+
+}  // namespace nivora::win32

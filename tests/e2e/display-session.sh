@@ -1,0 +1,41 @@
+#!/bin/bash
+# Runs a command on a virtual 1280x720x24 screen of its own (Xvfb), with the
+# openbox window manager unless --no-wm is given, and returns its exit code.
+#   display-session.sh [--no-wm] COMMAND [ARGUMENTS...]
+# Wine programs started by the command get WINE_END_SESSION=1, which makes
+# the wine wrapper stop the prefix's wineserver when they end: a Wine desktop
+# left running would stay bound to this screen after it is gone.
+set -u
+window_manager=1
+if [ "${1:-}" = "--no-wm" ]; then
+    window_manager=0
+    shift
+fi
+
+display_fifo=$(mktemp -u)
+mkfifo "$display_fifo"
+Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$display_fifo" >/dev/null 2>&1 &
+xvfb_pid=$!
+read -r display_number <"$display_fifo"
+rm -f "$display_fifo"
+export DISPLAY=":$display_number"
+
+wm_pid=
+cleanup() {
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+    kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+
+if [ "$window_manager" = 1 ]; then
+    openbox --sm-disable >/dev/null 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+fi
+
+export WINE_END_SESSION=1
+"$@"
