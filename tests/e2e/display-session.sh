@@ -2,9 +2,9 @@
 # Runs a command on a virtual 1280x720x24 screen of its own (Xvfb), with the
 # openbox window manager unless --no-wm is given, and returns its exit code.
 #   display-session.sh [--no-wm] COMMAND [ARGUMENTS...]
-# Wine programs started by the command get WINE_END_SESSION=1, which makes
-# the wine wrapper stop the prefix's wineserver when they end: a Wine desktop
-# left running would stay bound to this screen after it is gone.
+# A Wine prefix used here must have its wineserver stopped before the screen
+# goes (WINE_END_SESSION=1 for the wine wrapper, or wineserver -k): its desktop
+# process would otherwise stay bound to a display that no longer exists.
 set -u
 window_manager=1
 if [ "${1:-}" = "--no-wm" ]; then
@@ -37,5 +37,6 @@ if [ "$window_manager" = 1 ]; then
     done
 fi
 
-export WINE_END_SESSION=1
-"$@"
+status=0
+"$@" || status=$?
+exit "$status"

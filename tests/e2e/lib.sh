@@ -1,0 +1,118 @@
+# shellcheck shell=bash
+# Shared by the end-to-end tests of the saver under Wine. Sourced by each test,
+# which runs inside display-session.sh (Xvfb 1280x720x24 with openbox).
+# CTest passes:
+#   NIVORA_SCR          the NivoraGlade.scr to test
+#   NIVORA_WINE_RUN     cmake/wine-run.sh
+#   NIVORA_WINEPREFIX   the prefix (made on first use)
+#   NIVORA_WINEARCH     win32 or win64
+#   NIVORA_BOX_READER   message_box_text.exe
+#   NIVORA_E2E_OUT      a folder for screenshots
+set -u
+
+KEY='HKCU\Software\NivoraGlade'
+SAVER_PID=
+mkdir -p "$NIVORA_E2E_OUT"
+
+export WINEPREFIX="$NIVORA_WINEPREFIX"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+note() { echo "-- $*"; }
+
+wine_run() { "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$@"; }
+
+# The Wine desktop must not outlive this test's display.
+end_wine() {
+    if [ -n "$SAVER_PID" ] && kill -0 "$SAVER_PID" 2>/dev/null; then
+        kill "$SAVER_PID" 2>/dev/null
+    fi
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+}
+trap end_wine EXIT
+
+now() { date +%s.%N; }
+seconds_since() { echo "$(now) - $1" | bc; }
+less_than() { [ "$(echo "$1 < $2" | bc)" = 1 ]; }
+
+# A first run: no key at all.
+delete_key() { wine_run reg delete "$KEY" /f >/dev/null 2>&1 || true; }
+
+set_dword() { wine_run reg add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null || fail "reg add $1"; }
+
+# "TYPE VALUE" of one value, e.g. "REG_DWORD 0x14"; empty when absent.
+reg_value() {
+    wine_run reg query "$KEY" /v "$1" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name { print $2, $3 }'
+}
+
+start_saver() {
+    SAVER_START=$(now)
+    wine_run "$NIVORA_SCR" "$@" &
+    SAVER_PID=$!
+}
+
+saver_running() { kill -0 "$SAVER_PID" 2>/dev/null; }
+
+# Waits up to $1 seconds for the saver to end; sets SAVER_STATUS.
+wait_saver_exit() {
+    local deadline
+    deadline=$(echo "$(now) + $1" | bc)
+    while saver_running; do
+        less_than "$(now)" "$deadline" || return 1
+        sleep 0.05
+    done
+    SAVER_STATUS=0
+    wait "$SAVER_PID" || SAVER_STATUS=$?
+    SAVER_PID=
+    return 0
+}
+
+# Waits up to $2 seconds for a visible window whose name is exactly $1;
+# prints its X window id.
+wait_window() {
+    local deadline id
+    deadline=$(echo "$(now) + $2" | bc)
+    while less_than "$(now)" "$deadline"; do
+        id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# "X Y WIDTH HEIGHT" of an X window.
+window_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/ { x = $NF } /Absolute upper-left Y/ { y = $NF }
+                             /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
+}
+
+screenshot() { import -window root "$1" || fail "screenshot $1"; }
+
+# Pixels of exactly white in a region WxH+X+Y of a picture.
+white_pixels() {
+    convert "$1" -crop "$2" +repage -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Bounding box WxH+X+Y of the white pixels (or nothing when there are none).
+white_box() { convert "$1" -fill black +opaque white -format '%@' info:; }
+
+# Distinct colours in a region.
+colours() { convert "$1" -crop "$2" +repage -format '%k' info:; }
+
+# Share (0..1) of the pixels of a region that differ between two pictures.
+differing_share() {
+    local a="$NIVORA_E2E_OUT/region-a.png" b="$NIVORA_E2E_OUT/region-b.png"
+    convert "$1" -crop "$3" +repage "$a"
+    convert "$2" -crop "$3" +repage "$b"
+    compare -metric AE "$a" "$b" null: 2>&1 |
+        awk -v region="$3" '{ split(region, r, /[x+]/); printf "%.4f\n", $1 / (r[1] * r[2]) }'
+}

@@ -1,0 +1,39 @@
+#!/bin/bash
+# Time_Show 1 with both random flags: after the first picture's reveal and a
+# one-second hold a new picture starts, and its background differs from the
+# first one (a new background can repeat the old number one time in twenty,
+# so the next pictures are watched too).
+. "$(dirname "$0")/lib.sh"
+
+delete_key
+set_dword Algorithm 20
+set_dword BackgroundRands 1
+set_dword Background 1
+set_dword Time_Show 1
+set_dword Rands_Algorithm 1
+set_dword Brightness 14
+
+start_saver /s
+window=$(wait_window 'Nivora Glade' 30) || fail "no saver window"
+sleep 1.5
+first="$NIVORA_E2E_OUT/picture-1.png"
+screenshot "$first"
+taken=$(now)
+[ "$(colours "$first" 280x720+0+0)" -gt 100 ] || fail "no coloured background in the first picture"
+
+deadline=$(echo "$taken + 25" | bc)
+while less_than "$(now)" "$deadline"; do
+    sleep 1
+    later="$NIVORA_E2E_OUT/picture-2.png"
+    screenshot "$later"
+    share=$(differing_share "$first" "$later" 280x720+0+0)
+    if less_than 0.5 "$share"; then
+        note "new background $(seconds_since "$taken") s after the first screenshot: $share of the pixels left of the square changed"
+        xdotool windowactivate --sync "$window" 2>/dev/null
+        xdotool key space
+        wait_saver_exit 5 || fail "a key press did not end the saver"
+        note "pass"
+        exit 0
+    fi
+done
+fail "the background did not change within 25 s"
