@@ -191,7 +191,14 @@ void TForm::OnTimerMessage(UINT_PTR id) {
 LRESULT CALLBACK TForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!form) return DefWindowProcA(hwnd, message, wParam, lParam);
-    return form->HandleMessage(message, wParam, lParam);
+    // The handlers are guarded one by one; this is the last net before the
+    // exception would unwind through user32's frames.
+    try {
+        return form->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        Application.HandleException(std::current_exception());
+        return 0;
+    }
 }
 
 LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
