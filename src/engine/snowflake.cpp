@@ -1,5 +1,7 @@
 #include "engine/snowflake.h"
 
+#include <vector>
+
 #include "engine/extended_math.h"
 #include "engine/parallel_rows.h"
 #include "engine/scene.h"
@@ -123,24 +125,75 @@ bool FlakeCell(int row, int col, int size, std::uint8_t algorithm, std::int32_t&
     return true;
 }
 
+namespace {
+
+// |2i/size - 1|: the distance of row or column i from the centre line, as the
+// cell computation sees it.
+Real AbsCoordinate(int i, int size) { return std::fabs(static_cast<Real>(2 * i) / size - 1); }
+
+// A cell's result depends on its position only through |u| and |v| (they
+// enter squared, and as |u| in the angle), so a cell whose mirror image has
+// bit-identical |u| and |v| takes the mirror's result instead of computing it
+// again. Where rounding makes the two differ in the last bit, the cell is
+// computed: the layer is the same as a cell-by-cell pass, only about four
+// times faster.
+class FlakeRows {
+public:
+    FlakeRows(int size, std::uint8_t algorithm) : size_(size), algorithm_(algorithm), absU_(size + 1) {
+        for (int i = 0; i <= size; ++i) absU_[i] = AbsCoordinate(i, size);
+    }
+
+    // Row `row` and its mirror row, which share the work when their |v| agree.
+    void RowPair(int row) const {
+        std::vector<char> inside(static_cast<std::size_t>(size_) + 1);
+        ComputeRow(row, inside);
+        const int mirror = size_ - row;
+        if (mirror == row) return;
+        if (absU_[mirror] == absU_[row])
+            CopyRow(row, mirror, inside);
+        else
+            ComputeRow(mirror, inside);
+    }
+
+private:
+    void ComputeRow(int row, std::vector<char>& inside) const {
+        const std::size_t base = FlakeLayer.Index(row, 0);
+        for (int col = 0; col <= size_; ++col) {
+            const int mirror = size_ - col;
+            std::int32_t alpha;
+            if (mirror < col && absU_[mirror] == absU_[col]) {
+                alpha = FlakeLayer.Alpha[base + mirror];
+                inside[col] = inside[mirror];
+            } else {
+                inside[col] = FlakeCell(row, col, size_, algorithm_, alpha);
+            }
+            Store(base + col, alpha, inside[col]);
+        }
+    }
+
+    void CopyRow(int from, int to, const std::vector<char>& inside) const {
+        const std::size_t source = FlakeLayer.Index(from, 0), target = FlakeLayer.Index(to, 0);
+        for (int col = 0; col <= size_; ++col) Store(target + col, FlakeLayer.Alpha[source + col], inside[col]);
+    }
+
+    // Outside the disc only the alpha is written; colours keep what they held.
+    static void Store(std::size_t i, std::int32_t alpha, bool inside) {
+        if (inside) FlakeLayer.Red[i] = FlakeLayer.Green[i] = FlakeLayer.Blue[i] = 255;
+        FlakeLayer.Alpha[i] = alpha;
+    }
+
+    int size_;
+    std::uint8_t algorithm_;
+    std::vector<Real> absU_;
+};
+
+}  // namespace
+
 void Snowflake() {
     if (FlakeSize < 1) return;
     EnsurePlaneCapacity();
-    const int size = FlakeSize;
-    const std::uint8_t algorithm = SaverSettings.Algorithm;
-    ForEachRow(size + 1, [size, algorithm](int row) {
-        const std::size_t base = FlakeLayer.Index(row, 0);
-        for (int col = 0; col <= size; ++col) {
-            std::int32_t alpha;
-            // Outside the disc only the alpha is written; colours keep what they held.
-            if (FlakeCell(row, col, size, algorithm, alpha)) {
-                FlakeLayer.Red[base + col] = 255;
-                FlakeLayer.Green[base + col] = 255;
-                FlakeLayer.Blue[base + col] = 255;
-            }
-            FlakeLayer.Alpha[base + col] = alpha;
-        }
-    });
+    const FlakeRows rows(FlakeSize, SaverSettings.Algorithm);
+    ForEachRow(FlakeSize / 2 + 1, [&rows](int row) { rows.RowPair(row); });
 }
 
 }  // namespace nivora
