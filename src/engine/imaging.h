@@ -71,12 +71,15 @@ public:
     virtual std::unique_ptr<Bitmap> CreateBitmap(int width, int height) = 0;
 };
 
+// Bitmaps and drawing in software, over frames that a derived platform makes
+// (ordinary memory here, a DIB section on Windows).
+class SoftwareDrawing : public ImagingPlatform {
+public:
+    std::unique_ptr<Graphics> CreateGraphics(Frame& frame) override;
+    std::unique_ptr<Bitmap> CreateBitmap(int width, int height) override;
+};
+
 // The portable implementation, used by the native build and the tools.
 ImagingPlatform& SoftwareImaging();
-
-// Its pieces, for a platform that supplies its own frame memory (a DIB section)
-// and draws into it in software.
-std::unique_ptr<Bitmap> CreateSoftwareBitmap(int width, int height);
-std::unique_ptr<Graphics> CreateSoftwareGraphics(Frame& frame);
 
 }  // namespace nivora

@@ -182,25 +182,21 @@ private:
     Frame& frame_;
 };
 
-class SoftwarePlatform final : public ImagingPlatform {
+class SoftwarePlatform final : public SoftwareDrawing {
 public:
     std::unique_ptr<Frame> CreateFrame(int width, int height) override {
         return std::make_unique<SoftwareFrame>(width, height);
-    }
-    std::unique_ptr<Graphics> CreateGraphics(Frame& frame) override { return CreateSoftwareGraphics(frame); }
-    std::unique_ptr<Bitmap> CreateBitmap(int width, int height) override {
-        return CreateSoftwareBitmap(width, height);
     }
 };
 
 }  // namespace
 
-std::unique_ptr<Bitmap> CreateSoftwareBitmap(int width, int height) {
-    return std::make_unique<SoftwareBitmap>(width, height);
+std::unique_ptr<Graphics> SoftwareDrawing::CreateGraphics(Frame& frame) {
+    return std::make_unique<SoftwareGraphics>(frame);
 }
 
-std::unique_ptr<Graphics> CreateSoftwareGraphics(Frame& frame) {
-    return std::make_unique<SoftwareGraphics>(frame);
+std::unique_ptr<Bitmap> SoftwareDrawing::CreateBitmap(int width, int height) {
+    return std::make_unique<SoftwareBitmap>(width, height);
 }
 
 ImagingPlatform& SoftwareImaging() {

@@ -107,14 +107,10 @@ public:
 };
 
 // The engine's blender writing straight into the DIB section's bits.
-class SoftwareDibPlatform final : public ImagingPlatform {
+class SoftwareDibPlatform final : public SoftwareDrawing {
 public:
     std::unique_ptr<Frame> CreateFrame(int width, int height) override {
         return std::make_unique<DibFrame>(width, height);
-    }
-    std::unique_ptr<Graphics> CreateGraphics(Frame& frame) override { return CreateSoftwareGraphics(frame); }
-    std::unique_ptr<Bitmap> CreateBitmap(int width, int height) override {
-        return CreateSoftwareBitmap(width, height);
     }
 };
 
