@@ -12,7 +12,9 @@ shift 2
 export WINEPREFIX="$prefix"
 export WINEARCH="$arch"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installers; and no debugger, so that a crash ends the
+# program with its exception code instead of a debugger's exit code 0.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 if [ ! -f "$prefix/system.reg" ]; then
     mkdir -p "$(dirname "$prefix")"

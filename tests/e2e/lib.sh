@@ -16,7 +16,9 @@ mkdir -p "$NIVORA_E2E_OUT"
 
 export WINEPREFIX="$NIVORA_WINEPREFIX"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installers; and no debugger, so that a crash ends the
+# program with its exception code instead of a debugger's exit code 0.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 fail() {
     echo "FAIL: $*" >&2
