@@ -5,7 +5,7 @@
 #include "engine/background_colouring.h"
 #include "engine/background_field.h"
 #include "engine/parallel_rows.h"
-#include "engine/picture_cycle.h"
+#include "engine/picture_steps.h"
 #include "engine/scene.h"
 #include "engine/snowflake.h"
 
@@ -16,10 +16,10 @@ namespace {
 void SaverScene(int screenHeight) {
     static int current = 0;
     if (current == screenHeight) return;
-    ResetScene();
+    scene = Scene{};
     const int screenWidth = screenHeight * 16 / 9;
-    SetSaverGeometry(screenWidth, screenHeight);
-    CreateSurfaces(SoftwareImaging(), screenWidth, screenHeight);
+    SetSaverGeometry(scene, screenWidth, screenHeight);
+    CreateSurfaces(scene, SoftwareImaging(), screenWidth, screenHeight);
     current = screenHeight;
 }
 
@@ -28,40 +28,40 @@ void ApplyThreads(const benchmark::State& state) { SetGeneratorThreads(static_ca
 void BM_Snowflake(benchmark::State& state) {
     SaverScene(static_cast<int>(state.range(0)));
     ApplyThreads(state);
-    SaverSettings.Algorithm = static_cast<std::uint8_t>(state.range(1));
-    for (auto _ : state) Snowflake();
+    scene.Settings.Algorithm = static_cast<std::uint8_t>(state.range(1));
+    for (auto _ : state) Snowflake(scene);
 }
 
 void BM_Background0(benchmark::State& state) {
     SaverScene(static_cast<int>(state.range(0)));
     ApplyThreads(state);
-    SaverSettings.Background = static_cast<std::int32_t>(state.range(1));
-    for (auto _ : state) Background0();
+    scene.Settings.Background = static_cast<std::int32_t>(state.range(1));
+    for (auto _ : state) Background0(scene);
 }
 
 void BM_Background1(benchmark::State& state) {
     SaverScene(static_cast<int>(state.range(0)));
     ApplyThreads(state);
-    SaverSettings.Background = static_cast<std::int32_t>(state.range(1));
-    SaverSettings.Brightness = 14;
-    Background0();
-    for (auto _ : state) Background1();
+    scene.Settings.Background = static_cast<std::int32_t>(state.range(1));
+    scene.Settings.Brightness = 14;
+    Background0(scene);
+    for (auto _ : state) Background1(scene);
 }
 
 void BM_LayField(benchmark::State& state) {
     SaverScene(static_cast<int>(state.range(0)));
-    for (auto _ : state) LayField();
+    for (auto _ : state) LayField(scene);
 }
 
 // One 10 ms reveal tick through the middle of a snowflake.
 void BM_RevealTick(benchmark::State& state) {
     SaverScene(static_cast<int>(state.range(0)));
-    SaverSettings.Algorithm = 7;
-    Snowflake();
+    scene.Settings.Algorithm = 7;
+    Snowflake(scene);
     for (auto _ : state) {
-        RevealY = FlakeSize / 2;
-        RevealX = 0;
-        RevealTick();
+        scene.RevealY = scene.FlakeSize / 2;
+        scene.RevealX = 0;
+        RevealTick(scene);
     }
 }
 

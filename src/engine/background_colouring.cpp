@@ -62,30 +62,31 @@ std::uint32_t FieldColour(long double p0, long double p1, long double p2, std::u
     return Colour(R, BrightnessCap(brightness), p0, p1, p2);
 }
 
-void Background1() {
-    if (!FieldBitmap) return;
-    const int W = FieldWidth, H = FieldHeight;
+void Background1(Scene& scene) {
+    if (!scene.FieldBitmap) return;
+    const int W = scene.FieldWidth, H = scene.FieldHeight;
     if (W < 1 || H < 1) return;
-    EnsurePlaneCapacity();  // never read past the planes, even without a fill
+    scene.EnsureFieldCapacity();  // never read past the planes, even without a fill
 
     Real R[3][3];
     ColourRotation(R);
-    const Real cap = BrightnessCap(SaverSettings.Brightness);
+    const Real cap = BrightnessCap(scene.Settings.Brightness);
 
     // Colours are computed over the worker threads, but only the calling thread
     // touches the bitmap: a platform bitmap (GDI+) refuses concurrent use.
     thread_local std::vector<Argb> picture;
     picture.resize(static_cast<std::size_t>(W) * static_cast<std::size_t>(H));
     Argb* const out = picture.data();  // a worker naming `picture` would get its own
-    ForEachRow(H, [&R, cap, W, out](int y) {
-        const std::size_t base = BackgroundField.Index(0, y);
-        const long double* p0 = BackgroundField.Plane[0].data() + base;
-        const long double* p1 = BackgroundField.Plane[1].data() + base;
-        const long double* p2 = BackgroundField.Plane[2].data() + base;
+    const TBackgroundField& field = scene.BackgroundField;
+    ForEachRow(H, [&R, &field, cap, W, out](int y) {
+        const std::size_t base = field.Index(0, y);
+        const long double* p0 = field.Plane[0].data() + base;
+        const long double* p1 = field.Plane[1].data() + base;
+        const long double* p2 = field.Plane[2].data() + base;
         Argb* colours = out + static_cast<std::size_t>(y) * static_cast<std::size_t>(W);
         for (int x = 0; x < W; ++x) colours[x] = Colour(R, cap, p0[x], p1[x], p2[x]);
     });
-    for (int y = 0; y < H; ++y) FieldBitmap->SetRow(y, out + static_cast<std::size_t>(y) * static_cast<std::size_t>(W), W);
+    for (int y = 0; y < H; ++y) scene.FieldBitmap->SetRow(y, out + static_cast<std::size_t>(y) * static_cast<std::size_t>(W), W);
 }
 
 }  // namespace nivora

@@ -1,7 +1,10 @@
-// The second background pass: colours the BackgroundField into FieldBitmap.
+// The second background pass: colours a scene's BackgroundField into its
+// FieldBitmap.
 #pragma once
 
 #include <cstdint>
+
+#include "engine/scene.h"
 
 namespace nivora {
 
@@ -16,6 +19,6 @@ std::uint32_t FieldColour(long double p0, long double p1, long double p2, std::u
 
 // Writes every pixel 0..FieldWidth-1 by 0..FieldHeight-1 of FieldBitmap from
 // the field, the rotation, the fold and the brightness cap.
-void Background1();
+void Background1(Scene& scene);
 
 }  // namespace nivora

@@ -6,18 +6,19 @@
 
 namespace nivora {
 
-void Background0() {
-    const int W = FieldWidth, H = FieldHeight;
-    const int n = SaverSettings.Background;
+void Background0(Scene& scene) {
+    const int W = scene.FieldWidth, H = scene.FieldHeight;
+    const int n = scene.Settings.Background;
     // Recipes divide by W and H; an empty field is left as it was.
     if (W < 1 || H < 1) return;
-    EnsurePlaneCapacity();
+    scene.EnsureFieldCapacity();
     if (n < 0 || n > 20) return;
 
-    ForEachRow(H + 1, [W, H, n](int y) {
-        long double* p0 = BackgroundField.Plane[0].data() + BackgroundField.Index(0, y);
-        long double* p1 = BackgroundField.Plane[1].data() + BackgroundField.Index(0, y);
-        long double* p2 = BackgroundField.Plane[2].data() + BackgroundField.Index(0, y);
+    TBackgroundField& field = scene.BackgroundField;
+    ForEachRow(H + 1, [&field, W, H, n](int y) {
+        long double* p0 = field.Plane[0].data() + field.Index(0, y);
+        long double* p1 = field.Plane[1].data() + field.Index(0, y);
+        long double* p2 = field.Plane[2].data() + field.Index(0, y);
         for (int x = 0; x <= W; ++x) {
             const RecipeValues v = EvaluateRecipe(n, x, y, W, H);  // zeros for 0
             p0[x] = v.p0;

@@ -10,6 +10,7 @@ namespace nivora {
 namespace {
 
 int requestedThreads = 0;
+thread_local const std::atomic<bool>* currentStop = nullptr;
 
 #if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
 using ControlWord = unsigned short;
@@ -33,6 +34,11 @@ void EnsureExtendedPrecision() {
     WriteControlWord(static_cast<ControlWord>((ReadControlWord() & ~kPrecisionMask) | kExtendedPrecision));
 }
 
+CancellationScope::CancellationScope(const std::atomic<bool>& stop) : previous_(currentStop) { currentStop = &stop; }
+CancellationScope::~CancellationScope() { currentStop = previous_; }
+
+bool StopRequested() { return currentStop && currentStop->load(std::memory_order_relaxed); }
+
 void SetGeneratorThreads(int threads) { requestedThreads = std::max(threads, 0); }
 
 int GeneratorThreads() {
@@ -42,10 +48,12 @@ int GeneratorThreads() {
 
 void ForEachRow(int count, const std::function<void(int)>& row) {
     if (count <= 0) return;
+    const std::atomic<bool>* const stop = currentStop;
+    auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
     const int threads = std::min(GeneratorThreads(), count);
     if (threads == 1) {
         EnsureExtendedPrecision();
-        for (int r = 0; r < count; ++r) row(r);
+        for (int r = 0; r < count && !stopped(); ++r) row(r);
         return;
     }
 
@@ -60,7 +68,7 @@ void ForEachRow(int count, const std::function<void(int)>& row) {
         WriteControlWord(callerControl);
         EnsureExtendedPrecision();
         try {
-            for (int r = next++; r < count && !failed; r = next++) row(r);
+            for (int r = next++; r < count && !failed && !stopped(); r = next++) row(r);
         } catch (...) {
             if (!failed.exchange(true)) failure = std::current_exception();
         }

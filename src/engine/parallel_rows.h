@@ -2,6 +2,7 @@
 // result is the same, bit for bit, whatever the number of threads.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 namespace nivora {
@@ -10,6 +11,24 @@ namespace nivora {
 // threads. Returns when every row is done. The calling thread works too, and
 // is left at full extended precision.
 void ForEachRow(int count, const std::function<void(int)>& row);
+
+// While a scope lives, ForEachRow calls made on its thread stop handing out
+// rows once `stop` is set, so that a picture nobody wants any more stops being
+// generated within a row's time. What was left half done is for the caller to
+// throw away.
+class CancellationScope {
+public:
+    explicit CancellationScope(const std::atomic<bool>& stop);
+    ~CancellationScope();
+    CancellationScope(const CancellationScope&) = delete;
+    CancellationScope& operator=(const CancellationScope&) = delete;
+
+private:
+    const std::atomic<bool>* previous_;
+};
+
+// Whether the calling thread's current scope asks to stop.
+bool StopRequested();
 
 // Number of threads the generators use; 0 (the default) means one per core.
 void SetGeneratorThreads(int threads);

@@ -1,176 +1,159 @@
 #include "engine/picture_cycle.h"
 
-#include <algorithm>
-#include <chrono>
+#include <utility>
 
 #include "engine/background_colouring.h"
 #include "engine/background_field.h"
-#include "engine/random.h"
-#include "engine/scene.h"
+#include "engine/parallel_rows.h"
 #include "engine/snowflake.h"
 
 namespace nivora {
 
-void SetSaverGeometry(int clientWidth, int clientHeight) {
-    FlakeSize = clientHeight;
-    FieldWidth = clientWidth / 2;
-    FieldHeight = clientHeight / 2;
-}
-
-void SetPreviewGeometry(int width, int height) {
-    FlakeSize = height;
-    FieldWidth = width;
-    FieldHeight = height;
-}
-
-void CreateSurfaces(ImagingPlatform& platform, int width, int height) {
-    EnsurePlaneCapacity();
-    FrameDib = platform.CreateFrame(width, height);
-    FlakeOffsetX = (width - height) / 2;
-    FrameGraphics = platform.CreateGraphics(*FrameDib);
-    PixelBitmap = platform.CreateBitmap(1, 1);
-    FieldBitmap = platform.CreateBitmap(FieldWidth, FieldHeight);
-}
-
-void LayField() {
-    if (!FrameGraphics || !FieldBitmap) return;
-    FrameGraphics->DrawImageRect(*FieldBitmap, 0, 0, FrameDib->Width(), FrameDib->Height());
-}
-
-void BlendCell(int row, int col) {
-    const std::size_t i = FlakeLayer.Index(row, col);
-    const Argb colour = (static_cast<Argb>(FlakeLayer.Alpha[i] & 0xFF) << 24) |
-                        (static_cast<Argb>(FlakeLayer.Red[i] & 0xFF) << 16) |
-                        (static_cast<Argb>(FlakeLayer.Green[i] & 0xFF) << 8) |
-                        static_cast<Argb>(FlakeLayer.Blue[i] & 0xFF);
-    PixelBitmap->SetPixel(0, 0, colour);
-    FrameGraphics->DrawImageRect(*PixelBitmap, FlakeOffsetX + col, row, 1, 1);
-}
-
-std::uint32_t HoldIntervalMs(std::int32_t timeShow) {
-    // The longest interval a Windows timer accepts (USER_TIMER_MAXIMUM).
-    constexpr long long kLongest = 0x7FFFFFFF;
-    if (timeShow <= 0) return 0;
-    return static_cast<std::uint32_t>(std::min(static_cast<long long>(timeShow) * 1000, kLongest));
-}
-
 namespace {
 
-// Moves the cursor one cell on; true when that finished the square, in which
-// case the cursor is back at (0, 0).
-bool AdvanceCursor() {
-    if (++RevealX >= FlakeSize) {
-        ++RevealY;
-        RevealX = 0;
-    }
-    if (RevealY >= FlakeSize) {
-        RevealY = 0;
-        RevealX = 0;
-        return true;
-    }
-    return false;
-}
-
-bool CursorInsideSquare() { return RevealX >= 0 && RevealY >= 0 && RevealX < FlakeSize && RevealY < FlakeSize; }
-
-// Runs a stage and, when asked, adds its duration in milliseconds.
-template <class Stage>
-void Timed(double* total, Stage stage) {
-    const auto start = std::chrono::steady_clock::now();
-    stage();
-    if (total) *total += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-void NewBackground(PictureTimings* timings = nullptr) {
-    Timed(timings ? &timings->background : nullptr, Background0);
-    Timed(timings ? &timings->colouring : nullptr, [] {
-        Background1();
-        LayField();
-    });
-}
-
-void NewSnowflake(PictureTimings* timings) { Timed(timings ? &timings->snowflake : nullptr, Snowflake); }
+bool IsRecipe(std::int32_t background) { return background >= 0 && background <= 20; }
 
 }  // namespace
 
-RevealTickResult RevealTick() {
-    RevealTickResult result;
-    if (FlakeSize <= 0 || !FrameGraphics) return result;
-    const int cells = 2 * FlakeSize + 1;
-    for (int n = 0; n < cells; ++n) {
-        // A cursor moved outside the square by hand would read past the
-        // layer; start the square again instead.
-        if (!CursorInsideSquare()) RevealX = RevealY = 0;
-        if (FlakeLayer.Alpha[FlakeLayer.Index(RevealY, RevealX)] != 0) BlendCell(RevealY, RevealX);
-        if (AdvanceCursor() && !result.completed) {
-            result.completed = true;
-            result.cellsToComplete = n + 1;
+PictureCycle::PictureCycle(Scene& scene, ImagingPlatform& platform, RandomGenerator& random, PictureWorker& worker)
+    : scene_(scene), random_(random), worker_(worker) {
+    next_.FlakeSize = scene.FlakeSize;
+    next_.FlakeOffsetX = scene.FlakeOffsetX;
+    next_.FieldWidth = scene.FieldWidth;
+    next_.FieldHeight = scene.FieldHeight;
+    next_.FieldBitmap = platform.CreateBitmap(scene.FieldWidth, scene.FieldHeight);
+}
+
+PictureCycle::~PictureCycle() { StopJob(); }
+
+void PictureCycle::StopJob() {
+    if (!job_) return;
+    job_->stop = true;
+    PictureWorker::Wait(*job_);
+    job_.reset();
+}
+
+PictureCycle::Request PictureCycle::RequestFor(const SaverSettings& settings, int parts) const {
+    Request request;
+    request.parts = parts;
+    request.algorithm = settings.Algorithm;
+    request.background = IsRecipe(settings.Background) ? settings.Background : shownRecipe_;
+    request.brightness = settings.Brightness;
+    return request;
+}
+
+void PictureCycle::Make(const Request& request) {
+    EnsureExtendedPrecision();
+    next_.Settings.Algorithm = request.algorithm;
+    next_.Settings.Background = request.background;
+    next_.Settings.Brightness = request.brightness;
+    if (request.parts & kSnowflake) Snowflake(next_);
+    if (request.parts & kBackground) {
+        // The field is a function of the recipe and the size alone: a recipe
+        // already there is not computed again.
+        if (fieldHolds_ != request.background) {
+            fieldHolds_ = -1;
+            Background0(next_);
+            if (StopRequested()) return;
+            fieldHolds_ = request.background;
         }
+        Background1(next_);
     }
-    return result;
 }
 
-void FirstPicture(PictureTimings* timings) {
-    if (SaverSettings.BackgroundRands) SaverSettings.Background = static_cast<std::int32_t>(Random(20) + 1);
-    NewBackground(timings);
-    if (SaverSettings.RandsAlgorithm) SaverSettings.Algorithm = static_cast<std::uint8_t>(Random(19) + 1);
-    NewSnowflake(timings);
+void PictureCycle::Submit(const Request& request) {
+    if (job_) job_->stop = true;  // the worker runs the new job once the old one has stopped
+    jobRequest_ = request;
+    job_ = worker_.Submit([this, request] { Make(request); });
 }
 
-void HoldEnd(PictureTimings* timings) {
-    RevealY = 0;
-    RevealX = 0;
-    if (SaverSettings.RandsAlgorithm) SaverSettings.Algorithm = static_cast<std::uint8_t>(Random(19) + 1);
-    NewSnowflake(timings);
-    if (SaverSettings.BackgroundRands) SaverSettings.Background = static_cast<std::int32_t>(Random(20) + 1);
-    NewBackground(timings);
+void PictureCycle::FirstPicture() {
+    StopJob();
+    DrawFirstPictureNumbers(scene_.Settings, random_);
+    const Request request = RequestFor(scene_.Settings, kSnowflake | kBackground);
+    Make(request);
+    Take(request);
+    revealEnabled_ = true;
+    holdEnabled_ = false;
+    PrepareNext();
 }
 
-void RegenerateBackground() {
-    NewBackground();
-    RevealY = 0;
-    RevealX = 0;
+void PictureCycle::PrepareNext() {
+    if (awaitedParts_) return;
+    SaverSettings guess = scene_.Settings;
+    RandomGenerator generator = random_;
+    DrawNextPictureNumbers(guess, generator);
+    const Request request = RequestFor(guess, kSnowflake | kBackground);
+    if (job_ && jobRequest_ == request) return;  // already on its way
+    Submit(request);
 }
 
-void RegenerateSnowflake() {
-    Snowflake();
-    LayField();
-    RevealY = 0;
-    RevealX = 0;
+void PictureCycle::SettingsChanged() { PrepareNext(); }
+
+void PictureCycle::Await(int parts) {
+    // Parts awaited before are made again too, from the settings as they are.
+    awaitedParts_ |= parts;
+    const Request request = RequestFor(scene_.Settings, awaitedParts_);
+    if (!(job_ && jobRequest_ == request)) Submit(request);
+    TakeIfReady();
 }
 
-namespace {
-
-void NextPreviewPicture() {
-    SaverSettings.Algorithm = static_cast<std::uint8_t>(Random(19) + 1);
-    Snowflake();
-    SaverSettings.Background = static_cast<std::int32_t>(Random(20) + 1);
-    NewBackground();
+bool PictureCycle::TakeIfReady() {
+    if (!awaitedParts_ || !job_ || !job_->done.load(std::memory_order_acquire)) return false;
+    const auto job = std::move(job_);
+    awaitedParts_ = 0;
+    if (job->error) std::rethrow_exception(job->error);
+    Take(jobRequest_);
+    PrepareNext();
+    return true;
 }
 
-}  // namespace
-
-void PreviewFirstPicture() {
-    SaverSettings.Background = static_cast<std::int32_t>(Random(20) + 1);
-    NewBackground();
-    SaverSettings.Algorithm = static_cast<std::uint8_t>(Random(19) + 1);
-    Snowflake();
-}
-
-int PreviewRevealTick(const std::function<void()>& pause) {
-    int completed = 0;
-    if (FlakeSize <= 0 || !FrameGraphics) return completed;
-    const int cells = 2 * FlakeSize + 1;
-    for (int n = 0; n < cells; ++n) {
-        if (!CursorInsideSquare()) RevealX = RevealY = 0;
-        BlendCell(RevealY, RevealX);  // every cell, transparent ones included
-        if (AdvanceCursor()) {
-            ++completed;
-            NextPreviewPicture();
-            if (pause) pause();
-        }
+void PictureCycle::Take(const Request& request) {
+    if (request.parts & kSnowflake) std::swap(scene_.FlakeLayer, next_.FlakeLayer);
+    if (request.parts & kBackground) {
+        std::swap(scene_.FieldBitmap, next_.FieldBitmap);
+        shownRecipe_ = request.background;
     }
-    return completed;
+    LayField(scene_);
+    scene_.RevealX = 0;
+    scene_.RevealY = 0;
+    if (scene_.FrameDib && scene_.FrameDib->Height() > 0) {
+        changed_.Add(0);
+        changed_.Add(scene_.FrameDib->Height() - 1);
+    }
+    ++layersTaken_;
 }
+
+void PictureCycle::RevealTick() {
+    if (awaitedParts_ && !TakeIfReady()) return;
+    const RevealTickResult tick = nivora::RevealTick(scene_);
+    changed_.Add(tick.rows);
+    if (tick.completed) {
+        revealEnabled_ = false;
+        holdEnabled_ = true;
+    }
+}
+
+void PictureCycle::HoldEnd() {
+    scene_.RevealX = 0;
+    scene_.RevealY = 0;
+    DrawNextPictureNumbers(scene_.Settings, random_);
+    revealEnabled_ = true;
+    holdEnabled_ = false;
+    awaitedParts_ = 0;  // a new picture replaces whatever was awaited
+    Await(kSnowflake | kBackground);
+}
+
+void PictureCycle::RegenerateSnowflake() {
+    revealEnabled_ = true;
+    Await(kSnowflake);
+}
+
+void PictureCycle::RegenerateBackground() {
+    revealEnabled_ = true;
+    Await(kBackground);
+}
+
+RowSpan PictureCycle::TakeChangedRows() { return std::exchange(changed_, RowSpan{}); }
 
 }  // namespace nivora

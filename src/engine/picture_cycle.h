@@ -1,77 +1,120 @@
-// The steps of the picture cycle that every front-end drives from its timers
-// or paint handler: geometry, surfaces, laying the field, the reveal, the hold
-// end and the first picture. They work on the scene alone.
+// The picture cycle that every front-end drives: reveal, hold, next picture.
+// A front-end runs two timers from what the cycle says (the reveal every
+// kRevealIntervalMs while RevealEnabled, the hold end HoldIntervalMs after the
+// hold began while HoldEnabled), calls RevealTick and HoldEnd when they fire,
+// and after every call shows the frame rows TakeChangedRows names.
+//
+// While a picture is revealed and held, the next one is prepared on the
+// worker. Its numbers are a guess made from a copy of the random generator;
+// at the hold's end the real numbers are drawn from the real generator, in
+// the same order as ever, and the prepared layers are taken only when they
+// match. Otherwise they are made again, and the old picture stays until they
+// are ready. Either way the pictures are the ones the steps give on one
+// thread, bit for bit.
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 
 #include "engine/imaging.h"
+#include "engine/picture_steps.h"
+#include "engine/picture_worker.h"
+#include "engine/random.h"
+#include "engine/scene.h"
 
 namespace nivora {
 
-// The saver window's geometry: the snowflake square as high as the client
-// area, the field at half the client size.
-void SetSaverGeometry(int clientWidth, int clientHeight);
+class PictureCycle {
+public:
+    static constexpr std::uint32_t kRevealIntervalMs = 10;
 
-// The preview's geometry: square and field at the pane's full size.
-void SetPreviewGeometry(int width, int height);
+    // `scene` has its settings, geometry and surfaces; the cycle keeps a
+    // second scene of the same geometry for the picture being prepared.
+    PictureCycle(Scene& scene, ImagingPlatform& platform, RandomGenerator& random, PictureWorker& worker);
+    ~PictureCycle();  // stops and waits for its job
+    PictureCycle(const PictureCycle&) = delete;
+    PictureCycle& operator=(const PictureCycle&) = delete;
 
-// Makes the four surfaces for a picture of width x height (FrameDib cleared to
-// black, FlakeOffsetX, FrameGraphics, PixelBitmap, FieldBitmap) and sizes the
-// planes. The geometry must be set first.
-void CreateSurfaces(ImagingPlatform& platform, int width, int height);
+    // The first picture, made on the calling thread (background drawn
+    // first), its field laid; then the reveal runs and the next picture is
+    // prepared.
+    void FirstPicture();
 
-// Draws FieldBitmap stretched over the whole FrameDib.
-void LayField();
+    bool RevealEnabled() const { return revealEnabled_; }
+    bool HoldEnabled() const { return holdEnabled_; }
+    std::uint32_t HoldIntervalMs() const { return nivora::HoldIntervalMs(scene_.Settings.TimeShow); }
 
-// Blends FlakeLayer cell (row, col) onto FrameDib pixel (FlakeOffsetX + col, row).
-void BlendCell(int row, int col);
+    // One reveal tick. While new layers are awaited it only looks whether
+    // they are ready, and takes them when they are.
+    void RevealTick();
 
-// The hold interval for a TimeShow in seconds, in milliseconds; 0 means the
-// hold never ends. Negative values hold for ever too, and large ones are
-// capped at the longest interval a system timer takes.
-std::uint32_t HoldIntervalMs(std::int32_t timeShow);
+    // The hold is over: the cursor is rewound, the numbers of the next picture
+    // drawn, and its layers taken (or awaited).
+    void HoldEnd();
 
-struct RevealTickResult {
-    bool completed = false;  // the last cell of the square was reached
-    int cellsToComplete = 0; // cells handled before completion, this tick
+    // The scene's Algorithm (or Background, or Brightness) was changed: the
+    // layer is made again, and once it is ready the field is laid over the
+    // frame and the reveal starts again from the first cell. The hold, if it
+    // runs, goes on.
+    void RegenerateSnowflake();
+    void RegenerateBackground();
+
+    // A setting that the next picture depends on changed (a random flag):
+    // the picture being prepared is made again from the settings as they are.
+    void SettingsChanged();
+
+    // Frame rows drawn since the last call.
+    RowSpan TakeChangedRows();
+
+    // New layers are awaited: the picture on screen is not the one the
+    // settings ask for yet.
+    bool Waiting() const { return awaitedParts_ != 0; }
+
+    // Pictures (and regenerated layers) taken into the scene so far.
+    std::uint64_t LayersTaken() const { return layersTaken_; }
+
+    Scene& scene() { return scene_; }
+
+private:
+    enum Part { kSnowflake = 1, kBackground = 2 };
+
+    // What one job makes: the parts, and the numbers they are made from.
+    struct Request {
+        int parts = 0;
+        std::uint8_t algorithm = 0;
+        std::int32_t background = 0;  // the recipe the field is filled with
+        std::uint8_t brightness = 0;
+        bool operator==(const Request&) const = default;
+    };
+
+    Request RequestFor(const SaverSettings& settings, int parts) const;
+    void Submit(const Request& request);
+    void Make(const Request& request);  // on the worker, or at creation
+    void PrepareNext();
+    void Await(int parts);
+    bool TakeIfReady();
+    void Take(const Request& request);
+    void StopJob();
+
+    Scene& scene_;
+    RandomGenerator& random_;
+    PictureWorker& worker_;
+    Scene next_;  // the worker's: layers being made, the field, a FieldBitmap
+
+    std::shared_ptr<PictureWorker::Job> job_;
+    Request jobRequest_;
+    int awaitedParts_ = 0;  // parts the scene waits for; 0 while the job only prepares
+
+    // The recipe whose values the field holds (worker side; -1 unknown), and
+    // the one behind the picture on screen. A Background outside 0..20 fills
+    // nothing, so its picture colours the field as the last picture left it.
+    int fieldHolds_ = -1;
+    int shownRecipe_ = 0;
+
+    bool revealEnabled_ = false;
+    bool holdEnabled_ = false;
+    RowSpan changed_;
+    std::uint64_t layersTaken_ = 0;
 };
-
-// One reveal tick of the saver: 2 x FlakeSize + 1 cells from the cursor on,
-// skipping cells of alpha 0. On completion the cursor returns to (0, 0) and
-// the remaining cells of the tick are handled from there. The caller then
-// stops the reveal timer and starts the hold.
-RevealTickResult RevealTick();
-
-// How long the stages of one new picture took, in milliseconds.
-struct PictureTimings {
-    double snowflake = 0, background = 0, colouring = 0;
-};
-
-// The saver's first picture: a random Background if asked for, the field laid
-// over the picture, then a random Algorithm if asked for and the snowflake.
-void FirstPicture(PictureTimings* timings = nullptr);
-
-// The end of a hold: cursor to (0, 0), a new snowflake, a new background
-// (random numbers where the flags ask for them), the field laid.
-void HoldEnd(PictureTimings* timings = nullptr);
-
-// The background again for the current settings (after a settings change):
-// both passes, the field laid, and the reveal rewound.
-void RegenerateBackground();
-
-// The snowflake again for the current Algorithm, the field laid over the
-// partial reveal, and the reveal rewound.
-void RegenerateSnowflake();
-
-// The preview's first picture: random Background and Algorithm.
-void PreviewFirstPicture();
-
-// One paint of the preview: 2 x FlakeSize + 1 reveal steps, every cell
-// blended. A completed picture is followed at once by a new random one, and
-// `pause` is called before the remaining steps go on. Returns the number of
-// pictures completed during this paint.
-int PreviewRevealTick(const std::function<void()>& pause);
 
 }  // namespace nivora

@@ -1,7 +1,8 @@
-// The process-wide scene: settings in memory, mode flags, picture geometry,
-// the reveal cursor, the drawing surfaces and the two sets of planes that the
-// generators fill. Every part of the program reaches these directly; nobody
-// holds a copy.
+// One picture's state: the settings it pictures, its geometry, the reveal
+// cursor, the drawing surfaces and the planes the generators fill. Engine
+// functions take the scene they work on, so several can live side by side: the
+// picture on screen and the next one being prepared, one per monitor, or two
+// in a test.
 #pragma once
 
 #include <cstdint>
@@ -12,18 +13,21 @@
 
 namespace nivora {
 
-struct TSaverSettings {
+struct SaverSettings {
     std::uint8_t Algorithm = 0;    // snowflake step rule, 1..20
     std::int32_t Background = 0;   // background recipe, 0..20
     std::uint8_t Brightness = 0;   // channel cap in twentieths
     std::int32_t TimeShow = 0;     // seconds a finished picture is held
     bool BackgroundRands = false;  // draw a new Background for every picture
     bool RandsAlgorithm = false;   // draw a new Algorithm for every picture
+
+    bool operator==(const SaverSettings&) const = default;
 };
 
 // The planes keep at least the classic capacity (a 1200-pixel snowflake and a
 // 2000 x 1500 field) and grow when a picture needs more, so larger screens work
-// without writing past an array. They never shrink.
+// without writing past an array. They never shrink. Zero pages cost nothing
+// until a picture writes them.
 inline constexpr int kFlakeCapacity = 1200;
 inline constexpr int kFieldWidthCapacity = 2000;
 inline constexpr int kFieldHeightCapacity = 1500;
@@ -51,34 +55,32 @@ struct TBackgroundField {
     }
 };
 
-extern TSaverSettings SaverSettings;
-extern bool ConfigMode;
-extern bool PreviewMode;
+struct Scene {
+    SaverSettings Settings;
 
-extern std::int32_t FlakeSize;
-extern std::int32_t FlakeOffsetX;
-extern std::int32_t FieldWidth;
-extern std::int32_t FieldHeight;
-extern std::int32_t RevealX;
-extern std::int32_t RevealY;
+    std::int32_t FlakeSize = 0;
+    std::int32_t FlakeOffsetX = 0;
+    std::int32_t FieldWidth = 0;
+    std::int32_t FieldHeight = 0;
+    std::int32_t RevealX = 0;
+    std::int32_t RevealY = 0;
 
-extern TFlakeLayer FlakeLayer;
-extern TBackgroundField BackgroundField;
+    TFlakeLayer FlakeLayer;
+    TBackgroundField BackgroundField;
 
-// The drawing surfaces, made once per process by CreateSurfaces.
-extern std::unique_ptr<Frame> FrameDib;
-extern std::unique_ptr<Graphics> FrameGraphics;
-extern std::unique_ptr<Bitmap> PixelBitmap;
-extern std::unique_ptr<Bitmap> FieldBitmap;
+    // The drawing surfaces, made by CreateSurfaces. A scene that only
+    // prepares layers has a FieldBitmap and no frame.
+    std::unique_ptr<Frame> FrameDib;
+    std::unique_ptr<Graphics> FrameGraphics;
+    std::unique_ptr<Bitmap> PixelBitmap;
+    std::unique_ptr<Bitmap> FieldBitmap;
 
-// Makes sure the FlakeLayer holds rows and columns 0..FlakeSize and the
-// BackgroundField points 0..FieldWidth by 0..FieldHeight. Called whenever the
-// geometry is set; a no-op when the planes are already large enough.
-void EnsurePlaneCapacity();
-
-// Puts the whole scene back to its process-start state (settings zero, flags
-// false, geometry 0, no surfaces). The planes keep their storage. Used by tests
-// and by tools that build several scenes in one process.
-void ResetScene();
+    // Makes sure the FlakeLayer holds rows and columns 0..FlakeSize and the
+    // BackgroundField points 0..FieldWidth by 0..FieldHeight; a no-op when the
+    // planes are already large enough. Each generator sizes what it fills.
+    void EnsurePlaneCapacity();
+    void EnsureFlakeCapacity();
+    void EnsureFieldCapacity();
+};
 
 }  // namespace nivora

@@ -8,8 +8,6 @@ namespace nivora {
 
 namespace {
 
-Registry* settingsRegistry = nullptr;
-
 // Held as "\Software\NivoraGlade\"; the leading backslash only marks the path
 // as absolute and is dropped before it goes to the registry.
 constexpr const char* kKeyPathAsHeld = "\\Software\\NivoraGlade\\";
@@ -20,25 +18,25 @@ const char* KeyPath() { return kKeyPathAsHeld + 1; }
 // 32-bit registry value, and its default.
 struct Setting {
     const char* name;
-    void (*store)(std::uint32_t value);
-    std::uint32_t (*fetch)();
-    void (*setDefault)();
+    void (*store)(SaverSettings& settings, std::uint32_t value);
+    std::uint32_t (*fetch)(const SaverSettings& settings);
+    void (*setDefault)(SaverSettings& settings);
 };
 
 // Table order is the order of reading and writing.
 constexpr Setting kSettings[] = {
-    {"Algorithm", [](std::uint32_t v) { SaverSettings.Algorithm = static_cast<std::uint8_t>(v); },
-     [] { return static_cast<std::uint32_t>(SaverSettings.Algorithm); }, [] { SaverSettings.Algorithm = 20; }},
-    {"BackgroundRands", [](std::uint32_t v) { SaverSettings.BackgroundRands = v != 0; },
-     [] { return SaverSettings.BackgroundRands ? 1u : 0u; }, [] { SaverSettings.BackgroundRands = true; }},
-    {"Background", [](std::uint32_t v) { SaverSettings.Background = static_cast<std::int32_t>(v); },
-     [] { return static_cast<std::uint32_t>(SaverSettings.Background); }, [] { SaverSettings.Background = 1; }},
-    {"Time_Show", [](std::uint32_t v) { SaverSettings.TimeShow = static_cast<std::int32_t>(v); },
-     [] { return static_cast<std::uint32_t>(SaverSettings.TimeShow); }, [] { SaverSettings.TimeShow = 5; }},
-    {"Rands_Algorithm", [](std::uint32_t v) { SaverSettings.RandsAlgorithm = v != 0; },
-     [] { return SaverSettings.RandsAlgorithm ? 1u : 0u; }, [] { SaverSettings.RandsAlgorithm = true; }},
-    {"Brightness", [](std::uint32_t v) { SaverSettings.Brightness = static_cast<std::uint8_t>(v); },
-     [] { return static_cast<std::uint32_t>(SaverSettings.Brightness); }, [] { SaverSettings.Brightness = 14; }},
+    {"Algorithm", [](SaverSettings& s, std::uint32_t v) { s.Algorithm = static_cast<std::uint8_t>(v); },
+     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Algorithm); }, [](SaverSettings& s) { s.Algorithm = 20; }},
+    {"BackgroundRands", [](SaverSettings& s, std::uint32_t v) { s.BackgroundRands = v != 0; },
+     [](const SaverSettings& s) { return s.BackgroundRands ? 1u : 0u; }, [](SaverSettings& s) { s.BackgroundRands = true; }},
+    {"Background", [](SaverSettings& s, std::uint32_t v) { s.Background = static_cast<std::int32_t>(v); },
+     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Background); }, [](SaverSettings& s) { s.Background = 1; }},
+    {"Time_Show", [](SaverSettings& s, std::uint32_t v) { s.TimeShow = static_cast<std::int32_t>(v); },
+     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.TimeShow); }, [](SaverSettings& s) { s.TimeShow = 5; }},
+    {"Rands_Algorithm", [](SaverSettings& s, std::uint32_t v) { s.RandsAlgorithm = v != 0; },
+     [](const SaverSettings& s) { return s.RandsAlgorithm ? 1u : 0u; }, [](SaverSettings& s) { s.RandsAlgorithm = true; }},
+    {"Brightness", [](SaverSettings& s, std::uint32_t v) { s.Brightness = static_cast<std::uint8_t>(v); },
+     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Brightness); }, [](SaverSettings& s) { s.Brightness = 14; }},
 };
 constexpr int kSettingCount = static_cast<int>(sizeof kSettings / sizeof kSettings[0]);
 
@@ -72,74 +70,69 @@ std::uint32_t ReadDword(Registry& registry, RegistryKey key, const char* name) {
            static_cast<std::uint32_t>(buffer[2]) << 16 | static_cast<std::uint32_t>(buffer[3]) << 24;
 }
 
-void WriteAll(Registry& registry, RegistryKey key) {
+void WriteAll(Registry& registry, RegistryKey key, const SaverSettings& settings) {
     for (const Setting& setting : kSettings)
-        if (registry.SetDword(key, setting.name, setting.fetch()) != kRegistrySuccess)
+        if (registry.SetDword(key, setting.name, setting.fetch(settings)) != kRegistrySuccess)
             throw SettingsError(Message("Failed to set data for '", setting.name));
 }
 
 // Reads the values in table order, each stored at once; `read` counts those
 // stored, also when a later one throws.
-void ReadStoredValues(int& read) {
+void ReadStoredValues(Registry& registry, SaverSettings& settings, int& read) {
     read = 0;
-    if (settingsRegistry == nullptr) return;
     RegistryKey handle = 0;
-    if (settingsRegistry->OpenKey(KeyPath(), handle) != kRegistrySuccess) return;
-    const OpenKey key(*settingsRegistry, handle);
+    if (registry.OpenKey(KeyPath(), handle) != kRegistrySuccess) return;
+    const OpenKey key(registry, handle);
     for (const Setting& setting : kSettings) {
-        setting.store(ReadDword(*settingsRegistry, key.get(), setting.name));
+        setting.store(settings, ReadDword(registry, key.get(), setting.name));
         ++read;
     }
 }
 
 // Opens the key for writing, creating it when absent, and writes all six;
 // silently nothing when the key cannot be created.
-void WriteSettings() {
-    if (settingsRegistry == nullptr) return;
+void WriteSettings(Registry& registry, const SaverSettings& settings) {
     RegistryKey handle = 0;
-    if (settingsRegistry->CreateKey(KeyPath(), handle) != kRegistrySuccess) return;
-    const OpenKey key(*settingsRegistry, handle);
-    WriteAll(*settingsRegistry, key.get());
+    if (registry.CreateKey(KeyPath(), handle) != kRegistrySuccess) return;
+    const OpenKey key(registry, handle);
+    WriteAll(registry, key.get(), settings);
 }
 
 }  // namespace
 
-void SetSettingsRegistry(Registry* registry) { settingsRegistry = registry; }
-
-void LoadSettings() {
+void LoadSettings(Registry& registry, SaverSettings& settings) {
     int read = 0;
-    ReadStoredValues(read);
-    ApplyFirstRunDefaults();
+    ReadStoredValues(registry, settings, read);
+    ApplyFirstRunDefaults(registry, settings);
 }
 
-void ApplyFirstRunDefaults() {
-    if (SaverSettings.Background != 0 || SaverSettings.TimeShow != 0 || SaverSettings.Algorithm != 0 ||
-        SaverSettings.Brightness != 0)
+void ApplyFirstRunDefaults(Registry& registry, SaverSettings& settings) {
+    if (settings.Background != 0 || settings.TimeShow != 0 || settings.Algorithm != 0 || settings.Brightness != 0)
         return;
-    for (const Setting& setting : kSettings) setting.setDefault();
-    WriteSettings();
+    for (const Setting& setting : kSettings) setting.setDefault(settings);
+    WriteSettings(registry, settings);
 }
 
-void SaveSettings() { WriteSettings(); }
+void SaveSettings(Registry& registry, const SaverSettings& settings) { WriteSettings(registry, settings); }
 
-bool LoadSettingsForStartUp(std::string& errorMessage) {
+bool LoadSettingsForStartUp(Registry& registry, SaverSettings& settings, std::string& errorMessage) {
     int read = 0;
     bool failed = false;
     try {
-        ReadStoredValues(read);
+        ReadStoredValues(registry, settings, read);
     } catch (const SettingsError& error) {
         errorMessage = error.what();
         failed = true;
     }
     try {
-        ApplyFirstRunDefaults();
+        ApplyFirstRunDefaults(registry, settings);
     } catch (const SettingsError& error) {
         // The defaults are already in memory; only the key stays as it was.
         if (!failed) errorMessage = error.what();
         failed = true;
     }
     if (failed)
-        for (int i = read; i < kSettingCount; ++i) kSettings[i].setDefault();
+        for (int i = read; i < kSettingCount; ++i) kSettings[i].setDefault(settings);
     return !failed;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/registry.h"
+#include "engine/scene.h"
 
 namespace nivora {
 
@@ -14,23 +15,22 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The registry the store works on: advapi32 on Windows; tests install an
-// in-memory one. Without one the key counts as not openable.
-void SetSettingsRegistry(Registry* registry);
+// Every operation works on the settings value and the registry it is given:
+// advapi32 on Windows, an in-memory registry in tests.
 
-// Reads the six values into SaverSettings (nothing when the key is absent),
+// Reads the six values into `settings` (nothing when the key is absent),
 // then applies the first-run defaults. Throws SettingsError naming the value
 // that could not be read; the values read before it keep their new contents.
-void LoadSettings();
+void LoadSettings(Registry& registry, SaverSettings& settings);
 
 // When Background, TimeShow, Algorithm and Brightness are all 0: sets the
 // defaults and writes them to the key (silently skipped if the key cannot be
 // created).
-void ApplyFirstRunDefaults();
+void ApplyFirstRunDefaults(Registry& registry, SaverSettings& settings);
 
 // Writes all six fields, creating the key when absent. Throws SettingsError
 // naming the value whose write failed.
-void SaveSettings();
+void SaveSettings(Registry& registry, const SaverSettings& settings);
 
 // The load as the saver window's creation runs it, which must always finish
 // with usable settings. A clean load (or no key) returns true. When a value
@@ -41,6 +41,6 @@ void SaveSettings();
 // the key was damaged. A failed write of the defaults keeps the defaults in
 // memory. In both cases `errorMessage` gets the text to show (the first
 // failure) and the result is false; the caller shows it and carries on.
-bool LoadSettingsForStartUp(std::string& errorMessage);
+bool LoadSettingsForStartUp(Registry& registry, SaverSettings& settings, std::string& errorMessage);
 
 }  // namespace nivora

@@ -139,7 +139,8 @@ Real AbsCoordinate(int i, int size) { return std::fabs(static_cast<Real>(2 * i) 
 // times faster.
 class FlakeRows {
 public:
-    FlakeRows(int size, std::uint8_t algorithm) : size_(size), algorithm_(algorithm), absU_(size + 1) {
+    FlakeRows(TFlakeLayer& layer, int size, std::uint8_t algorithm)
+        : layer_(layer), size_(size), algorithm_(algorithm), absU_(size + 1) {
         for (int i = 0; i <= size; ++i) absU_[i] = AbsCoordinate(i, size);
     }
 
@@ -157,12 +158,12 @@ public:
 
 private:
     void ComputeRow(int row, std::vector<char>& inside) const {
-        const std::size_t base = FlakeLayer.Index(row, 0);
+        const std::size_t base = layer_.Index(row, 0);
         for (int col = 0; col <= size_; ++col) {
             const int mirror = size_ - col;
             std::int32_t alpha;
             if (mirror < col && absU_[mirror] == absU_[col]) {
-                alpha = FlakeLayer.Alpha[base + mirror];
+                alpha = layer_.Alpha[base + mirror];
                 inside[col] = inside[mirror];
             } else {
                 inside[col] = FlakeCell(row, col, size_, algorithm_, alpha);
@@ -172,16 +173,17 @@ private:
     }
 
     void CopyRow(int from, int to, const std::vector<char>& inside) const {
-        const std::size_t source = FlakeLayer.Index(from, 0), target = FlakeLayer.Index(to, 0);
-        for (int col = 0; col <= size_; ++col) Store(target + col, FlakeLayer.Alpha[source + col], inside[col]);
+        const std::size_t source = layer_.Index(from, 0), target = layer_.Index(to, 0);
+        for (int col = 0; col <= size_; ++col) Store(target + col, layer_.Alpha[source + col], inside[col]);
     }
 
     // Outside the disc only the alpha is written; colours keep what they held.
-    static void Store(std::size_t i, std::int32_t alpha, bool inside) {
-        if (inside) FlakeLayer.Red[i] = FlakeLayer.Green[i] = FlakeLayer.Blue[i] = 255;
-        FlakeLayer.Alpha[i] = alpha;
+    void Store(std::size_t i, std::int32_t alpha, bool inside) const {
+        if (inside) layer_.Red[i] = layer_.Green[i] = layer_.Blue[i] = 255;
+        layer_.Alpha[i] = alpha;
     }
 
+    TFlakeLayer& layer_;
     int size_;
     std::uint8_t algorithm_;
     std::vector<Real> absU_;
@@ -189,11 +191,11 @@ private:
 
 }  // namespace
 
-void Snowflake() {
-    if (FlakeSize < 1) return;
-    EnsurePlaneCapacity();
-    const FlakeRows rows(FlakeSize, SaverSettings.Algorithm);
-    ForEachRow(FlakeSize / 2 + 1, [&rows](int row) { rows.RowPair(row); });
+void Snowflake(Scene& scene) {
+    if (scene.FlakeSize < 1) return;
+    scene.EnsureFlakeCapacity();
+    const FlakeRows rows(scene.FlakeLayer, scene.FlakeSize, scene.Settings.Algorithm);
+    ForEachRow(scene.FlakeSize / 2 + 1, [&rows](int row) { rows.RowPair(row); });
 }
 
 }  // namespace nivora

@@ -1,7 +1,10 @@
-// The snowflake generator: fills the FlakeLayer for FlakeSize and Algorithm.
+// The snowflake generator: fills a scene's FlakeLayer for its FlakeSize and
+// Algorithm.
 #pragma once
 
 #include <cstdint>
+
+#include "engine/scene.h"
 
 namespace nivora {
 
@@ -9,7 +12,7 @@ namespace nivora {
 // red, green and blue 255 for the cells inside the disc. Does nothing for a
 // FlakeSize below 1. An Algorithm outside 1..20 has no step rule: every step
 // then yields zero, so the disc stays fully transparent.
-void Snowflake();
+void Snowflake(Scene& scene);
 
 // The orbit of one cell: entry 0 is the seed, entries 1..5 the five steps.
 struct FlakeOrbit {

@@ -1,6 +1,8 @@
 #include "tools/render_options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <cstdint>
 #include <cstdio>
 
@@ -8,7 +10,7 @@ namespace nivora {
 
 const char* const kRenderUsage =
     "usage: nivora-render [--size WxH] [--mode saver|preview] [--algorithm N] [--background N] "
-    "[--brightness N] [--seed N] [--count N] [--out FILE.png] [--field FILE.png] [--alpha FILE.pgm]";
+    "[--brightness N] [--seed N] [--start N] [--count N] [--out FILE.png] [--field FILE.png] [--alpha FILE.pgm]";
 
 namespace {
 
@@ -39,8 +41,15 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
             error = kRenderUsage;
             return std::nullopt;
         }
+        static const char* const kKnown[] = {"--size",  "--mode",  "--algorithm", "--background", "--brightness",
+                                             "--seed",  "--start", "--count",     "--out",        "--field",
+                                             "--alpha"};
+        if (std::find(std::begin(kKnown), std::end(kKnown), option) == std::end(kKnown)) {
+            error = option.rfind("--", 0) == 0 ? "unknown option '" + option + "'" : "unknown argument '" + option + "'";
+            return std::nullopt;
+        }
         if (i + 1 >= args.size()) {
-            error = option.rfind("--", 0) == 0 ? option + " needs a value" : "unknown argument '" + option + "'";
+            error = option + " needs a value";
             return std::nullopt;
         }
         const std::string& value = args[++i];
@@ -66,14 +75,13 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
             std::uint32_t seed = 0;
             ok = ParseNumber(value, 0, UINT32_MAX, seed);
             options.seed = seed;
+        } else if (option == "--start") {
+            ok = ParseNumber(value, 1, kMaxRenderCount, options.start);
         } else if (option == "--count") {
             ok = ParseNumber(value, 1, kMaxRenderCount, options.count);
         } else if (option == "--out" || option == "--field" || option == "--alpha") {
             ok = !value.empty();
             (option == "--out" ? options.out : option == "--field" ? options.field : options.alpha) = value;
-        } else {
-            error = "unknown option '" + option + "'";
-            return std::nullopt;
         }
         if (!ok) {
             if (error.empty()) error = option + ": '" + value + "' is not an allowed value";

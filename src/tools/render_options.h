@@ -17,6 +17,7 @@ struct RenderOptions {
     int brightness = 14;
     std::optional<std::uint32_t> seed;
     int count = 1;
+    int start = 1;  // the first picture written is this one of the run from the seed
     std::string out, field, alpha;
 };
 

@@ -26,8 +26,18 @@ done
 "$render" --size 64x48 --count 3 --seed 5 --out "$dir/n.png" >/dev/null || fail "count run"
 for i in 001 002 003; do [ -s "$dir/n-$i.png" ] || fail "n-$i.png missing"; done
 
+# The line of a picture says how to make that picture again: picture 3 of a
+# run gives the same numbers and the same file when made on its own.
+line=$("$render" --size 96x54 --count 3 --seed 5 --out "$dir/s.png" | sed -n 3p)
+again=$(echo "$line" | sed -n 's/.*again: \(--seed [0-9]* --start [0-9]*\).*/\1/p')
+[ -n "$again" ] || fail "no way to make picture 3 again in: $line"
+# shellcheck disable=SC2086
+line2=$("$render" --size 96x54 $again --out "$dir/t.png")
+[ "${line%%|*}" = "${line2%%|*}" ] || fail "picture 3 again: '$line' then '$line2'"
+cmp -s "$dir/s-003.png" "$dir/t.png" || fail "$again did not make the same picture"
+
 # Bad arguments: exit status 2, one line on stderr, nothing written.
-for args in "--size 0x10" "--size 16385x10" "--algorithm seven" "--bogus 1" "--count 0"; do
+for args in "--size 0x10" "--size 16385x10" "--algorithm seven" "--bogus 1" "--count 0" "--start 0"; do
   # shellcheck disable=SC2086
   "$render" $args --out "$dir/bad.png" 2>"$dir/err" >/dev/null
   status=$?
@@ -35,6 +45,9 @@ for args in "--size 0x10" "--size 16385x10" "--algorithm seven" "--bogus 1" "--c
   [ "$(wc -l <"$dir/err")" -eq 1 ] || fail "'$args' stderr: $(cat "$dir/err")"
   [ -e "$dir/bad.png" ] && fail "'$args' wrote a file"
 done
+
+"$render" --bogus 2>"$dir/err"
+grep -q "unknown option '--bogus'" "$dir/err" || fail "--bogus alone: $(cat "$dir/err")"
 
 # An unwritable output is an error, not a success.
 "$render" --size 16x16 --out "$dir/missing/a.png" >/dev/null 2>&1 && fail "unwritable output reported success"

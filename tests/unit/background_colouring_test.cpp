@@ -17,18 +17,18 @@ namespace {
 
 class BackgroundColouringTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetScene(); }
+    Scene scene;
     void TearDown() override { SetGeneratorThreads(0); }
 
-    static void Picture(int background, int brightness, int W, int H) {
-        SaverSettings.Background = background;
-        SaverSettings.Brightness = static_cast<std::uint8_t>(brightness);
-        FieldWidth = W;
-        FieldHeight = H;
-        if (!FieldBitmap || FieldBitmap->Width() != W || FieldBitmap->Height() != H)
-            FieldBitmap = SoftwareImaging().CreateBitmap(W, H);
-        Background0();
-        Background1();
+    void Picture(int background, int brightness, int W, int H) {
+        scene.Settings.Background = background;
+        scene.Settings.Brightness = static_cast<std::uint8_t>(brightness);
+        scene.FieldWidth = W;
+        scene.FieldHeight = H;
+        if (!scene.FieldBitmap || scene.FieldBitmap->Width() != W || scene.FieldBitmap->Height() != H)
+            scene.FieldBitmap = SoftwareImaging().CreateBitmap(W, H);
+        Background0(scene);
+        Background1(scene);
     }
 
     static std::string Hex(std::uint32_t v) {
@@ -87,9 +87,9 @@ TEST_F(BackgroundColouringTest, WorkedExampleAtTwoBrightnesses) {
 
     // The same through both passes.
     Picture(6, 20, 100, 100);
-    EXPECT_EQ(Hex(FieldBitmap->GetPixel(25, 75)), "0xFFE82799");
+    EXPECT_EQ(Hex(scene.FieldBitmap->GetPixel(25, 75)), "0xFFE82799");
     Picture(6, 14, 100, 100);
-    EXPECT_EQ(Hex(FieldBitmap->GetPixel(25, 75)), "0xFFB22799");
+    EXPECT_EQ(Hex(scene.FieldBitmap->GetPixel(25, 75)), "0xFFB22799");
 }
 
 // Runs on the default worker threads; the expected colours come one at a time.
@@ -98,10 +98,10 @@ TEST_F(BackgroundColouringTest, EveryPixelMatchesItsFieldPoint) {
     Picture(17, 18, W, H);
     for (int y = 0; y < H; ++y)
         for (int x = 0; x < W; ++x) {
-            const std::size_t i = BackgroundField.Index(x, y);
-            ASSERT_EQ(FieldBitmap->GetPixel(x, y),
-                      FieldColour(BackgroundField.Plane[0][i], BackgroundField.Plane[1][i],
-                                  BackgroundField.Plane[2][i], 18))
+            const std::size_t i = scene.BackgroundField.Index(x, y);
+            ASSERT_EQ(scene.FieldBitmap->GetPixel(x, y),
+                      FieldColour(scene.BackgroundField.Plane[0][i], scene.BackgroundField.Plane[1][i],
+                                  scene.BackgroundField.Plane[2][i], 18))
                 << x << "," << y;
         }
 }
@@ -111,38 +111,38 @@ TEST_F(BackgroundColouringTest, BlackForBackgroundZeroOrBrightnessZero) {
         Picture(background, brightness, 50, 30);
         for (int y = 0; y < 30; ++y)
             for (int x = 0; x < 50; ++x)
-                ASSERT_EQ(Hex(FieldBitmap->GetPixel(x, y)), "0xFF000000")
+                ASSERT_EQ(Hex(scene.FieldBitmap->GetPixel(x, y)), "0xFF000000")
                     << "background " << background << " brightness " << brightness << " at " << x << "," << y;
     }
 }
 
 TEST_F(BackgroundColouringTest, WritesOnlyTheFieldsPixels) {
     // A bitmap larger than the field keeps its pixels beyond W - 1 and H - 1.
-    FieldBitmap = SoftwareImaging().CreateBitmap(40, 30);
+    scene.FieldBitmap = SoftwareImaging().CreateBitmap(40, 30);
     for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x) FieldBitmap->SetPixel(x, y, 0x12345678);
-    SaverSettings.Background = 2;
-    SaverSettings.Brightness = 20;
-    FieldWidth = 25;
-    FieldHeight = 20;
-    Background0();
-    Background1();
+        for (int x = 0; x < 40; ++x) scene.FieldBitmap->SetPixel(x, y, 0x12345678);
+    scene.Settings.Background = 2;
+    scene.Settings.Brightness = 20;
+    scene.FieldWidth = 25;
+    scene.FieldHeight = 20;
+    Background0(scene);
+    Background1(scene);
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x) {
             const bool inside = x < 25 && y < 20;
-            ASSERT_EQ(FieldBitmap->GetPixel(x, y) == 0x12345678u, !inside) << x << "," << y;
+            ASSERT_EQ(scene.FieldBitmap->GetPixel(x, y) == 0x12345678u, !inside) << x << "," << y;
             if (inside) {
-                ASSERT_EQ(FieldBitmap->GetPixel(x, y) >> 24, 0xFFu);
+                ASSERT_EQ(scene.FieldBitmap->GetPixel(x, y) >> 24, 0xFFu);
             }
         }
 
     // No bitmap, or an empty field: nothing to do and nothing breaks.
-    FieldBitmap.reset();
-    Background1();
-    FieldBitmap = SoftwareImaging().CreateBitmap(10, 10);
-    FieldWidth = 0;
-    Background1();
-    EXPECT_EQ(FieldBitmap->GetPixel(0, 0), 0u);
+    scene.FieldBitmap.reset();
+    Background1(scene);
+    scene.FieldBitmap = SoftwareImaging().CreateBitmap(10, 10);
+    scene.FieldWidth = 0;
+    Background1(scene);
+    EXPECT_EQ(scene.FieldBitmap->GetPixel(0, 0), 0u);
 }
 
 // A platform bitmap may refuse concurrent use, so the colouring must call it
@@ -169,15 +169,15 @@ TEST_F(BackgroundColouringTest, OnlyTheCallingThreadTouchesTheBitmap) {
         std::mutex mutex_;
     };
     SetGeneratorThreads(4);
-    SaverSettings.Background = 5;
-    SaverSettings.Brightness = 20;
-    FieldWidth = 120;
-    FieldHeight = 80;
+    scene.Settings.Background = 5;
+    scene.Settings.Brightness = 20;
+    scene.FieldWidth = 120;
+    scene.FieldHeight = 80;
     auto bitmap = std::make_unique<RecordingBitmap>();
     RecordingBitmap* recorder = bitmap.get();
-    FieldBitmap = std::move(bitmap);
-    Background0();
-    Background1();
+    scene.FieldBitmap = std::move(bitmap);
+    Background0(scene);
+    Background1(scene);
     EXPECT_EQ(recorder->threads, std::set<std::thread::id>{std::this_thread::get_id()});
     EXPECT_EQ(recorder->pixels, 120 * 80);
 }

@@ -18,32 +18,34 @@ constexpr std::size_t kValueBytes = std::numeric_limits<long double>::digits == 
 
 bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, kValueBytes) == 0; }
 
-long double& At(int plane, int x, int y) { return BackgroundField.Plane[plane][BackgroundField.Index(x, y)]; }
-
 class BackgroundFieldTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetScene(); }
+    Scene scene;
     void TearDown() override { SetGeneratorThreads(0); }
 
-    static void Fill(int background, int W, int H) {
-        SaverSettings.Background = background;
-        FieldWidth = W;
-        FieldHeight = H;
-        Background0();
+    long double& At(int plane, int x, int y) {
+        return scene.BackgroundField.Plane[plane][scene.BackgroundField.Index(x, y)];
+    }
+
+    void Fill(int background, int W, int H) {
+        scene.Settings.Background = background;
+        scene.FieldWidth = W;
+        scene.FieldHeight = H;
+        Background0(scene);
     }
 
     // Marks points 0..columns-1 by 0..rows-1 of every plane with a value no
     // recipe produces.
-    static void Mark(int columns, int rows) {
-        FieldWidth = columns;
-        FieldHeight = rows;
-        EnsurePlaneCapacity();
+    void Mark(int columns, int rows) {
+        scene.FieldWidth = columns;
+        scene.FieldHeight = rows;
+        scene.EnsurePlaneCapacity();
         for (int p = 0; p < 3; ++p)
             for (int y = 0; y < rows; ++y)
                 for (int x = 0; x < columns; ++x) At(p, x, y) = -777.0L;
     }
 
-    static std::vector<long double> Snapshot(int columns, int rows) {
+    std::vector<long double> Snapshot(int columns, int rows) {
         std::vector<long double> values;
         for (int p = 0; p < 3; ++p)
             for (int y = 0; y < rows; ++y)
@@ -177,8 +179,8 @@ TEST_F(BackgroundFieldTest, SameFieldOnEveryRunWhateverTheThreadCount) {
 TEST_F(BackgroundFieldTest, FieldsBeyondTheClassicCapacityFit) {
     const int W = 3840, H = 2160;
     Fill(6, W, H);
-    ASSERT_GE(BackgroundField.Stride, W + 1);
-    ASSERT_GE(BackgroundField.Rows, H + 1);
+    ASSERT_GE(scene.BackgroundField.Stride, W + 1);
+    ASSERT_GE(scene.BackgroundField.Rows, H + 1);
     for (auto [x, y] : {std::pair{W, H}, {W, 0}, {0, H}, {2001, 1501}, {1234, 2000}}) {
         const RecipeValues want = EvaluateRecipe(6, x, y, W, H);
         EXPECT_EQ(At(0, x, y), want.p0) << x << "," << y;

@@ -87,9 +87,9 @@ protected:
 #ifndef NIVORA_TRAPS_AVAILABLE
         GTEST_SKIP() << "no way to unmask floating-point traps here";
 #endif
-        ResetScene();
     }
     void TearDown() override { SetGeneratorThreads(0); }
+    Scene scene;
 };
 
 // Without this the sweeps below could pass only because a worker thread ran
@@ -121,14 +121,14 @@ TEST_F(FloatingPointTraps, ATrapInAWorkerThreadStopsTheProcess) {
 }
 
 TEST_F(FloatingPointTraps, BackgroundsRaiseNone) {
-    SaverSettings.Brightness = 20;
-    auto picture = [](int background, int W, int H) {
-        SaverSettings.Background = background;
-        FieldWidth = W;
-        FieldHeight = H;
-        FieldBitmap = SoftwareImaging().CreateBitmap(W, H);
-        Background0();
-        Background1();
+    scene.Settings.Brightness = 20;
+    auto picture = [this](int background, int W, int H) {
+        scene.Settings.Background = background;
+        scene.FieldWidth = W;
+        scene.FieldHeight = H;
+        scene.FieldBitmap = SoftwareImaging().CreateBitmap(W, H);
+        Background0(scene);
+        Background1(scene);
     };
     TrapsEnabled traps;
     ASSERT_TRUE(TrapsArmed());
@@ -146,9 +146,9 @@ TEST_F(FloatingPointTraps, SnowflakesRaiseNone) {
     ASSERT_TRUE(TrapsArmed());
     for (int algorithm = 1; algorithm <= 20; ++algorithm)
         for (int size : {0, 1, 2, 3, 100, 1080}) {
-            SaverSettings.Algorithm = static_cast<std::uint8_t>(algorithm);
-            FlakeSize = size;
-            Snowflake();
+            scene.Settings.Algorithm = static_cast<std::uint8_t>(algorithm);
+            scene.FlakeSize = size;
+            Snowflake(scene);
         }
     EXPECT_TRUE(TrapsArmed()) << "a generator masked the traps on the way";
 }

@@ -3,7 +3,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/picture_cycle.h"
+#include "engine/picture_steps.h"
 #include "engine/random.h"
 #include "engine/scene.h"
 
@@ -37,46 +37,47 @@ struct RecordingImaging : ImagingPlatform {
 
 class PictureCycle : public ::testing::Test {
 protected:
-    void SetUp() override { ResetScene(); }
+    Scene scene;
 
-    static void FillAlpha(std::int32_t value) {
-        for (int r = 0; r <= FlakeSize; ++r)
-            for (int c = 0; c <= FlakeSize; ++c) FlakeLayer.Alpha[FlakeLayer.Index(r, c)] = value;
+    void FillAlpha(std::int32_t value) {
+        for (int r = 0; r <= scene.FlakeSize; ++r)
+            for (int c = 0; c <= scene.FlakeSize; ++c) scene.FlakeLayer.Alpha[scene.FlakeLayer.Index(r, c)] = value;
     }
     RecordingImaging imaging;
+    RandomGenerator random;
 };
 
 TEST_F(PictureCycle, SaverGeometryOfA1080pScreen) {
-    SetSaverGeometry(1920, 1080);
-    CreateSurfaces(imaging, 1920, 1080);
-    EXPECT_EQ(FlakeSize, 1080);
-    EXPECT_EQ(FlakeOffsetX, 420);
-    EXPECT_EQ(FieldWidth, 960);
-    EXPECT_EQ(FieldHeight, 540);
-    EXPECT_EQ(FieldBitmap->Width(), 960);
-    EXPECT_EQ(FieldBitmap->Height(), 540);
-    EXPECT_EQ(PixelBitmap->Width(), 1);
+    SetSaverGeometry(scene, 1920, 1080);
+    CreateSurfaces(scene, imaging, 1920, 1080);
+    EXPECT_EQ(scene.FlakeSize, 1080);
+    EXPECT_EQ(scene.FlakeOffsetX, 420);
+    EXPECT_EQ(scene.FieldWidth, 960);
+    EXPECT_EQ(scene.FieldHeight, 540);
+    EXPECT_EQ(scene.FieldBitmap->Width(), 960);
+    EXPECT_EQ(scene.FieldBitmap->Height(), 540);
+    EXPECT_EQ(scene.PixelBitmap->Width(), 1);
 
-    SetPreviewGeometry(152, 112);
-    CreateSurfaces(imaging, 152, 112);
-    EXPECT_EQ(FlakeSize, 112);
-    EXPECT_EQ(FlakeOffsetX, 20);
-    EXPECT_EQ(FieldWidth, 152);
-    EXPECT_EQ(FieldHeight, 112);
+    SetPreviewGeometry(scene, 152, 112);
+    CreateSurfaces(scene, imaging, 152, 112);
+    EXPECT_EQ(scene.FlakeSize, 112);
+    EXPECT_EQ(scene.FlakeOffsetX, 20);
+    EXPECT_EQ(scene.FieldWidth, 152);
+    EXPECT_EQ(scene.FieldHeight, 112);
 
-    SetSaverGeometry(600, 1001);  // taller than wide; div rounds toward zero
-    CreateSurfaces(imaging, 600, 1001);
-    EXPECT_EQ(FlakeOffsetX, -200);
-    EXPECT_EQ(FieldHeight, 500);
+    SetSaverGeometry(scene, 600, 1001);  // taller than wide; div rounds toward zero
+    CreateSurfaces(scene, imaging, 600, 1001);
+    EXPECT_EQ(scene.FlakeOffsetX, -200);
+    EXPECT_EQ(scene.FieldHeight, 500);
 }
 
 TEST_F(PictureCycle, A1080pPictureTakes540TicksAndTheLastOneWrapsToRowZero) {
-    SetSaverGeometry(1920, 1080);
-    CreateSurfaces(imaging, 1920, 1080);
+    SetSaverGeometry(scene, 1920, 1080);
+    CreateSurfaces(scene, imaging, 1920, 1080);
     FillAlpha(255);
     int ticks = 0;
     RevealTickResult last;
-    while (!(last = RevealTick()).completed) {
+    while (!(last = RevealTick(scene)).completed) {
         ++ticks;
         ASSERT_LT(ticks, 1000);
     }
@@ -90,50 +91,50 @@ TEST_F(PictureCycle, A1080pPictureTakes540TicksAndTheLastOneWrapsToRowZero) {
         EXPECT_EQ(cell.y, 0);
         EXPECT_EQ(cell.x, 420 + static_cast<int>(i - 1080u * 1080u));
     }
-    EXPECT_EQ(RevealY, 0);
-    EXPECT_EQ(RevealX, 540);
+    EXPECT_EQ(scene.RevealY, 0);
+    EXPECT_EQ(scene.RevealX, 540);
 }
 
 TEST_F(PictureCycle, SaverRevealSkipsOnlyCellsWhoseWholeAlphaIsZero) {
-    SetSaverGeometry(8, 4);
-    CreateSurfaces(imaging, 8, 4);
+    SetSaverGeometry(scene, 8, 4);
+    CreateSurfaces(scene, imaging, 8, 4);
     FillAlpha(0);
-    FlakeLayer.Alpha[FlakeLayer.Index(0, 1)] = 256;  // low byte 0: drawn, changes nothing
-    FlakeLayer.Alpha[FlakeLayer.Index(1, 0)] = 255;
-    FlakeLayer.Red[FlakeLayer.Index(1, 0)] = FlakeLayer.Green[FlakeLayer.Index(1, 0)] = FlakeLayer.Blue[FlakeLayer.Index(1, 0)] = 255;
-    RevealTick();  // 9 cells of the 16
+    scene.FlakeLayer.Alpha[scene.FlakeLayer.Index(0, 1)] = 256;  // low byte 0: drawn, changes nothing
+    scene.FlakeLayer.Alpha[scene.FlakeLayer.Index(1, 0)] = 255;
+    scene.FlakeLayer.Red[scene.FlakeLayer.Index(1, 0)] = scene.FlakeLayer.Green[scene.FlakeLayer.Index(1, 0)] = scene.FlakeLayer.Blue[scene.FlakeLayer.Index(1, 0)] = 255;
+    RevealTick(scene);  // 9 cells of the 16
     ASSERT_EQ(imaging.cells.size(), 2u);
     EXPECT_EQ(imaging.cells[0].x, 2 + 1);
     EXPECT_EQ(imaging.cells[0].y, 0);
-    EXPECT_EQ(FrameDib->PixelRgb(3, 0), 0u);
-    EXPECT_EQ(FrameDib->PixelRgb(2, 1), 0xFFFFFFu);
+    EXPECT_EQ(scene.FrameDib->PixelRgb(3, 0), 0u);
+    EXPECT_EQ(scene.FrameDib->PixelRgb(2, 1), 0xFFFFFFu);
 }
 
 TEST_F(PictureCycle, CellsBeyondTheSidesOfATallFrameLeaveNoTrace) {
-    SetSaverGeometry(4, 10);
-    CreateSurfaces(imaging, 4, 10);
-    EXPECT_EQ(FlakeOffsetX, -3);
+    SetSaverGeometry(scene, 4, 10);
+    CreateSurfaces(scene, imaging, 4, 10);
+    EXPECT_EQ(scene.FlakeOffsetX, -3);
     for (int r = 0; r < 10; ++r)
         for (int c = 0; c < 10; ++c) {
-            const auto i = FlakeLayer.Index(r, c);
-            FlakeLayer.Alpha[i] = FlakeLayer.Red[i] = FlakeLayer.Green[i] = FlakeLayer.Blue[i] = 255;
+            const auto i = scene.FlakeLayer.Index(r, c);
+            scene.FlakeLayer.Alpha[i] = scene.FlakeLayer.Red[i] = scene.FlakeLayer.Green[i] = scene.FlakeLayer.Blue[i] = 255;
         }
-    while (!RevealTick().completed) {
+    while (!RevealTick(scene).completed) {
     }
     for (int y = 0; y < 10; ++y)
-        for (int x = 0; x < 4; ++x) EXPECT_EQ(FrameDib->PixelRgb(x, y), 0xFFFFFFu);
+        for (int x = 0; x < 4; ++x) EXPECT_EQ(scene.FrameDib->PixelRgb(x, y), 0xFFFFFFu);
 }
 
 TEST_F(PictureCycle, PreviewOf152x112CompletesInItsFiftySixthPaint) {
-    SetPreviewGeometry(152, 112);
-    CreateSurfaces(imaging, 152, 112);
-    RandSeed = 12345;
-    PreviewFirstPicture();
+    SetPreviewGeometry(scene, 152, 112);
+    CreateSurfaces(scene, imaging, 152, 112);
+    random.Seed = 12345;
+    PreviewFirstPicture(scene, random);
     int pauses = 0;
     std::size_t cellsBeforePause = 0;
     for (int paint = 1; paint <= 56; ++paint) {
         const std::size_t before = imaging.cells.size();
-        const int completed = PreviewRevealTick([&] {
+        const int completed = PreviewRevealTick(scene, random, [&] {
             ++pauses;
             cellsBeforePause = imaging.cells.size();
         });
@@ -142,22 +143,22 @@ TEST_F(PictureCycle, PreviewOf152x112CompletesInItsFiftySixthPaint) {
     }
     EXPECT_EQ(pauses, 1);
     EXPECT_EQ(cellsBeforePause, 55u * 225u + 169u);
-    EXPECT_EQ(RevealY, 0);
-    EXPECT_EQ(RevealX, 56);
-    EXPECT_GE(SaverSettings.Algorithm, 1);
-    EXPECT_LE(SaverSettings.Algorithm, 19);
+    EXPECT_EQ(scene.RevealY, 0);
+    EXPECT_EQ(scene.RevealX, 56);
+    EXPECT_GE(scene.Settings.Algorithm, 1);
+    EXPECT_LE(scene.Settings.Algorithm, 19);
 }
 
 TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
-    SetSaverGeometry(40, 20);
-    CreateSurfaces(imaging, 40, 20);
-    SaverSettings.BackgroundRands = SaverSettings.RandsAlgorithm = true;
+    SetSaverGeometry(scene, 40, 20);
+    CreateSurfaces(scene, imaging, 40, 20);
+    scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = true;
     std::set<int> algorithms, backgrounds;
-    RandSeed = 7;
+    random.Seed = 7;
     for (int picture = 0; picture < 400; ++picture) {
-        HoldEnd();
-        algorithms.insert(SaverSettings.Algorithm);
-        backgrounds.insert(SaverSettings.Background);
+        HoldEnd(scene, random);
+        algorithms.insert(scene.Settings.Algorithm);
+        backgrounds.insert(scene.Settings.Background);
     }
     EXPECT_EQ(*algorithms.begin(), 1);
     EXPECT_EQ(*algorithms.rbegin(), 19);
@@ -167,36 +168,37 @@ TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
     EXPECT_EQ(backgrounds.size(), 20u);
 
     // Flags off: the numbers stay as they are.
-    SaverSettings.BackgroundRands = SaverSettings.RandsAlgorithm = false;
-    SaverSettings.Algorithm = 20;
-    SaverSettings.Background = 0;
-    FirstPicture();
-    EXPECT_EQ(SaverSettings.Algorithm, 20);
-    EXPECT_EQ(SaverSettings.Background, 0);
+    scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = false;
+    scene.Settings.Algorithm = 20;
+    scene.Settings.Background = 0;
+    FirstPicture(scene, random);
+    EXPECT_EQ(scene.Settings.Algorithm, 20);
+    EXPECT_EQ(scene.Settings.Background, 0);
 
     // The same seed gives the same sequence of pictures.
-    SaverSettings.BackgroundRands = SaverSettings.RandsAlgorithm = true;
+    scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = true;
     std::vector<int> first, second;
     for (auto* run : {&first, &second}) {
-        RandSeed = 99;
+        random.Seed = 99;
         for (int i = 0; i < 5; ++i) {
-            HoldEnd();
-            run->push_back(SaverSettings.Algorithm * 100 + SaverSettings.Background);
+            HoldEnd(scene, random);
+            run->push_back(scene.Settings.Algorithm * 100 + scene.Settings.Background);
         }
     }
     EXPECT_EQ(first, second);
 }
 
 TEST(RandomGenerator, LinearCongruentialSequence) {
-    RandSeed = 0;
-    EXPECT_EQ(Random(100), 0u);  // seed 1: 1 * 100 / 2^32
-    EXPECT_EQ(RandSeed, 1u);
-    EXPECT_EQ(Random(1000), 31u);  // seed 134775814
-    EXPECT_EQ(RandSeed, 134775814u);
-    RandSeed = 0xFFFFFFFFu;
-    Random(2);
-    EXPECT_EQ(RandSeed, static_cast<std::uint32_t>(0xFFFFFFFFull * 134775813ull + 1));
-    EXPECT_EQ(Random(0), 0u);
+    RandomGenerator random;
+    random.Seed = 0;
+    EXPECT_EQ(random.Random(100), 0u);  // seed 1: 1 * 100 / 2^32
+    EXPECT_EQ(random.Seed, 1u);
+    EXPECT_EQ(random.Random(1000), 31u);  // seed 134775814
+    EXPECT_EQ(random.Seed, 134775814u);
+    random.Seed = 0xFFFFFFFFu;
+    random.Random(2);
+    EXPECT_EQ(random.Seed, static_cast<std::uint32_t>(0xFFFFFFFFull * 134775813ull + 1));
+    EXPECT_EQ(random.Random(0), 0u);
 }
 
 TEST(HoldInterval, SecondsToMillisecondsWithoutOverflow) {

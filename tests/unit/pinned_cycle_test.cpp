@@ -5,12 +5,18 @@
 // generator, to the reveal or to laying the field shows up here.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "engine/picture_cycle.h"
+#include "engine/picture_steps.h"
+#include "engine/picture_worker.h"
 #include "engine/random.h"
 #include "engine/scene.h"
+#include "engine/snowflake.h"
 
 namespace nivora {
 namespace {
@@ -40,36 +46,66 @@ std::uint64_t FrameFingerprint(const Frame& frame) {
     return value;
 }
 
-struct Run {
+struct SeedRun {
     std::uint32_t seed;
     int clientWidth, clientHeight;
     bool randsAlgorithm, backgroundRands;
 };
 
-// The cycle as the saver window drives it: the first picture at creation,
-// each later one at a hold's end, every picture revealed to its last cell.
-std::vector<Picture> PicturesOf(const Run& run, int count) {
-    ResetScene();
-    SaverSettings.Algorithm = 20;
-    SaverSettings.Background = 1;
-    SaverSettings.Brightness = 14;
-    SaverSettings.TimeShow = 5;
-    SaverSettings.RandsAlgorithm = run.randsAlgorithm;
-    SaverSettings.BackgroundRands = run.backgroundRands;
-    RandSeed = run.seed;
-    SetSaverGeometry(run.clientWidth, run.clientHeight);
-    CreateSurfaces(SoftwareImaging(), run.clientWidth, run.clientHeight);
+void StartScene(const SeedRun& run, Scene& scene, RandomGenerator& random) {
+    scene.Settings.Algorithm = 20;
+    scene.Settings.Background = 1;
+    scene.Settings.Brightness = 14;
+    scene.Settings.TimeShow = 5;
+    scene.Settings.RandsAlgorithm = run.randsAlgorithm;
+    scene.Settings.BackgroundRands = run.backgroundRands;
+    random.Seed = run.seed;
+    SetSaverGeometry(scene, run.clientWidth, run.clientHeight);
+    CreateSurfaces(scene, SoftwareImaging(), run.clientWidth, run.clientHeight);
+}
 
+Picture Finished(Scene& scene) {
+    scene.FrameGraphics->Flush();
+    return {scene.Settings.Algorithm, scene.Settings.Background, FrameFingerprint(*scene.FrameDib)};
+}
+
+// The cycle as a saver window drives it, with the next picture prepared on
+// the worker: the first picture at creation, each later one at a hold's end,
+// every picture revealed to its last cell.
+std::vector<Picture> PicturesOf(const SeedRun& run, int count) {
+    Scene scene;
+    RandomGenerator random;
+    PictureWorker worker;
+    StartScene(run, scene, random);
+    PictureCycle cycle(scene, SoftwareImaging(), random, worker);
+    cycle.FirstPicture();
+    std::vector<Picture> pictures;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0) cycle.HoldEnd();
+        while (cycle.RevealEnabled()) {
+            if (cycle.Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            cycle.RevealTick();
+        }
+        EXPECT_TRUE(cycle.HoldEnabled());
+        pictures.push_back(Finished(scene));
+    }
+    return pictures;
+}
+
+// The same steps on one thread, one after the other.
+std::vector<Picture> PicturesInSteps(const SeedRun& run, int count) {
+    Scene scene;
+    RandomGenerator random;
+    StartScene(run, scene, random);
     std::vector<Picture> pictures;
     for (int i = 0; i < count; ++i) {
         if (i == 0)
-            FirstPicture();
+            FirstPicture(scene, random);
         else
-            HoldEnd();
-        while (!RevealTick().completed) {
+            HoldEnd(scene, random);
+        while (!RevealTick(scene).completed) {
         }
-        FrameGraphics->Flush();
-        pictures.push_back({SaverSettings.Algorithm, SaverSettings.Background, FrameFingerprint(*FrameDib)});
+        pictures.push_back(Finished(scene));
     }
     return pictures;
 }
@@ -86,6 +122,12 @@ TEST(PinnedCycle, FullScreenFromTwoSeeds) {
                    {20, 12, 10648391618345579858ull}, {20, 14, 8885168509372865904ull}}));
 }
 
+TEST(PinnedCycle, StepsOnOneThreadGiveTheSamePictures) {
+    X87_ONLY();
+    for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{77, 320, 180, true, false}})
+        EXPECT_EQ(PicturesInSteps(run, 5), PicturesOf(run, 5)) << "seed " << run.seed;
+}
+
 TEST(PinnedCycle, WindowedFromTwoSeeds) {
     X87_ONLY();
     EXPECT_EQ(PicturesOf({20261207, 320, 180, true, true}, 6),
@@ -94,6 +136,122 @@ TEST(PinnedCycle, WindowedFromTwoSeeds) {
     EXPECT_EQ(PicturesOf({77, 320, 180, true, false}, 5),
               (std::vector<Picture>{{8, 1, 1817694196272598868ull}, {18, 1, 2720565638811641241ull}, {4, 1, 2016847939990703809ull},
                    {12, 1, 14517098321147266109ull}, {19, 1, 13482101430185520027ull}}));
+}
+
+}  // namespace
+}  // namespace nivora
+
+namespace nivora {
+namespace {
+
+// Two scenes with a cycle each, sharing one worker, advanced picture by
+// picture in turns: each gives what it gives alone.
+TEST(CycleScenes, TwoScenesInTurnsGiveWhatEachGivesAlone) {
+    const SeedRun runs[2] = {{11, 320, 180, true, true}, {12, 200, 300, true, true}};
+    Scene scenes[2];
+    RandomGenerator randoms[2];
+    PictureWorker worker;
+    std::unique_ptr<PictureCycle> cycles[2];
+    std::vector<Picture> together[2];
+    for (int i = 0; i < 2; ++i) {
+        StartScene(runs[i], scenes[i], randoms[i]);
+        cycles[i] = std::make_unique<PictureCycle>(scenes[i], SoftwareImaging(), randoms[i], worker);
+        cycles[i]->FirstPicture();
+    }
+    for (int picture = 0; picture < 4; ++picture)
+        for (int i = 0; i < 2; ++i) {
+            if (picture > 0) cycles[i]->HoldEnd();
+            while (cycles[i]->RevealEnabled()) cycles[i]->RevealTick();
+            together[i].push_back(Finished(scenes[i]));
+        }
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(together[i], PicturesInSteps(runs[i], 4)) << "scene " << i;
+}
+
+// Settings changed while a picture shows, as the settings window changes
+// them: the prepared picture is dropped where it no longer fits, and what
+// shows is what the steps give on one thread with the same changes.
+TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
+    const SeedRun run{31, 240, 160, true, true};
+    Scene steps, scene;
+    RandomGenerator stepsRandom, random;
+    PictureWorker worker;
+    StartScene(run, steps, stepsRandom);
+    StartScene(run, scene, random);
+    PictureCycle cycle(scene, SoftwareImaging(), random, worker);
+    FirstPicture(steps, stepsRandom);
+    cycle.FirstPicture();
+    auto revealAll = [&] {
+        while (!RevealTick(steps).completed) {
+        }
+        while (cycle.RevealEnabled()) cycle.RevealTick();
+        EXPECT_EQ(Finished(scene), Finished(steps));
+    };
+    revealAll();
+
+    // Both flags off and fixed numbers before the hold ends.
+    for (Scene* s : {&steps, &scene}) {
+        s->Settings.RandsAlgorithm = s->Settings.BackgroundRands = false;
+        s->Settings.Algorithm = 7;
+        s->Settings.Background = 3;
+    }
+    cycle.SettingsChanged();
+    HoldEnd(steps, stepsRandom);
+    cycle.HoldEnd();
+    for (int tick = 0; tick < 5; ++tick) {
+        RevealTick(steps);
+        do cycle.RevealTick();
+        while (cycle.Waiting());
+    }
+
+    // A new snowflake and a new brightness in the middle of the reveal.
+    steps.Settings.Algorithm = scene.Settings.Algorithm = 12;
+    Snowflake(steps);
+    LayField(steps);
+    steps.RevealX = steps.RevealY = 0;
+    cycle.RegenerateSnowflake();
+    steps.Settings.Brightness = scene.Settings.Brightness = 9;
+    GenerateLayers(steps);  // the snowflake again gives the same layer
+    LayField(steps);
+    cycle.RegenerateBackground();
+    revealAll();
+    EXPECT_EQ(scene.Settings.Algorithm, 12);
+    EXPECT_EQ(scene.Settings.Background, 3);
+
+    // The flags back on: the next picture draws again, in the usual order.
+    for (Scene* s : {&steps, &scene}) s->Settings.RandsAlgorithm = s->Settings.BackgroundRands = true;
+    HoldEnd(steps, stepsRandom);
+    cycle.HoldEnd();
+    revealAll();
+    EXPECT_EQ(random.Seed, stepsRandom.Seed);
+}
+
+}  // namespace
+}  // namespace nivora
+
+namespace nivora {
+namespace {
+
+// A window one pixel high, or none: each picture still completes and the
+// next one follows.
+TEST(CycleScenes, FlatWindowsStillCycle) {
+    for (int height : {1, 0}) {
+        Scene scene;
+        RandomGenerator random;
+        PictureWorker worker;
+        StartScene({5, 64, height, true, true}, scene, random);
+        PictureCycle cycle(scene, SoftwareImaging(), random, worker);
+        cycle.FirstPicture();
+        for (int picture = 0; picture < 3; ++picture) {
+            int ticks = 0;
+            while (cycle.RevealEnabled() && ticks < 1000) {
+                cycle.RevealTick();
+                ++ticks;
+            }
+            ASSERT_TRUE(cycle.HoldEnabled()) << "height " << height;
+            cycle.HoldEnd();
+        }
+        EXPECT_GE(cycle.LayersTaken(), 3u);
+    }
 }
 
 }  // namespace

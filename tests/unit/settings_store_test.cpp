@@ -58,12 +58,7 @@ TEST(MemoryRegistry, AnswersAsAdvapi32) {
 
 class SettingsStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetScene();
-        SetSettingsRegistry(&registry);
-    }
     void TearDown() override {
-        SetSettingsRegistry(nullptr);
         // Whatever happened, every key opened was closed again.
         EXPECT_EQ(registry.OpenHandles(), 0);
         EXPECT_EQ(registry.Closes(), registry.OpensSucceeded());
@@ -88,45 +83,46 @@ protected:
         return values;
     }
 
-    static std::string LoadError() {
+    std::string LoadError() {
         try {
-            LoadSettings();
+            LoadSettings(registry, settings);
         } catch (const SettingsError& error) {
             return error.what();
         }
         return "";
     }
 
-    static void ExpectSettings(int algorithm, bool backgroundRands, int background, int timeShow,
+    void ExpectSettings(int algorithm, bool backgroundRands, int background, int timeShow,
                                bool randsAlgorithm, int brightness) {
-        EXPECT_EQ(SaverSettings.Algorithm, algorithm);
-        EXPECT_EQ(SaverSettings.BackgroundRands, backgroundRands);
-        EXPECT_EQ(SaverSettings.Background, background);
-        EXPECT_EQ(SaverSettings.TimeShow, timeShow);
-        EXPECT_EQ(SaverSettings.RandsAlgorithm, randsAlgorithm);
-        EXPECT_EQ(SaverSettings.Brightness, brightness);
+        EXPECT_EQ(settings.Algorithm, algorithm);
+        EXPECT_EQ(settings.BackgroundRands, backgroundRands);
+        EXPECT_EQ(settings.Background, background);
+        EXPECT_EQ(settings.TimeShow, timeShow);
+        EXPECT_EQ(settings.RandsAlgorithm, randsAlgorithm);
+        EXPECT_EQ(settings.Brightness, brightness);
     }
 
     // In table order.
-    static void SetSettings(int algorithm, bool backgroundRands, int background, int timeShow, bool randsAlgorithm,
+    void SetSettings(int algorithm, bool backgroundRands, int background, int timeShow, bool randsAlgorithm,
                             int brightness) {
-        SaverSettings.Algorithm = static_cast<std::uint8_t>(algorithm);
-        SaverSettings.BackgroundRands = backgroundRands;
-        SaverSettings.Background = background;
-        SaverSettings.TimeShow = timeShow;
-        SaverSettings.RandsAlgorithm = randsAlgorithm;
-        SaverSettings.Brightness = static_cast<std::uint8_t>(brightness);
+        settings.Algorithm = static_cast<std::uint8_t>(algorithm);
+        settings.BackgroundRands = backgroundRands;
+        settings.Background = background;
+        settings.TimeShow = timeShow;
+        settings.RandsAlgorithm = randsAlgorithm;
+        settings.Brightness = static_cast<std::uint8_t>(brightness);
     }
 
     // Nonsense in memory, to see which fields a failed load leaves alone.
-    static void Scribble() { SetSettings(99, false, 99, 99, false, 99); }
+    void Scribble() { SetSettings(99, false, 99, 99, false, 99); }
 
     const std::vector<std::uint32_t> kDefaults{20, 1, 1, 5, 1, 14};
     MemoryRegistry registry;
+    SaverSettings settings;
 };
 
 TEST_F(SettingsStoreTest, FirstRunSetsAndWritesTheDefaults) {
-    LoadSettings();
+    LoadSettings(registry, settings);
     ExpectSettings(20, true, 1, 5, true, 14);
     EXPECT_EQ(Stored(), kDefaults);
     EXPECT_EQ(registry.ValueCount(kKey), 6u);
@@ -137,7 +133,7 @@ TEST_F(SettingsStoreTest, FirstRunSetsAndWritesTheDefaults) {
 
 TEST_F(SettingsStoreTest, ReadsAllSixWithTheirConversions) {
     PutAll(270, 7, -3, 0x7FFFFFFF, 0, 0x1FF);
-    LoadSettings();
+    LoadSettings(registry, settings);
     // Bytes are cut to their low byte; booleans are any non-zero; 32-bit fields are whole.
     ExpectSettings(14, true, -3, 0x7FFFFFFF, false, 0xFF);
     // Not a first run: nothing was written.
@@ -146,13 +142,13 @@ TEST_F(SettingsStoreTest, ReadsAllSixWithTheirConversions) {
 
 TEST_F(SettingsStoreTest, AllZeroTestedValuesAreAFirstRunWhateverTheFlags) {
     PutAll(0, 0, 0, 0, 0, 0);
-    LoadSettings();
+    LoadSettings(registry, settings);
     ExpectSettings(20, true, 1, 5, true, 14);
     EXPECT_EQ(Stored(), kDefaults);
 
-    ResetScene();
+    settings = SaverSettings{};
     PutAll(256, 9, 0, 0, 0, 512);  // low bytes 0 and 0
-    LoadSettings();
+    LoadSettings(registry, settings);
     ExpectSettings(20, true, 1, 5, true, 14);
     EXPECT_EQ(Stored(), kDefaults);
 }
@@ -160,30 +156,30 @@ TEST_F(SettingsStoreTest, AllZeroTestedValuesAreAFirstRunWhateverTheFlags) {
 TEST_F(SettingsStoreTest, OneNonZeroTestedValueIsNotAFirstRun) {
     const std::uint32_t tested[] = {0, 2, 3, 5};  // indexes of Algorithm, Background, Time_Show, Brightness
     for (const std::uint32_t index : tested) {
-        ResetScene();
+        settings = SaverSettings{};
         PutAll(0, 0, 0, 0, 0, 0);
         registry.PutDword(kKey, kNames[index], 1);
-        LoadSettings();
-        EXPECT_EQ(SaverSettings.Algorithm + SaverSettings.Background + SaverSettings.TimeShow +
-                      SaverSettings.Brightness,
+        LoadSettings(registry, settings);
+        EXPECT_EQ(settings.Algorithm + settings.Background + settings.TimeShow +
+                      settings.Brightness,
                   1)
             << kNames[index];
-        EXPECT_FALSE(SaverSettings.BackgroundRands);
+        EXPECT_FALSE(settings.BackgroundRands);
         EXPECT_EQ(registry.ReadDword(kKey, "Algorithm"), index == 0 ? 1u : 0u);
     }
 }
 
 TEST_F(SettingsStoreTest, FlagIsWrittenBackAsOne) {
     PutAll(3, 7, 4, 6, 0, 10);
-    LoadSettings();
-    EXPECT_TRUE(SaverSettings.BackgroundRands);
-    SaveSettings();
+    LoadSettings(registry, settings);
+    EXPECT_TRUE(settings.BackgroundRands);
+    SaveSettings(registry, settings);
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{3, 1, 4, 6, 0, 10}));
 }
 
 TEST_F(SettingsStoreTest, SaveWritesAllSixAsDwords) {
     SetSettings(255, true, -1, 20, false, 200);
-    SaveSettings();
+    SaveSettings(registry, settings);
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{255, 1, 0xFFFFFFFF, 20, 0, 200}));
     const auto raw = registry.ReadValue(kKey, "Background");
     ASSERT_TRUE(raw.has_value());
@@ -200,12 +196,12 @@ TEST_F(SettingsStoreTest, WrongTypeStopsTheLoadAtThatValue) {
     Scribble();
     EXPECT_EQ(LoadError(), "Invalid data type for 'Time_Show'");
     // Read before the failure: taken; the failing one and after: untouched.
-    EXPECT_EQ(SaverSettings.Algorithm, 3);
-    EXPECT_TRUE(SaverSettings.BackgroundRands);
-    EXPECT_EQ(SaverSettings.Background, 4);
-    EXPECT_EQ(SaverSettings.TimeShow, 99);
-    EXPECT_FALSE(SaverSettings.RandsAlgorithm);
-    EXPECT_EQ(SaverSettings.Brightness, 99);
+    EXPECT_EQ(settings.Algorithm, 3);
+    EXPECT_TRUE(settings.BackgroundRands);
+    EXPECT_EQ(settings.Background, 4);
+    EXPECT_EQ(settings.TimeShow, 99);
+    EXPECT_FALSE(settings.RandsAlgorithm);
+    EXPECT_EQ(settings.Brightness, 99);
 
     for (const std::uint32_t type : {kRegBinary, kRegNone, kRegSz}) {
         registry.PutValue(kKey, "Algorithm", type, {5, 0, 0, 0});
@@ -238,10 +234,10 @@ TEST_F(SettingsStoreTest, DataLongerThanFourBytesFailsToGetData) {
 
 TEST_F(SettingsStoreTest, SaveRecreatesADeletedKey) {
     PutAll(3, 1, 4, 6, 1, 10);
-    LoadSettings();
+    LoadSettings(registry, settings);
     registry.DeleteKey(kKey);
     ASSERT_FALSE(registry.HasKey(kKey));
-    SaveSettings();
+    SaveSettings(registry, settings);
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{3, 1, 4, 6, 1, 10}));
 }
 
@@ -249,7 +245,7 @@ TEST_F(SettingsStoreTest, FailedWriteStopsAtThatValue) {
     SetSettings(7, false, 8, 9, true, 11);
     registry.FailWritesOf("Time_Show");
     try {
-        SaveSettings();
+        SaveSettings(registry, settings);
         FAIL() << "no error";
     } catch (const SettingsError& error) {
         EXPECT_STREQ(error.what(), "Failed to set data for 'Time_Show'");
@@ -275,28 +271,20 @@ TEST_F(SettingsStoreTest, UnopenableKeyIsNotAnError) {
     ExpectSettings(20, true, 1, 5, true, 14);  // nothing read, so the defaults, in memory only
 
     SetSettings(1, false, 2, 3, false, 4);
-    EXPECT_NO_THROW(SaveSettings());
+    EXPECT_NO_THROW(SaveSettings(registry, settings));
     registry.DenyKeyAccess(false);
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{3, 1, 4, 6, 1, 10}));
-}
-
-TEST_F(SettingsStoreTest, NoRegistryBehavesAsAnUnopenableKey) {
-    SetSettingsRegistry(nullptr);
-    EXPECT_NO_THROW(LoadSettings());
-    ExpectSettings(20, true, 1, 5, true, 14);
-    EXPECT_NO_THROW(SaveSettings());
-    EXPECT_FALSE(registry.HasKey(kKey));
 }
 
 TEST_F(SettingsStoreTest, EveryKeyOpenedIsClosed) {
     // Counted again in TearDown; here the operations that throw.
     PutAll(3, 1, 4, 6, 1, 10);
-    LoadSettings();
-    SaveSettings();
+    LoadSettings(registry, settings);
+    SaveSettings(registry, settings);
     registry.DeleteValue(kKey, "Algorithm");
     EXPECT_NE(LoadError(), "");
     registry.FailWritesOf("Brightness");
-    EXPECT_THROW(SaveSettings(), SettingsError);
+    EXPECT_THROW(SaveSettings(registry, settings), SettingsError);
     EXPECT_EQ(registry.OpensSucceeded(), 4);
     EXPECT_EQ(registry.Closes(), 4);
 }
@@ -304,13 +292,13 @@ TEST_F(SettingsStoreTest, EveryKeyOpenedIsClosed) {
 TEST_F(SettingsStoreTest, StartUpCleanLoad) {
     std::string message = "unchanged";
     PutAll(3, 1, 4, 6, 1, 10);
-    EXPECT_TRUE(LoadSettingsForStartUp(message));
+    EXPECT_TRUE(LoadSettingsForStartUp(registry, settings, message));
     EXPECT_EQ(message, "unchanged");
     ExpectSettings(3, true, 4, 6, true, 10);
 
-    ResetScene();
+    settings = SaverSettings{};
     registry.DeleteKey(kKey);
-    EXPECT_TRUE(LoadSettingsForStartUp(message));
+    EXPECT_TRUE(LoadSettingsForStartUp(registry, settings, message));
     ExpectSettings(20, true, 1, 5, true, 14);
     EXPECT_EQ(Stored(), kDefaults);
 }
@@ -319,7 +307,7 @@ TEST_F(SettingsStoreTest, StartUpKeepsWhatWasReadAndDefaultsTheRest) {
     PutAll(3, 0, 4, 6, 0, 10);
     registry.PutString(kKey, "Time_Show", "7");
     std::string message;
-    EXPECT_FALSE(LoadSettingsForStartUp(message));
+    EXPECT_FALSE(LoadSettingsForStartUp(registry, settings, message));
     EXPECT_EQ(message, "Invalid data type for 'Time_Show'");
     ExpectSettings(3, false, 4, 5, true, 14);
     // Not a first run: the damaged key is left for the user to fix by saving.
@@ -330,7 +318,7 @@ TEST_F(SettingsStoreTest, StartUpKeepsWhatWasReadAndDefaultsTheRest) {
 TEST_F(SettingsStoreTest, StartUpWithOnlyGarbageRewritesTheDefaults) {
     for (const char* name : kNames) registry.PutString(kKey, name, "garbage");
     std::string message;
-    EXPECT_FALSE(LoadSettingsForStartUp(message));
+    EXPECT_FALSE(LoadSettingsForStartUp(registry, settings, message));
     EXPECT_EQ(message, "Failed to get data for 'Algorithm'");
     ExpectSettings(20, true, 1, 5, true, 14);
     EXPECT_EQ(Stored(), kDefaults);
@@ -340,15 +328,15 @@ TEST_F(SettingsStoreTest, StartUpReportsTheFirstFailureOnly) {
     registry.PutDword(kKey, "Algorithm", 0);
     registry.FailWritesOf("Background");
     std::string message;
-    EXPECT_FALSE(LoadSettingsForStartUp(message));
+    EXPECT_FALSE(LoadSettingsForStartUp(registry, settings, message));
     EXPECT_EQ(message, "Failed to get data for 'BackgroundRands'");
     ExpectSettings(20, true, 1, 5, true, 14);
     EXPECT_EQ(registry.ReadDword(kKey, "BackgroundRands"), 1u);  // defaults written up to the failing one
     EXPECT_FALSE(registry.ReadValue(kKey, "Background").has_value());
 
-    ResetScene();
+    settings = SaverSettings{};
     registry.DeleteKey(kKey);
-    EXPECT_FALSE(LoadSettingsForStartUp(message));
+    EXPECT_FALSE(LoadSettingsForStartUp(registry, settings, message));
     EXPECT_EQ(message, "Failed to set data for 'Background'");
     ExpectSettings(20, true, 1, 5, true, 14);
 }

@@ -13,16 +13,16 @@ namespace {
 
 class SnowflakeTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetScene(); }
+    Scene scene;
     void TearDown() override { SetGeneratorThreads(0); }
 
-    static void Generate(int size, int algorithm) {
-        FlakeSize = size;
-        SaverSettings.Algorithm = static_cast<std::uint8_t>(algorithm);
-        Snowflake();
+    void Generate(int size, int algorithm) {
+        scene.FlakeSize = size;
+        scene.Settings.Algorithm = static_cast<std::uint8_t>(algorithm);
+        Snowflake(scene);
     }
-    static std::int32_t Alpha(int row, int col) { return FlakeLayer.Alpha[FlakeLayer.Index(row, col)]; }
-    static std::int32_t Red(int row, int col) { return FlakeLayer.Red[FlakeLayer.Index(row, col)]; }
+    std::int32_t Alpha(int row, int col) { return scene.FlakeLayer.Alpha[scene.FlakeLayer.Index(row, col)]; }
+    std::int32_t Red(int row, int col) { return scene.FlakeLayer.Red[scene.FlakeLayer.Index(row, col)]; }
 };
 
 TEST_F(SnowflakeTest, ReferenceCellsAtSize100) {
@@ -35,8 +35,8 @@ TEST_F(SnowflakeTest, ReferenceCellsAtSize100) {
         Generate(100, c.algorithm);
         EXPECT_EQ(Alpha(c.row, c.col), c.alpha) << "algorithm " << c.algorithm << " at " << c.row << "," << c.col;
         EXPECT_EQ(Red(c.row, c.col), 255);
-        EXPECT_EQ(FlakeLayer.Green[FlakeLayer.Index(c.row, c.col)], 255);
-        EXPECT_EQ(FlakeLayer.Blue[FlakeLayer.Index(c.row, c.col)], 255);
+        EXPECT_EQ(scene.FlakeLayer.Green[scene.FlakeLayer.Index(c.row, c.col)], 255);
+        EXPECT_EQ(scene.FlakeLayer.Blue[scene.FlakeLayer.Index(c.row, c.col)], 255);
     }
 }
 
@@ -73,7 +73,7 @@ TEST_F(SnowflakeTest, OutsideTheDiscOnlyAlphaIsWrittenAndItDependsOnSizeAlone) {
         EXPECT_EQ(Alpha(r, c), 0) << r << "," << c;
 
     // Colours outside the disc keep earlier values.
-    FlakeLayer.Red[FlakeLayer.Index(0, 0)] = 17;
+    scene.FlakeLayer.Red[scene.FlakeLayer.Index(0, 0)] = 17;
     Generate(100, 3);
     EXPECT_EQ(Red(0, 0), 17);
 
@@ -106,10 +106,10 @@ TEST_F(SnowflakeTest, SameResultWhateverTheThreadCount) {
     for (int algorithm : {4, 9, 16, 20}) {
         SetGeneratorThreads(1);
         Generate(301, algorithm);
-        std::vector<std::int32_t> single(FlakeLayer.Alpha.data(), FlakeLayer.Alpha.data() + FlakeLayer.Alpha.size());
+        std::vector<std::int32_t> single(scene.FlakeLayer.Alpha.data(), scene.FlakeLayer.Alpha.data() + scene.FlakeLayer.Alpha.size());
         SetGeneratorThreads(5);
         Generate(301, algorithm);
-        EXPECT_TRUE(std::equal(single.begin(), single.end(), FlakeLayer.Alpha.data())) << "algorithm " << algorithm;
+        EXPECT_TRUE(std::equal(single.begin(), single.end(), scene.FlakeLayer.Alpha.data())) << "algorithm " << algorithm;
     }
 }
 
@@ -152,7 +152,7 @@ TEST_F(SnowflakeTest, NonPositiveSizesWriteNothing) {
 
 TEST_F(SnowflakeTest, SquaresLargerThanTheClassicCapacityFit) {
     Generate(2160, 7);
-    EXPECT_GE(FlakeLayer.Stride, 2161);
+    EXPECT_GE(scene.FlakeLayer.Stride, 2161);
     EXPECT_EQ(Alpha(2160, 2160), 0);
     EXPECT_GT(Alpha(1080, 1080) + Alpha(1000, 1080) + Alpha(1080, 1000), 0);
 }

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/picture_cycle.h"
+#include "engine/picture_steps.h"
 #include "engine/random.h"
 #include "engine/scene.h"
 #include "win32/imaging_win32.h"
@@ -165,22 +165,22 @@ TEST(ImagingBackends, WholeRevealIsIdentical) {
     const int width = 200, height = 120;
     std::vector<std::uint8_t> pictures[2];
     for (ImagingBackend backend : {ImagingBackend::Software, ImagingBackend::GdiPlus}) {
-        ResetScene();
-        SaverSettings.Algorithm = 20;
-        SaverSettings.Background = 0;
-        SaverSettings.Brightness = 14;
-        SetSaverGeometry(width, height);
-        CreateSurfaces(Imaging(backend), width, height);
-        RandSeed = 99;
-        FirstPicture();
+        scene = Scene{};
+        scene.Settings.Algorithm = 20;
+        scene.Settings.Background = 0;
+        scene.Settings.Brightness = 14;
+        SetSaverGeometry(scene, width, height);
+        CreateSurfaces(scene, Imaging(backend), width, height);
+        random.Seed = 99;
+        FirstPicture(scene, random, scene, random);
         int ticks = 1;
-        while (!RevealTick().completed) ++ticks;
+        while (!RevealTick(scene).completed) ++ticks;
         EXPECT_EQ(ticks, (height * height + 2 * height) / (2 * height + 1));
-        FrameGraphics->Flush();
-        const auto* bits = FrameDib->Bits();
-        pictures[backend == ImagingBackend::GdiPlus].assign(bits, bits + FrameDib->Stride() * height);
+        scene.FrameGraphics->Flush();
+        const auto* bits = scene.FrameDib->Bits();
+        pictures[backend == ImagingBackend::GdiPlus].assign(bits, bits + scene.FrameDib->Stride() * height);
     }
-    ResetScene();
+    scene = Scene{};
 
     long differing = 0, lit = 0;
     for (std::size_t i = 0; i < pictures[0].size(); ++i) {

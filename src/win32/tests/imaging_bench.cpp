@@ -1,6 +1,6 @@
 // Times the saver's two imaging-heavy steps through each backend on a picture
 // of the given size (default 1280 x 720): laying the field (one stretch of the
-// FieldBitmap over the frame) and the reveal ticks of one whole picture.
+// scene.FieldBitmap over the frame) and the reveal ticks of one whole picture.
 // Prints medians over several runs, measured with QueryPerformanceCounter.
 #include <windows.h>
 
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/picture_cycle.h"
+#include "engine/picture_steps.h"
 #include "engine/random.h"
 #include "engine/scene.h"
 #include "win32/imaging_win32.h"
@@ -42,26 +42,26 @@ struct Run {
 };
 
 Run Measure(ImagingBackend backend, int width, int height, std::uint32_t seed) {
-    ResetScene();
-    SaverSettings.Background = 7;
-    SaverSettings.Algorithm = 12;
-    SaverSettings.Brightness = 14;
-    SetSaverGeometry(width, height);
-    CreateSurfaces(Imaging(backend), width, height);
-    RandSeed = seed;
-    FirstPicture();
+    scene = Scene{};
+    scene.Settings.Background = 7;
+    scene.Settings.Algorithm = 12;
+    scene.Settings.Brightness = 14;
+    SetSaverGeometry(scene, width, height);
+    CreateSurfaces(scene, Imaging(backend), width, height);
+    random.Seed = seed;
+    FirstPicture(scene, random, scene, random);
 
     Run run;
     const double start = Now();
-    LayField();
-    FrameGraphics->Flush();
+    LayField(scene);
+    scene.FrameGraphics->Flush();
     run.layField = Now() - start;
 
     std::vector<double> ticks;
     for (;;) {
         const double t0 = Now();
-        const bool completed = RevealTick().completed;
-        FrameGraphics->Flush();
+        const bool completed = RevealTick(scene).completed;
+        scene.FrameGraphics->Flush();
         ticks.push_back(Now() - t0);
         if (completed) break;
     }
@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
                     "whole reveal (%d ticks) %9.1f ms\n",
                     BackendName(backend), Median(lay), Median(tick), Median(tickMax), ticks, Median(reveal));
     }
-    ResetScene();
+    scene = Scene{};
     ShutdownImaging();
     return 0;
 }

@@ -1,0 +1,68 @@
+#include "engine/picture_worker.h"
+
+#include <chrono>
+
+#include "engine/parallel_rows.h"
+
+namespace nivora {
+
+PictureWorker::~PictureWorker() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        quitting_ = true;
+        for (auto& job : queue_) job->stop = true;
+        if (running_) running_->stop = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    for (auto& job : queue_) job->done = true;
+}
+
+std::shared_ptr<PictureWorker::Job> PictureWorker::Submit(std::function<void()> run) {
+    auto job = std::make_shared<Job>();
+    job->run = std::move(run);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(job);
+        if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+    }
+    wake_.notify_one();
+    return job;
+}
+
+void PictureWorker::Wait(const Job& job) {
+    // Jobs stop within a row's time once asked to; a short sleep keeps the
+    // waiting thread from spinning.
+    while (!job.done.load(std::memory_order_acquire)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void PictureWorker::Loop() {
+    for (;;) {
+        std::shared_ptr<Job> job;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait(lock, [this] { return quitting_ || !queue_.empty(); });
+            if (quitting_) return;
+            job = std::move(queue_.front());
+            queue_.pop_front();
+            running_ = job;
+        }
+        if (!job->stop.load()) {
+            // A thread the system starts may run at 53-bit precision.
+            EnsureExtendedPrecision();
+            const CancellationScope scope(job->stop);
+            try {
+                job->run();
+            } catch (...) {
+                job->error = std::current_exception();
+            }
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            running_.reset();
+        }
+        job->done.store(true, std::memory_order_release);
+    }
+}
+
+}  // namespace nivora

@@ -1,0 +1,49 @@
+// One background thread that generates pictures, so that a window's thread
+// never waits for a generator. Jobs run one at a time in the order given; the
+// generators inside a job still spread their rows over every core.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace nivora {
+
+class PictureWorker {
+public:
+    struct Job {
+        std::function<void()> run;
+        std::atomic<bool> stop{false};  // set to drop the job; generators stop between rows
+        std::atomic<bool> done{false};  // the job ran, was dropped, or failed
+        std::exception_ptr error;       // what it threw; read only once done
+    };
+
+    PictureWorker() = default;
+    ~PictureWorker();  // drops what is queued, stops the running job and waits for it
+    PictureWorker(const PictureWorker&) = delete;
+    PictureWorker& operator=(const PictureWorker&) = delete;
+
+    // Queues `run`; the thread starts with the first job. Each job runs at
+    // full x87 precision.
+    std::shared_ptr<Job> Submit(std::function<void()> run);
+
+    // Waits until `job` is done (a dropped job is done at once once reached).
+    static void Wait(const Job& job);
+
+private:
+    void Loop();
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<std::shared_ptr<Job>> queue_;
+    std::shared_ptr<Job> running_;
+    bool quitting_ = false;
+    std::thread thread_;
+};
+
+}  // namespace nivora
