@@ -244,6 +244,7 @@ TEST(CycleScenes, FlatWindowsStillCycle) {
         for (int picture = 0; picture < 3; ++picture) {
             int ticks = 0;
             while (cycle.RevealEnabled() && ticks < 1000) {
+                if (cycle.Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
                 cycle.RevealTick();
                 ++ticks;
             }
