@@ -26,14 +26,13 @@ std::vector<std::string> ProgramArguments() {
 
 void StartUp() {
     static Win32Registry registry;
-    SetSettingsRegistry(&registry);
 
     const SaverMode mode = ModeFromLetter(ModeLetter(ProgramArguments()));
     Application.Title = "Nivora Glade Screensaver";
 
     switch (mode) {
         case SaverMode::FullScreen:
-            new TForm1();  // lives until the process ends
+            new TForm1(registry);  // lives until the process ends
             break;
         case SaverMode::Settings:  // the settings window is not built yet
         case SaverMode::Preview:   // nor the preview host

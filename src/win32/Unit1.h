@@ -1,30 +1,47 @@
-// The saver window: full screen (or half screen beside the settings window),
-// it builds the scene at creation, reveals each snowflake cell by cell with
-// Timer1, holds the finished picture with Timer2, and ends on a key press or a
-// jump of the mouse.
+// The saver window: full screen (or half screen beside the settings window).
+// Its creation loads the settings and makes the first picture; from then on
+// it only translates: Timer1 (the reveal) and Timer2 (the hold) call the
+// engine's picture cycle, and the rows the cycle drew are copied to the
+// window. A key press or a jump of the mouse ends the full-screen saver.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
+
+#include "engine/picture_cycle.h"
+#include "engine/picture_worker.h"
+#include "engine/random.h"
+#include "engine/registry.h"
+#include "engine/scene.h"
 #include "win32/forms.h"
 
 namespace nivora::win32 {
+
+// True when the saver window runs beside the settings window; set before the
+// saver window is created.
+extern bool ConfigMode;
 
 // A jump of more than 100 pixels on either axis between two mouse-move events.
 bool IsMouseJump(POINT last, POINT now);
 
 class TForm1 : public TForm {
 public:
-    TForm1();
+    explicit TForm1(Registry& registry);
+    ~TForm1() override;
 
     TTimer Timer1;  // the reveal, every 10 ms
     TTimer Timer2;  // the hold, TimeShow seconds
 
-    // The picture on screen now: the whole frame copied onto the window.
-    void ShowFrame();
+    Scene& PictureScene() { return scene_; }
+    PictureCycle& Cycle() { return *cycle_; }
+
+    // After any call into the cycle: the timers follow what it says, and the
+    // rows it drew go to the window.
+    void FollowCycle();
 
 private:
-    void FormCreate();
+    void FormCreate(Registry& registry);
     void Timer1Timer();
     void Timer2Timer();
     void FormKeyDown(WPARAM key);
@@ -34,8 +51,18 @@ private:
     void DoClose() override { FormClose(); }
     void DoKeyDown(WPARAM key) override { FormKeyDown(key); }
     void DoMouseMove() override { FormMouseMove(); }
+    bool PaintsItself() const override { return true; }
+    void DoPaint(HDC dc, const RECT& area) override;
+
+    // Copies frame rows first..last to the window.
+    void ShowRows(int first, int last);
 
     POINT LastCursorPos{};
+    Scene scene_;
+    RandomGenerator random_;
+    PictureWorker worker_;
+    std::unique_ptr<PictureCycle> cycle_;
+    HDC frameDC_ = nullptr;  // the DIB section's memory DC
 };
 
 extern TForm1* Form1;

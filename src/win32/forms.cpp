@@ -218,6 +218,16 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             Close();
             return 0;
+        case WM_ERASEBKGND:
+            if (PaintsItself()) return 1;
+            break;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(handle_, &paint);
+            Guarded([&] { DoPaint(dc, paint.rcPaint); });
+            EndPaint(handle_, &paint);
+            return 0;
+        }
     }
     return DefWindowProcA(handle_, message, wParam, lParam);
 }

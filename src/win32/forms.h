@@ -114,6 +114,10 @@ protected:
     virtual void DoClose() {}
     virtual void DoKeyDown(WPARAM /*key*/) {}
     virtual void DoMouseMove() {}
+    // A form that paints every pixel of what it is asked to paint: its
+    // background is never erased first, so nothing flashes grey.
+    virtual bool PaintsItself() const { return false; }
+    virtual void DoPaint(HDC /*dc*/, const RECT& /*area*/) {}
 
 private:
     friend class TTimer;

@@ -17,6 +17,11 @@ long double Ulps(long double got, long double want) {
 // so that every processor gives the same bits; they must stay as accurate as
 // the C library's over the arguments the recipes produce, and beyond.
 TEST(ExtendedMath, SineAndCosineAgreeWithTheLibraryWithinTwoUlps) {
+#ifdef _WIN32
+    // MinGW's sinl is the x87 fsin, whose reduction by a 66-bit pi is itself
+    // millions of units off near the zeros; glibc's is the reference.
+    GTEST_SKIP() << "the C library's long double sine is not exact here";
+#endif
     long double worst = 0;
     for (long double x = -40000; x <= 40000; x += 0.3183L) {
         worst = std::max({worst, Ulps(Sin(x), std::sin(x)), Ulps(Cos(x), std::cos(x))});

@@ -165,14 +165,15 @@ TEST(ImagingBackends, WholeRevealIsIdentical) {
     const int width = 200, height = 120;
     std::vector<std::uint8_t> pictures[2];
     for (ImagingBackend backend : {ImagingBackend::Software, ImagingBackend::GdiPlus}) {
-        scene = Scene{};
+        Scene scene;
+        RandomGenerator random;
         scene.Settings.Algorithm = 20;
         scene.Settings.Background = 0;
         scene.Settings.Brightness = 14;
         SetSaverGeometry(scene, width, height);
         CreateSurfaces(scene, Imaging(backend), width, height);
         random.Seed = 99;
-        FirstPicture(scene, random, scene, random);
+        FirstPicture(scene, random);
         int ticks = 1;
         while (!RevealTick(scene).completed) ++ticks;
         EXPECT_EQ(ticks, (height * height + 2 * height) / (2 * height + 1));
@@ -180,7 +181,6 @@ TEST(ImagingBackends, WholeRevealIsIdentical) {
         const auto* bits = scene.FrameDib->Bits();
         pictures[backend == ImagingBackend::GdiPlus].assign(bits, bits + scene.FrameDib->Stride() * height);
     }
-    scene = Scene{};
 
     long differing = 0, lit = 0;
     for (std::size_t i = 0; i < pictures[0].size(); ++i) {

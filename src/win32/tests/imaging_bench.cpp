@@ -1,6 +1,6 @@
 // Times the saver's two imaging-heavy steps through each backend on a picture
 // of the given size (default 1280 x 720): laying the field (one stretch of the
-// scene.FieldBitmap over the frame) and the reveal ticks of one whole picture.
+// the FieldBitmap over the frame) and the reveal ticks of one whole picture.
 // Prints medians over several runs, measured with QueryPerformanceCounter.
 #include <windows.h>
 
@@ -42,14 +42,15 @@ struct Run {
 };
 
 Run Measure(ImagingBackend backend, int width, int height, std::uint32_t seed) {
-    scene = Scene{};
+    Scene scene;
+    RandomGenerator random;
     scene.Settings.Background = 7;
     scene.Settings.Algorithm = 12;
     scene.Settings.Brightness = 14;
     SetSaverGeometry(scene, width, height);
     CreateSurfaces(scene, Imaging(backend), width, height);
     random.Seed = seed;
-    FirstPicture(scene, random, scene, random);
+    FirstPicture(scene, random);
 
     Run run;
     const double start = Now();
@@ -95,7 +96,6 @@ int main(int argc, char** argv) {
                     "whole reveal (%d ticks) %9.1f ms\n",
                     BackendName(backend), Median(lay), Median(tick), Median(tickMax), ticks, Median(reveal));
     }
-    scene = Scene{};
     ShutdownImaging();
     return 0;
 }
