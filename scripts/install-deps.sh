@@ -8,7 +8,8 @@ set -euo pipefail
 what=${1:-all}
 native=(build-essential cmake pkg-config libpng-dev googletest libgtest-dev libbenchmark-dev)
 windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-         wine wine64 wine32:i386 xvfb xauth openbox xdotool imagemagick x11-utils fonts-liberation bc)
+         wine wine64 wine32:i386 xvfb xauth openbox xdotool imagemagick x11-utils fonts-liberation bc
+         xserver-xephyr libxinerama1:i386 libxrandr2:i386)
 
 packages=("${native[@]}")
 [ "$what" = all ] && packages+=("${windows[@]}")

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/picture_steps.h"
 #include "engine/settings_store.h"
 #include "win32/imaging_win32.h"
 
@@ -36,16 +35,17 @@ TForm1::TForm1(Registry& registry)
     CreationComplete();
 }
 
-// The cycle stops its job before the scene it works on goes.
-TForm1::~TForm1() { cycle_.reset(); }
+TForm1::~TForm1() = default;
 
 void TForm1::FormCreate(Registry& registry) {
     // A damaged key is reported and start-up goes on with what could be read
     // and defaults for the rest.
     std::string loadError;
-    if (!LoadSettingsForStartUp(registry, scene_.Settings, loadError)) Application.ShowException(loadError);
+    if (!LoadSettingsForStartUp(registry, primary_.scene.Settings, loadError)) Application.ShowException(loadError);
+    loaded_ = primary_.scene.Settings;
 
-    random_.Randomize();
+    primary_.random.Randomize();
+    firstSeed_ = primary_.random.Seed;
 
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
@@ -54,72 +54,81 @@ void TForm1::FormCreate(Registry& registry) {
         SetBorder(Border::None);
         clientWidth = screenWidth;
         clientHeight = screenHeight;
-        SetSaverGeometry(scene_, clientWidth, clientHeight);
         ShowCursor(FALSE);
         SetBounds(screenWidth / 2 - clientWidth / 2, screenHeight / 2 - clientHeight / 2, clientWidth, clientHeight);
     } else {
         SetBorder(Border::Single);
         clientWidth = screenWidth / 2;
         clientHeight = screenHeight / 2;
-        SetSaverGeometry(scene_, clientWidth, clientHeight);
         const SIZE outer = OuterSizeForClient(clientWidth, clientHeight);
         SetBounds(screenWidth / 2 - outer.cx / 2, screenHeight / 5, outer.cx, outer.cy);
     }
 
-    ImagingPlatform& imaging = Imaging(DefaultBackend());
-    CreateSurfaces(scene_, imaging, clientWidth, clientHeight);
-    // Both Windows backends draw into a DIB section.
-    frameDC_ = static_cast<DibFrame&>(*scene_.FrameDib).DC();
-
     // The first picture is made here, before the window shows; every later
     // one is prepared on the worker while the one before it shows.
-    cycle_ = std::make_unique<PictureCycle>(scene_, imaging, random_, worker_);
-    cycle_->FirstPicture();
+    primary_.Start(Imaging(DefaultBackend()), worker_, clientWidth, clientHeight);
+    if (!ConfigMode) CoverOtherMonitors();
+    GroupCycles();
     FollowCycle();
 
     GetCursorPos(&LastCursorPos);
     SystemParametersInfoA(kScreenSaverRunning, 1, nullptr, 0);
 }
 
+void TForm1::CoverOtherMonitors() {
+    int index = 0;
+    for (const RECT& monitor : OtherMonitors()) {
+        auto form = std::make_unique<TMonitorForm>(
+            monitor, [this](WPARAM key) { FormKeyDown(key); }, [this] { FormMouseMove(); });
+        ScreenPicture& picture = form->Picture;
+        picture.scene.Settings = loaded_;
+        picture.random.Seed = MonitorSeed(firstSeed_, ++index);
+        picture.Start(Imaging(DefaultBackend()), worker_, monitor.right - monitor.left, monitor.bottom - monitor.top);
+        ShowWindow(form->Handle(), SW_SHOWNA);
+        monitors_.push_back(std::move(form));
+    }
+}
+
+void TForm1::CoverScreensAgain() {
+    displayChanged_ = false;
+    group_.Clear();
+    monitors_.clear();
+    const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    if (width != primary_.scene.FrameDib->Width() || height != primary_.scene.FrameDib->Height()) {
+        SetBounds(0, 0, width, height);
+        primary_.Start(Imaging(DefaultBackend()), worker_, width, height);
+    }
+    CoverOtherMonitors();
+    GroupCycles();
+}
+
+void TForm1::GroupCycles() {
+    group_.Clear();
+    group_.Add(*primary_.cycle);
+    for (auto& monitor : monitors_) group_.Add(*monitor->Picture.cycle);
+}
+
 void TForm1::FollowCycle() {
-    if (!cycle_) return;
-    Timer1.SetEnabled(cycle_->RevealEnabled());
-    Timer2.SetInterval(cycle_->HoldIntervalMs());
-    Timer2.SetEnabled(cycle_->HoldEnabled());
-    const RowSpan rows = cycle_->TakeChangedRows();
-    if (!rows.Empty()) ShowRows(rows.first, rows.last);
-}
-
-void TForm1::ShowRows(int first, int last) {
-    if (!frameDC_ || !IsWindowVisible(Handle())) return;
-    if (scene_.FrameGraphics) scene_.FrameGraphics->Flush();
-    GdiFlush();
-    HDC dc = GetDC(Handle());
-    BitBlt(dc, 0, first, scene_.FrameDib->Width(), last - first + 1, frameDC_, 0, first, SRCCOPY);
-    ReleaseDC(Handle(), dc);
-}
-
-// Whatever was uncovered comes back from the frame; the window is never
-// erased to grey first.
-void TForm1::DoPaint(HDC dc, const RECT& area) {
-    if (!frameDC_) return;
-    if (scene_.FrameGraphics) scene_.FrameGraphics->Flush();
-    GdiFlush();
-    BitBlt(dc, area.left, area.top, area.right - area.left, area.bottom - area.top, frameDC_, area.left, area.top,
-           SRCCOPY);
+    if (!primary_.cycle) return;
+    Timer1.SetEnabled(group_.RevealEnabled());
+    Timer2.SetInterval(group_.HoldIntervalMs());
+    Timer2.SetEnabled(group_.HoldEnabled());
+    primary_.ShowChangedRows(Handle());
+    for (auto& monitor : monitors_) monitor->Picture.ShowChangedRows(monitor->Handle());
 }
 
 // A message box shown during creation runs a message loop of its own, so the
-// timers may fire before the cycle exists.
+// timers may fire before the cycles exist.
 void TForm1::Timer1Timer() {
-    if (!cycle_) return;
-    cycle_->RevealTick();
+    if (!primary_.cycle) return;
+    group_.RevealTick();
     FollowCycle();
 }
 
 void TForm1::Timer2Timer() {
-    if (!cycle_) return;
-    cycle_->HoldEnd();
+    if (!primary_.cycle) return;
+    if (displayChanged_ && !ConfigMode) CoverScreensAgain();
+    group_.HoldEnd();
     FollowCycle();
 }
 

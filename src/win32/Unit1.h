@@ -1,20 +1,23 @@
 // The saver window: full screen (or half screen beside the settings window).
 // Its creation loads the settings and makes the first picture; from then on
 // it only translates: Timer1 (the reveal) and Timer2 (the hold) call the
-// engine's picture cycle, and the rows the cycle drew are copied to the
-// window. A key press or a jump of the mouse ends the full-screen saver.
+// engine's picture cycles, and the rows they drew are copied to the windows.
+// In the full-screen mode every other monitor gets a window of its own
+// (TMonitorForm) with its own picture on the same clock. A key press or a
+// jump of the mouse on any of them ends the saver.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
-#include "engine/picture_cycle.h"
+#include "engine/cycle_group.h"
 #include "engine/picture_worker.h"
-#include "engine/random.h"
 #include "engine/registry.h"
-#include "engine/scene.h"
 #include "win32/forms.h"
+#include "win32/monitor_form.h"
+#include "win32/screen_picture.h"
 
 namespace nivora::win32 {
 
@@ -33,11 +36,12 @@ public:
     TTimer Timer1;  // the reveal, every 10 ms
     TTimer Timer2;  // the hold, TimeShow seconds
 
-    Scene& PictureScene() { return scene_; }
-    PictureCycle& Cycle() { return *cycle_; }
+    // The primary picture: the one the settings window shows and changes.
+    Scene& PictureScene() { return primary_.scene; }
+    PictureCycle& Cycle() { return *primary_.cycle; }
 
-    // After any call into the cycle: the timers follow what it says, and the
-    // rows it drew go to the window.
+    // After any call into a cycle: the timers follow what the cycles say,
+    // and the rows they drew go to the windows.
     void FollowCycle();
 
 private:
@@ -52,17 +56,24 @@ private:
     void DoKeyDown(WPARAM key) override { FormKeyDown(key); }
     void DoMouseMove() override { FormMouseMove(); }
     bool PaintsItself() const override { return true; }
-    void DoPaint(HDC dc, const RECT& area) override;
+    void DoPaint(HDC dc, const RECT& area) override { primary_.Paint(dc, area); }
+    void DoDisplayChange() override { displayChanged_ = true; }
 
-    // Copies frame rows first..last to the window.
-    void ShowRows(int first, int last);
+    // A window with a picture of its own on every monitor but the primary.
+    void CoverOtherMonitors();
+    // After a display change: the primary picture at the screen's new size,
+    // and the other monitors covered again.
+    void CoverScreensAgain();
+    void GroupCycles();
 
     POINT LastCursorPos{};
-    Scene scene_;
-    RandomGenerator random_;
-    PictureWorker worker_;
-    std::unique_ptr<PictureCycle> cycle_;
-    HDC frameDC_ = nullptr;  // the DIB section's memory DC
+    PictureWorker worker_;  // declared first: it outlives every cycle
+    ScreenPicture primary_;
+    std::vector<std::unique_ptr<TMonitorForm>> monitors_;
+    CycleGroup group_;
+    SaverSettings loaded_;       // the settings as loaded, for other monitors' pictures
+    std::uint32_t firstSeed_ = 0;
+    bool displayChanged_ = false;
 };
 
 extern TForm1* Form1;

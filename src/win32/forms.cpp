@@ -218,6 +218,9 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             Close();
             return 0;
+        case WM_DISPLAYCHANGE:
+            Guarded([&] { DoDisplayChange(); });
+            break;
         case WM_ERASEBKGND:
             if (PaintsItself()) return 1;
             break;

@@ -118,6 +118,7 @@ protected:
     // background is never erased first, so nothing flashes grey.
     virtual bool PaintsItself() const { return false; }
     virtual void DoPaint(HDC /*dc*/, const RECT& /*area*/) {}
+    virtual void DoDisplayChange() {}
 
 private:
     friend class TTimer;

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/cycle_group.h"
 #include "engine/picture_cycle.h"
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
@@ -253,6 +254,47 @@ TEST(CycleScenes, FlatWindowsStillCycle) {
         }
         EXPECT_GE(cycle.LayersTaken(), 3u);
     }
+}
+
+}  // namespace
+}  // namespace nivora
+
+namespace nivora {
+namespace {
+
+// Three monitors of different sizes on one clock: each shows the pictures a
+// single screen of its size shows from its seed, the primary one from the
+// primary seed, and all change together.
+TEST(CycleScenes, MonitorsOnOneClockShowWhatEachShowsAlone) {
+    const std::uint32_t primary = 2026;
+    const SeedRun runs[3] = {{primary, 320, 180, true, true},
+                             {MonitorSeed(primary, 1), 256, 256, true, true},
+                             {MonitorSeed(primary, 2), 150, 300, true, true}};
+    Scene scenes[3];
+    RandomGenerator randoms[3];
+    PictureWorker worker;
+    std::unique_ptr<PictureCycle> cycles[3];
+    CycleGroup group;
+    for (int i = 0; i < 3; ++i) {
+        StartScene(runs[i], scenes[i], randoms[i]);
+        cycles[i] = std::make_unique<PictureCycle>(scenes[i], SoftwareImaging(), randoms[i], worker);
+        cycles[i]->FirstPicture();
+        group.Add(*cycles[i]);
+    }
+    std::vector<Picture> shown[3];
+    for (int picture = 0; picture < 3; ++picture) {
+        if (picture > 0) group.HoldEnd();
+        int ticks = 0;
+        while (group.RevealEnabled()) {
+            EXPECT_FALSE(group.HoldEnabled());
+            group.RevealTick();
+            ++ticks;
+        }
+        EXPECT_TRUE(group.HoldEnabled());
+        EXPECT_GE(ticks, 150);  // the tallest square, 300 rows, sets the pace
+        for (int i = 0; i < 3; ++i) shown[i].push_back(Finished(scenes[i]));
+    }
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(shown[i], PicturesInSteps(runs[i], 3)) << "monitor " << i;
 }
 
 }  // namespace

@@ -1,0 +1,38 @@
+// A saver window on a monitor other than the primary one: a bare popup over
+// the monitor's rectangle with a picture of its own. Its timers, its input
+// and its end belong to the saver window (TForm1), which passes its keys and
+// mouse moves on; it never becomes the main window.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+#include "win32/forms.h"
+#include "win32/screen_picture.h"
+
+namespace nivora::win32 {
+
+class TMonitorForm : public TForm {
+public:
+    TMonitorForm(const RECT& monitor, std::function<void(WPARAM)> keyDown, std::function<void()> mouseMove);
+
+    ScreenPicture Picture;
+    RECT Monitor() const { return monitor_; }
+
+private:
+    void DoKeyDown(WPARAM key) override { keyDown_(key); }
+    void DoMouseMove() override { mouseMove_(); }
+    bool PaintsItself() const override { return true; }
+    void DoPaint(HDC dc, const RECT& area) override { Picture.Paint(dc, area); }
+
+    RECT monitor_;
+    std::function<void(WPARAM)> keyDown_;
+    std::function<void()> mouseMove_;
+};
+
+// The rectangles of every monitor but the primary one, in physical pixels.
+std::vector<RECT> OtherMonitors();
+
+}  // namespace nivora::win32
