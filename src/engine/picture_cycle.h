@@ -63,6 +63,10 @@ public:
     // the picture being prepared is made again from the settings as they are.
     void SettingsChanged();
 
+    // Takes awaited layers if they are ready; true when nothing is awaited
+    // any more. For front-ends that reveal by their own rules (the preview).
+    bool TakeAwaited() { return !awaitedParts_ || TakeIfReady(); }
+
     // Frame rows drawn since the last call.
     RowSpan TakeChangedRows();
 

@@ -160,16 +160,29 @@ void PreviewFirstPicture(Scene& scene, RandomGenerator& random) {
     LayField(scene);
 }
 
-int PreviewRevealTick(Scene& scene, RandomGenerator& random, const std::function<void()>& pause) {
-    int completed = 0;
-    if (!scene.FrameGraphics) return completed;
+int PreviewRevealSteps(Scene& scene, int steps, bool& completed) {
+    completed = false;
+    if (!scene.FrameGraphics) return steps;
     scene.EnsureFlakeCapacity();
-    const int cells = scene.FlakeSize > 0 ? 2 * scene.FlakeSize + 1 : 1;
-    for (int n = 0; n < cells; ++n) {
+    for (int n = 0; n < steps; ++n) {
         KeepCursorInside(scene);
         if (scene.FlakeSize > 0) BlendCell(scene, scene.RevealY, scene.RevealX);  // transparent cells too
         if (scene.FlakeSize <= 0 || AdvanceCursor(scene)) {
             scene.RevealX = scene.RevealY = 0;
+            completed = true;
+            return n + 1;
+        }
+    }
+    return steps;
+}
+
+int PreviewRevealTick(Scene& scene, RandomGenerator& random, const std::function<void()>& pause) {
+    int completed = 0;
+    if (!scene.FrameGraphics) return completed;
+    for (int steps = scene.FlakeSize > 0 ? 2 * scene.FlakeSize + 1 : 1; steps > 0;) {
+        bool done = false;
+        steps -= PreviewRevealSteps(scene, steps, done);
+        if (done) {
             ++completed;
             NextPreviewPicture(scene, random);
             if (pause) pause();

@@ -92,8 +92,14 @@ void HoldEnd(Scene& scene, RandomGenerator& random, PictureTimings* timings = nu
 // The preview's pictures: random Background and Algorithm for each.
 void PreviewFirstPicture(Scene& scene, RandomGenerator& random);
 
-// One paint of the preview: 2 x FlakeSize + 1 reveal steps, every cell
-// blended. A completed picture is followed at once by a new random one, and
+// Up to `steps` reveal steps of the preview, every cell blended (a cell of
+// alpha 0 changes nothing); stops right after the step that completes the
+// picture, with the cursor back at (0, 0). Returns the steps taken. A square
+// of no cells completes in one step.
+int PreviewRevealSteps(Scene& scene, int steps, bool& completed);
+
+// One paint of the preview on the calling thread: 2 x FlakeSize + 1 reveal
+// steps, every cell blended. A completed picture is followed at once by a new random one, and
 // `pause` is called before the remaining steps go on. Returns the number of
 // pictures completed during this paint.
 int PreviewRevealTick(Scene& scene, RandomGenerator& random, const std::function<void()>& pause);

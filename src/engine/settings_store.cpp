@@ -115,6 +115,17 @@ void ApplyFirstRunDefaults(Registry& registry, SaverSettings& settings) {
 
 void SaveSettings(Registry& registry, const SaverSettings& settings) { WriteSettings(registry, settings); }
 
+std::optional<std::uint8_t> ReadStoredBrightness(Registry& registry) {
+    RegistryKey handle = 0;
+    if (registry.OpenKey(KeyPath(), handle) != kRegistrySuccess) return std::nullopt;
+    const OpenKey key(registry, handle);
+    try {
+        return static_cast<std::uint8_t>(ReadDword(registry, key.get(), "Brightness"));
+    } catch (const SettingsError&) {
+        return std::nullopt;
+    }
+}
+
 bool LoadSettingsForStartUp(Registry& registry, SaverSettings& settings, std::string& errorMessage) {
     int read = 0;
     bool failed = false;

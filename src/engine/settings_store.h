@@ -1,6 +1,8 @@
 // The six user settings in the registry of the current user.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -31,6 +33,10 @@ void ApplyFirstRunDefaults(Registry& registry, SaverSettings& settings);
 // Writes all six fields, creating the key when absent. Throws SettingsError
 // naming the value whose write failed.
 void SaveSettings(Registry& registry, const SaverSettings& settings);
+
+// The stored Brightness as the load reads it, for the preview, which reads
+// and never writes: nothing when the key or the value is missing or damaged.
+std::optional<std::uint8_t> ReadStoredBrightness(Registry& registry);
 
 // The load as the saver window's creation runs it, which must always finish
 // with usable settings. A clean load (or no key) returns true. When a value

@@ -343,3 +343,24 @@ TEST_F(SettingsStoreTest, StartUpReportsTheFirstFailureOnly) {
 
 }  // namespace
 }  // namespace nivora
+
+namespace nivora {
+namespace {
+
+// The preview's read of the brightness: the value when it is sound, nothing
+// otherwise, and the key is never written or created.
+TEST(StoredBrightness, ReadOnlyAndNothingWhenDamaged) {
+    MemoryRegistry registry;
+    const std::string key = "Software\\NivoraGlade";
+    EXPECT_FALSE(ReadStoredBrightness(registry).has_value());
+    EXPECT_FALSE(registry.HasKey(key));
+    registry.PutDword(key, "Brightness", 0x10A);  // the low byte counts, as in the load
+    EXPECT_EQ(ReadStoredBrightness(registry), std::optional<std::uint8_t>(10));
+    registry.PutValue(key, "Brightness", kRegSz, {'9', 0});
+    EXPECT_FALSE(ReadStoredBrightness(registry).has_value());
+    EXPECT_EQ(registry.ValueCount(key), 1u);
+    EXPECT_EQ(registry.OpenHandles(), 0);
+}
+
+}  // namespace
+}  // namespace nivora

@@ -1,0 +1,33 @@
+#include "engine/preview_painter.h"
+
+#include "engine/picture_steps.h"
+
+namespace nivora {
+
+bool PreviewPainter::Paint(std::uint64_t nowMs) {
+    Scene& scene = cycle_.scene();
+    int steps;
+    if (pausing_) {
+        if (nowMs < resumeAt_ || !cycle_.TakeAwaited()) return false;
+        pausing_ = false;
+        steps = remainingSteps_;
+    } else {
+        if (nowMs < nextPaintAt_) return false;
+        steps = scene.FlakeSize > 0 ? 2 * scene.FlakeSize + 1 : 1;
+    }
+    while (steps > 0) {
+        bool completed = false;
+        steps -= PreviewRevealSteps(scene, steps, completed);
+        if (!completed) continue;
+        ++completed_;
+        cycle_.HoldEnd();  // the next numbers, drawn now, in their usual order
+        pausing_ = true;
+        resumeAt_ = nowMs + kPicturePauseMs;
+        remainingSteps_ = steps;
+        return false;  // the old picture's last cells are never shown, as ever
+    }
+    nextPaintAt_ = nowMs + kPaintPauseMs;
+    return true;
+}
+
+}  // namespace nivora

@@ -1,0 +1,108 @@
+// The preview's pace and pictures through the worker, on a clock the test
+// turns by hand.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+#include "engine/picture_cycle.h"
+#include "engine/picture_steps.h"
+#include "engine/picture_worker.h"
+#include "engine/preview_painter.h"
+
+namespace nivora {
+namespace {
+
+std::uint64_t FrameFingerprint(const Frame& frame) {
+    std::uint64_t value = 1469598103934665603ull;
+    for (int y = 0; y < frame.Height(); ++y)
+        for (int i = 0; i < 3 * frame.Width(); ++i)
+            value = (value ^ frame.Bits()[static_cast<std::size_t>(y) * frame.Stride() + i]) * 1099511628211ull;
+    return value;
+}
+
+void StartPreview(Scene& scene, RandomGenerator& random, int width, int height, std::uint32_t seed) {
+    scene.Settings.Brightness = 14;
+    scene.Settings.RandsAlgorithm = scene.Settings.BackgroundRands = true;
+    random.Seed = seed;
+    SetPreviewGeometry(scene, width, height);
+    CreateSurfaces(scene, SoftwareImaging(), width, height);
+}
+
+// Paints as the pacing thread asks for them, every 10 ms of the test's clock,
+// until `shown` frames have been shown; the worker gets real time to finish
+// a picture when a paint waits for one.
+struct PaneRun {
+    Scene scene;
+    RandomGenerator random;
+    PictureWorker worker;
+    std::unique_ptr<PictureCycle> cycle;
+    std::unique_ptr<PreviewPainter> painter;
+    std::uint64_t now = 0;
+
+    PaneRun(int width, int height, std::uint32_t seed) {
+        StartPreview(scene, random, width, height, seed);
+        cycle = std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker);
+        cycle->FirstPicture();
+        painter = std::make_unique<PreviewPainter>(*cycle);
+    }
+
+    // The next shown paint; returns the clock when it was shown.
+    std::uint64_t NextShown() {
+        for (;; now += 10) {
+            if (painter->Paint(now)) return now;
+            if (cycle->Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+};
+
+TEST(PreviewPainter, A152x112PaneKeepsThePaceAndPausesASecondAfterEachPicture) {
+    PaneRun run(152, 112, 12345);
+    EXPECT_EQ(run.scene.FlakeOffsetX, 20);
+    std::uint64_t last = run.NextShown();
+    EXPECT_EQ(run.scene.RevealY * 112 + run.scene.RevealX, 225);
+    for (int paint = 2; paint <= 55; ++paint) {
+        const std::uint64_t shown = run.NextShown();
+        EXPECT_EQ(shown - last, PreviewPainter::kPaintPauseMs) << "paint " << paint;
+        EXPECT_EQ(run.scene.RevealY * 112 + run.scene.RevealX, 225 * paint) << "paint " << paint;
+        last = shown;
+    }
+    EXPECT_EQ(run.painter->PicturesCompleted(), 0);
+    // The 56th paint completes the picture after its 169th step; the frame is
+    // shown a second later with the first 56 cells of the next picture.
+    const std::uint64_t shown = run.NextShown();
+    EXPECT_EQ(run.painter->PicturesCompleted(), 1);
+    EXPECT_EQ(shown - last, PreviewPainter::kPaintPauseMs + PreviewPainter::kPicturePauseMs);
+    EXPECT_EQ(run.scene.RevealY, 0);
+    EXPECT_EQ(run.scene.RevealX, 56);
+    EXPECT_GE(run.scene.Settings.Algorithm, 1);
+    EXPECT_LE(run.scene.Settings.Algorithm, 19);
+    EXPECT_GE(run.scene.Settings.Background, 1);
+    EXPECT_LE(run.scene.Settings.Background, 20);
+}
+
+// Through the worker, the frames shown are those of the paints made one after
+// the other on one thread, for a wide pane and a pane taller than wide (whose
+// cells left of the edge are clipped).
+TEST(PreviewPainter, ShowsWhatPaintsOnOneThreadShow) {
+    for (auto [width, height] : {std::pair{40, 30}, std::pair{20, 40}}) {
+        Scene steps;
+        RandomGenerator stepsRandom;
+        StartPreview(steps, stepsRandom, width, height, 77);
+        PreviewFirstPicture(steps, stepsRandom);
+        PaneRun run(width, height, 77);
+        for (int paint = 0; paint < 80; ++paint) {
+            PreviewRevealTick(steps, stepsRandom, nullptr);
+            run.NextShown();
+            ASSERT_EQ(FrameFingerprint(*run.scene.FrameDib), FrameFingerprint(*steps.FrameDib))
+                << width << "x" << height << " paint " << paint;
+        }
+        EXPECT_GE(run.painter->PicturesCompleted(), 3);
+        EXPECT_EQ(run.random.Seed, stepsRandom.Seed);
+    }
+}
+
+}  // namespace
+}  // namespace nivora
