@@ -9,6 +9,7 @@
 #include "engine/settings_store.h"
 #include "win32/Unit1.h"
 #include "win32/forms.h"
+#include "win32/funcs.h"
 #include "win32/imaging_win32.h"
 #include "win32/registry_win32.h"
 
@@ -27,15 +28,18 @@ std::vector<std::string> ProgramArguments() {
 void StartUp() {
     static Win32Registry registry;
 
-    const SaverMode mode = ModeFromLetter(ModeLetter(ProgramArguments()));
+    const std::vector<std::string> arguments = ProgramArguments();
+    const SaverMode mode = ModeFromLetter(ModeLetter(arguments));
     Application.Title = "Nivora Glade Screensaver";
 
     switch (mode) {
         case SaverMode::FullScreen:
             new TForm1(registry);  // lives until the process ends
             break;
+        case SaverMode::Preview:
+            RunPreviewHost(arguments.size() > 1 ? arguments[1] : std::string(), registry);
+            return;  // no main window: the program ends with the host
         case SaverMode::Settings:  // the settings window is not built yet
-        case SaverMode::Preview:   // nor the preview host
         case SaverMode::Nothing:
             break;
     }

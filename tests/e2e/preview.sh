@@ -1,0 +1,157 @@
+#!/bin/bash
+# The preview host (/p): in a pane of another process as the display settings
+# make it (size, class and style of the child, input ignored, the end when the
+# pane goes), panes of odd sizes, handles that name no window, the popup with
+# no pane and its password check through a stand-in PASSWORD.CPL, and the
+# picture itself, in the popup and in a pane of the host's own process.
+. "$(dirname "$0")/lib.sh"
+
+DESKTOP='HKCU\Control Panel\Desktop'
+TESTKEY='HKCU\Software\NivoraGladeTest'
+work=$(mktemp -d)
+end_preview() {
+    wine_run reg delete "$DESKTOP" /v ScreenSaveUsePassword /f >/dev/null 2>&1
+    wine_run reg delete "$TESTKEY" /f >/dev/null 2>&1
+    end_wine
+    rm -rf "$work"
+}
+trap end_preview EXIT
+
+# Runs the pane host; its output goes to $work/$1.txt.
+pane_host() {
+    local name=$1
+    shift
+    (cd "$work" && wine_run "$NIVORA_PANE_HOST" "$@" | tr -d '\r' >"$work/$name.txt")
+}
+
+# Pixels within 6 % of white in a region WxH+X+Y.
+whitish_pixels() {
+    convert "$1" -crop "$2" +repage -fuzz 6% -fill white -opaque white -fill black +opaque white \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# A picture of width x height at X,Y of screenshot $1: coloured, and light in its centred square.
+check_picture() {
+    local shot=$1 x=$2 y=$3 width=$4 height=$5 left inside outside
+    left=$(( (width - height) / 2 ))
+    [ "$(colours "$shot" "${width}x$height+$x+$y")" -gt 100 ] || fail "no coloured background in $shot"
+    inside=$(whitish_pixels "$shot" "${height}x$height+$((x + left))+$y")
+    outside=$(whitish_pixels "$shot" "${left}x$height+$x+$y")
+    note "$shot: $inside near-white pixels in the square, $outside left of it"
+    [ "$inside" -gt 200 ] && [ "$inside" -gt $((4 * outside)) ] || fail "no snowflake in $shot"
+}
+
+# The popup keeps no title; it is the program's visible window of 640 x 360.
+wait_popup() {
+    local deadline id
+    deadline=$(echo "$(now) + 30" | bc)
+    while less_than "$(now)" "$deadline"; do
+        for id in $(xdotool search --onlyvisible --class 'nivoraglade' 2>/dev/null); do
+            [ "$(window_geometry "$id" | cut -d' ' -f3,4)" = "640 360" ] && { echo "$id"; return 0; }
+        done
+        sleep 0.2
+    done
+    return 1
+}
+
+delete_key
+wine_run reg delete "$DESKTOP" /v ScreenSaveUsePassword /f >/dev/null 2>&1
+
+# A 152 x 112 pane; mouse clicks and keys on it while it runs.
+(sleep 2.5
+ host=$(xdotool search --name '^Pane Host$' | head -n 1)
+ xdotool windowactivate --sync "$host" 2>/dev/null
+ read -r hx hy _ _ < <(window_geometry "$host")
+ xdotool mousemove $((hx + 60)) $((hy + 60)) click 1 key space key Escape mousemove $((hx + 100)) $((hy + 90)) click 3
+) &
+pane_host pane152 "$NIVORA_SCR" 152 112 5
+wait
+cat "$work/pane152.txt"
+grep -q '^child MyBriskScreenSaverClass 152x112 style ' "$work/pane152.txt" || fail "no host window of 152 x 112 in the pane"
+style=$(awk '/^child MyBriskScreenSaverClass/ { print $5 }' "$work/pane152.txt")
+[ $(( style & 0x58000000 )) = $(( 0x58000000 )) ] && [ $(( style & 0x80000000 )) = 0 ] ||
+    fail "host style $style is not a visible, disabled child"
+grep -qx alive "$work/pane152.txt" || fail "input on the pane ended the preview"
+longest=$(awk '/^longest answer/ { print $3 }' "$work/pane152.txt")
+[ "$longest" -ge 0 ] && [ "$longest" -lt 100 ] || fail "the host window took $longest ms to answer"
+read -r code ms < <(awk '/^exit/ { print $2, $4 }' "$work/pane152.txt")
+[ "$code" = 0 ] || fail "exit code $code after the pane went"
+[ "$ms" -lt 500 ] || fail "the preview took $ms ms to end after the pane went"
+
+# Taller than wide, and larger than the classic planes.
+for size in "100 200" "2400 1300"; do
+    # shellcheck disable=SC2086
+    pane_host pane "$NIVORA_SCR" $size 5
+    grep -qx alive "$work/pane.txt" || fail "the preview in a ${size/ /x} pane did not run 5 s: $(cat "$work/pane.txt")"
+    read -r code ms < <(awk '/^exit/ { print $2, $4 }' "$work/pane.txt")
+    note "${size/ /x} pane: exit $code after $ms ms, $(grep '^longest' "$work/pane.txt")"
+    [ "$code" = 0 ] || fail "exit code $code for a ${size/ /x} pane"
+done
+
+# A handle that names no window: gone at once, exit code 0.
+start_saver /p 12345
+wait_saver_exit 5 || fail "/p 12345 still runs"
+note "/p 12345: ended after $(seconds_since "$SAVER_START") s, exit code $SAVER_STATUS"
+[ "$SAVER_STATUS" = 0 ] || fail "/p 12345 exit code $SAVER_STATUS"
+
+# No pane (not a number): the top-most popup, a quarter of the screen, centred.
+# Without a password in use a key ends it.
+start_saver /p junk
+popup=$(wait_popup) || fail "/p junk shows no popup"
+read -r px py pw ph < <(window_geometry "$popup")
+note "popup at $px,$py size ${pw}x$ph"
+[ "$px $py $pw $ph" = "320 180 640 360" ] || fail "popup geometry $px,$py ${pw}x$ph"
+sleep 4
+screenshot "$NIVORA_E2E_OUT/popup.png"
+check_picture "$NIVORA_E2E_OUT/popup.png" "$px" "$py" "$pw" "$ph"
+xdotool windowactivate --sync "$popup" 2>/dev/null
+xdotool key space
+wait_saver_exit 3 || fail "a key did not end the popup without a password"
+[ "$SAVER_STATUS" = 0 ] || fail "popup exit code $SAVER_STATUS"
+
+# With a password in use, the stand-in module beside the program decides.
+cp "$NIVORA_SCR" "$NIVORA_PASSWORD_MODULE" "$work/"
+wine_run reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f >/dev/null
+wine_run reg add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 0 /f >/dev/null
+test_value() { wine_run reg query "$TESTKEY" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
+SAVER_START=$(now)
+(cd "$work" && exec "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$work/$(basename "$NIVORA_SCR")" /p 0) &
+SAVER_PID=$!
+popup=$(wait_popup) || fail "no popup for the password check"
+sleep 1
+for press in 1 2; do
+    xdotool windowactivate --sync "$popup" 2>/dev/null
+    xdotool key space
+    sleep 1.5
+    saver_running || fail "a refused password ended the popup"
+    [ "$(test_value PasswordCalls)" = "0x$press" ] || fail "after key $press the module was called $(test_value PasswordCalls) times"
+done
+[ "$(test_value PasswordWindowClass)" = MyBriskScreenSaverClass ] ||
+    fail "the module was given a window of class $(test_value PasswordWindowClass)"
+wine_run reg add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 1 /f >/dev/null
+xdotool windowactivate --sync "$popup" 2>/dev/null
+xdotool key space
+wait_saver_exit 3 || fail "an accepted password did not end the popup"
+note "password: refused twice (two calls with the host window), then accepted; exit code $SAVER_STATUS"
+
+# Password in use but no module where the program looks: a key ends it.
+rm "$work/PASSWORD.CPL"
+(cd "$work" && exec "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$work/$(basename "$NIVORA_SCR")" /p 0) &
+SAVER_PID=$!
+popup=$(wait_popup) || fail "no popup without the module"
+sleep 1
+xdotool windowactivate --sync "$popup" 2>/dev/null
+xdotool key space
+wait_saver_exit 3 || fail "without the module a key did not end the popup"
+
+# The pane's picture, drawn by the host code in the pane host's own process.
+pane_host inprocess --in-process 300 200 5 &
+inprocess=$!
+host=$(wait_window 'Pane Host' 30) || fail "no in-process pane host"
+sleep 3
+read -r hx hy _ _ < <(window_geometry "$host")
+screenshot "$NIVORA_E2E_OUT/pane.png"
+check_picture "$NIVORA_E2E_OUT/pane.png" $((hx + 20)) $((hy + 20)) 300 200
+wait "$inprocess"
+grep -q '^child MyBriskScreenSaverClass 300x200' "$work/inprocess.txt" || fail "in-process: $(cat "$work/inprocess.txt")"
+note "pass"
