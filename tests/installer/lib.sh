@@ -27,6 +27,12 @@ fresh_prefix() {
     wineserver -w
 }
 
+# A passed test's prefix goes (over a gigabyte each); a failed one's stays to look into.
+remove_prefix() {
+    end_wine
+    rm -rf "$NIVORA_WINEPREFIX"
+}
+
 # The data of value $2 under key $1; status 1 when there is no such value.
 reg_get() {
     native reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' |

@@ -34,13 +34,11 @@ cmp -s "$work/$folder/64-bit/NivoraGlade.scr" "$scr64" || fail "64-bit/NivoraGla
 
 text="$work/$folder/README-Windows.txt"
 [ "$(grep -c '' "$text")" = "$(grep -c $'\r$' "$text")" ] || fail "README-Windows.txt has lines without Windows line ends"
-# The section whole: its heading, its own lines, nothing of the next section.
-grep -q '^## The Windows screen saver' "$text" || fail "README-Windows.txt lacks the section's heading"
-first_line=$(awk '/^## The Windows screen saver/ { getline; getline; print; exit }' "$readme")
+# The whole section and nothing of the next one.
 last_line=$(awk '/^## The Windows screen saver/ { inside = 1; next } /^## / { inside = 0 } inside && NF { line = $0 } END { print line }' "$readme")
-tr -d '\r' <"$text" | grep -qxF "$first_line" || fail "README-Windows.txt lacks '$first_line'"
-tr -d '\r' <"$text" | grep -qxF "$last_line" || fail "README-Windows.txt lacks '$last_line'"
 next_heading=$(awk '/^## The Windows screen saver/ { inside = 1; next } inside && /^## / { print; exit }' "$readme")
+grep -q '^## The Windows screen saver' "$text" || fail "README-Windows.txt lacks the section's heading"
+tr -d '\r' <"$text" | grep -qxF "$last_line" || fail "README-Windows.txt lacks the section's end, '$last_line'"
 [ -z "$next_heading" ] || ! grep -qF "$next_heading" "$text" || fail "README-Windows.txt runs on into '$next_heading'"
 if [ -n "$licence" ]; then
     cmp -s "$work/$folder/LICENSE.txt" "$licence" || fail "LICENSE.txt is not the project's licence"

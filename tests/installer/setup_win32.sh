@@ -29,5 +29,5 @@ run_uninstaller
 check_uninstalled
 expect_value "$DESKTOP" SCRNSAVE.EXE 'C:\windows\system32\Chosen.scr'
 note "a saver chosen after installing stays chosen"
-rm -rf "$NIVORA_WINEPREFIX"
+remove_prefix
 note "pass"

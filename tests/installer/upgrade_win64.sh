@@ -33,5 +33,5 @@ expect_value "$DESKTOP" SCRNSAVE.EXE 'C:\windows\system32\Earlier.scr'
 expect_value "$DESKTOP" ScreenSaveActive 0
 [ "$(reg_dump "$SETTINGS")" = "$settings" ] || fail "the uninstaller changed the settings"
 note "uninstalled: the earlier saver is back, the settings kept"
-rm -rf "$NIVORA_WINEPREFIX"
+remove_prefix
 note "pass"
