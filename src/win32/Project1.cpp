@@ -8,6 +8,7 @@
 #include "engine/command_line.h"
 #include "engine/settings_store.h"
 #include "win32/Unit1.h"
+#include "win32/Unit2.h"
 #include "win32/forms.h"
 #include "win32/imaging_win32.h"
 #include "win32/registry_win32.h"
@@ -34,7 +35,9 @@ void StartUp() {
         case SaverMode::FullScreen:
             new TForm1(registry);  // lives until the process ends
             break;
-        case SaverMode::Settings:  // the settings window is not built yet
+        case SaverMode::Settings:
+            new TForm2(registry);  // creates the saver window above it; lives until the process ends
+            break;
         case SaverMode::Preview:   // nor the preview host
         case SaverMode::Nothing:
             break;
