@@ -1,4 +1,5 @@
-// A thin forms layer over user32, just what the program's windows need:
+// A thin forms layer over user32 that emulates the behaviours of the forms
+// framework the windows were written against, just what they need:
 // the application object (title, main window, general error handler, message
 // loop), top-level forms with one small handler per message, and message-loop
 // timers with the semantics the picture cycle was written against.
