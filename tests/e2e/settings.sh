@@ -58,9 +58,13 @@ note "one task-bar entry: $entries"
 read -r sx sy _ _ <<<"$(window_geometry "$saver")"
 square="360x360+$((sx + 140))+$sy"
 left_of_square="140x360+$sx+$sy"
-sleep 2
+lower_half="360x180+$((sx + 140))+$((sy + 180))"
 before="$NIVORA_E2E_OUT/before.png"
-screenshot "$before"
+deadline=$(echo "$(now) + 5" | bc)
+while screenshot "$before" && [ "$(white_pixels "$before" "$lower_half")" -le 20 ]; do
+    less_than "$(now)" "$deadline" || fail "the first picture was not revealed down to its lower half"
+    sleep 0.2
+done
 xdotool windowactivate --sync "$settings" 2>/dev/null
 sleep 0.3
 control_line "$(controls 'Screensaver Settings')" 'range 1 20 pos 20 focus' >/dev/null ||
@@ -75,9 +79,9 @@ expect_control '^control Static "Snowflake   19" '
 sleep 3
 after="$NIVORA_E2E_OUT/after.png"
 screenshot "$after"
-white_before=$(white_pixels "$before" "360x180+$((sx + 140))+$((sy + 180))")
-white_during=$(white_pixels "$during" "360x180+$((sx + 140))+$((sy + 180))")
-lower_during=$(differing_share "$before" "$during" "360x180+$((sx + 140))+$((sy + 180))")
+white_before=$(white_pixels "$before" "$lower_half")
+white_during=$(white_pixels "$during" "$lower_half")
+lower_during=$(differing_share "$before" "$during" "$lower_half")
 outside_during=$(differing_share "$before" "$during" "$left_of_square")
 outside_after=$(differing_share "$before" "$after" "$left_of_square")
 square_after=$(differing_share "$before" "$after" "$square")
