@@ -3,8 +3,9 @@
 # Windows program and starts the full-screen saver under Wine on that display:
 # a key press or a quick mouse jump ends it. Without a display it says so and
 # renders a few pictures as PNG files instead. Installs what it needs first.
-#   scripts/run.sh            saver on the display, or pictures into ./out
-#   scripts/run.sh --render   pictures into ./out in any case
+#   scripts/run.sh              saver on the display, or pictures into ./out
+#   scripts/run.sh --settings   the settings window (/c) on the display
+#   scripts/run.sh --render     pictures into ./out in any case
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -22,6 +23,13 @@ if [ "${1:-}" = --render ]; then
     render_pictures
     exit 0
 fi
+mode=/s
+if [ "${1:-}" = --settings ]; then
+    mode=/c
+elif [ -n "${1:-}" ]; then
+    echo "usage: scripts/run.sh [--settings | --render]" >&2
+    exit 2
+fi
 
 has_display() {
     [ -n "${DISPLAY:-}" ] || return 1
@@ -31,6 +39,10 @@ has_display() {
 }
 
 if ! has_display; then
+    if [ "$mode" = /c ]; then
+        echo "No display to show the settings window on (DISPLAY is '${DISPLAY:-}')." >&2
+        exit 1
+    fi
     echo "No display to show the saver on (DISPLAY is '${DISPLAY:-}'): rendering pictures instead."
     render_pictures
     exit 0
@@ -40,5 +52,9 @@ scripts/install-deps.sh all
 cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-win32 --parallel --target NivoraGlade >/dev/null
-echo "Starting the saver on $DISPLAY: press a key or move the mouse quickly to end it."
-exec cmake/wine-run.sh "$root/build-win32/wineprefix-run" win32 "$root/build-win32/src/win32/NivoraGlade.scr" /s
+if [ "$mode" = /c ]; then
+    echo "Opening the settings under a windowed saver on $DISPLAY: Close or Escape ends it."
+else
+    echo "Starting the saver on $DISPLAY: press a key or move the mouse quickly to end it."
+fi
+exec cmake/wine-run.sh "$root/build-win32/wineprefix-run" win32 "$root/build-win32/src/win32/NivoraGlade.scr" "$mode"

@@ -8,6 +8,7 @@
 #include "engine/command_line.h"
 #include "engine/settings_store.h"
 #include "win32/Unit1.h"
+#include "win32/Unit2.h"
 #include "win32/forms.h"
 #include "win32/funcs.h"
 #include "win32/imaging_win32.h"
@@ -36,10 +37,12 @@ void StartUp() {
         case SaverMode::FullScreen:
             new TForm1(registry);  // lives until the process ends
             break;
+        case SaverMode::Settings:
+            new TForm2(registry);  // creates the saver window above it; lives until the process ends
+            break;
         case SaverMode::Preview:
             RunPreviewHost(arguments.size() > 1 ? arguments[1] : std::string(), registry);
             return;  // no main window: the program ends with the host
-        case SaverMode::Settings:  // the settings window is not built yet
         case SaverMode::Nothing:
             break;
     }

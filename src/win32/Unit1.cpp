@@ -60,8 +60,17 @@ void TForm1::FormCreate(Registry& registry) {
         SetBorder(Border::Single);
         clientWidth = screenWidth / 2;
         clientHeight = screenHeight / 2;
-        const SIZE outer = OuterSizeForClient(clientWidth, clientHeight);
+        SIZE outer = OuterSizeForClient(clientWidth, clientHeight);
         SetBounds(screenWidth / 2 - outer.cx / 2, screenHeight / 5, outer.cx, outer.cy);
+        // The border sizes come from the window's DPI; where the system
+        // still gives another client area (a caption that wraps, a border
+        // the calculation did not know), the outer size takes the difference.
+        const SIZE client = ClientSize();
+        if (client.cx != clientWidth || client.cy != clientHeight) {
+            outer.cx += clientWidth - client.cx;
+            outer.cy += clientHeight - client.cy;
+            SetBounds(screenWidth / 2 - outer.cx / 2, screenHeight / 5, outer.cx, outer.cy);
+        }
     }
 
     // The first picture is made here, before the window shows; every later

@@ -39,12 +39,58 @@ void TApplication::ShowException(const std::string& message) noexcept {
 
 void TApplication::Run() {
     if (!mainForm_) return;
+    ShowHandle();
     mainForm_->Show();
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (TForm* form = TForm::FromHandle(GetAncestor(message.hwnd, GA_ROOT)))
+            if (form->PreTranslateMessage(message)) continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+}
+
+HWND TApplication::Handle() {
+    if (handle_) return handle_;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = &TApplication::WindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
+    windowClass.lpszClassName = "TApplication";
+    RegisterClassA(&windowClass);
+    // A popup with the application-window style is listed like any top-level
+    // window; with no size it shows nothing. It sits at the screen's centre,
+    // which the saver window covers in either mode.
+    handle_ = CreateWindowExA(WS_EX_APPWINDOW, "TApplication", Title.c_str(), WS_POPUP,
+                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
+                              nullptr, GetModuleHandleA(nullptr), nullptr);
+    return handle_;
+}
+
+void TApplication::ShowHandle() {
+    if (!handle_) return;
+    SetWindowTextA(handle_, Title.c_str());
+    ShowWindow(handle_, SW_SHOWNA);
+}
+
+void TApplication::FormGone(TForm& form) {
+    if (activeForm_ == &form) activeForm_ = nullptr;
+    if (mainForm_ == &form) mainForm_ = nullptr;
+}
+
+LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+        TForm* form = Application.activeForm_ ? Application.activeForm_ : Application.mainForm_;
+        if (form && IsWindowVisible(form->Handle())) {
+            SetActiveWindow(form->Handle());
+            return 0;
+        }
+    }
+    if (message == WM_CLOSE) {  // Alt-F4 or "Close window" on the task-bar entry
+        if (Application.mainForm_) Application.mainForm_->Close();
+        return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 // ---------------------------------------------------------------- timers
@@ -111,14 +157,22 @@ constexpr DWORD kStyleSingle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 
 TForm::TForm(const char* className, COLORREF background) {
     RegisterFormClass(className, background, &TForm::WindowProc);
-    handle_ = CreateWindowExA(0, className, "", kStyleNone, 0, 0, 0, 0, nullptr, nullptr,
+    handle_ = CreateWindowExA(0, className, "", kStyleNone, 0, 0, 0, 0, Application.Handle(), nullptr,
                               GetModuleHandleA(nullptr), nullptr);
     if (!handle_) throw std::runtime_error("Cannot create window");
     // Until now the window's messages went to DefWindowProc (no form attached).
     SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
+TForm* TForm::FromHandle(HWND window) {
+    if (!window) return nullptr;
+    // Only our forms' classes run TForm::WindowProc; their user data is the form.
+    if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) != &TForm::WindowProc) return nullptr;
+    return reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
 TForm::~TForm() {
+    Application.FormGone(*this);
     for (TTimer* timer : timers_) KillTimer(handle_, timer->Id());
     if (handle_) {
         SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
@@ -161,10 +215,38 @@ void TForm::SetBounds(int left, int top, int width, int height) {
     SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace {
+
+// Per-window DPI calls exist from Windows 10 1607 on; looked up at run time
+// so that the program still starts on older systems.
+using GetDpiForWindowCall = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiCall = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+
+template <class Call>
+Call User32Call(const char* name) {
+    return reinterpret_cast<Call>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+}  // namespace
+
+UINT TForm::Dpi() const {
+    static const auto getDpiForWindow = User32Call<GetDpiForWindowCall>("GetDpiForWindow");
+    if (getDpiForWindow) {
+        if (const UINT dpi = getDpiForWindow(handle_)) return dpi;
+    }
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
 SIZE TForm::OuterSizeForClient(int clientWidth, int clientHeight) const {
+    static const auto adjustForDpi = User32Call<AdjustWindowRectExForDpiCall>("AdjustWindowRectExForDpi");
     RECT rect{0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&rect, static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongA(handle_, GWL_EXSTYLE)));
+    const auto style = static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongA(handle_, GWL_EXSTYLE));
+    if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, exStyle, Dpi()))
+        AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
@@ -202,7 +284,12 @@ LRESULT CALLBACK TForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
 }
 
 LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (DoMessage(message, wParam, lParam, result)) return result;
     switch (message) {
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) != WA_INACTIVE) Application.FormActivated(*this);
+            break;
         case WM_TIMER:
             OnTimerMessage(wParam);
             return 0;

@@ -1,4 +1,5 @@
-// A thin forms layer over user32, just what the program's windows need:
+// A thin forms layer over user32 that emulates the behaviours of the forms
+// framework the windows were written against, just what they need:
 // the application object (title, main window, general error handler, message
 // loop), top-level forms with one small handler per message, and message-loop
 // timers with the semantics the picture cycle was written against.
@@ -34,8 +35,21 @@ public:
     void Run();
     void Terminate() { PostQuitMessage(0); }
 
+    // The application's own window: it owns every form, so that the forms
+    // share one task-bar and Alt-Tab entry, which carries the title. It is
+    // visible but has no size, under the forms it owns; activating it (from
+    // the task bar) activates the form that was active last.
+    HWND Handle();
+    void FormActivated(TForm& form) { activeForm_ = &form; }
+    void FormGone(TForm& form);
+
 private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void ShowHandle();
+
     TForm* mainForm_ = nullptr;
+    TForm* activeForm_ = nullptr;
+    HWND handle_ = nullptr;
 };
 
 extern TApplication Application;
@@ -89,6 +103,8 @@ public:
     TForm& operator=(const TForm&) = delete;
 
     HWND Handle() const { return handle_; }
+    // The form a window belongs to, or nullptr.
+    static TForm* FromHandle(HWND window);
     void Show();
     void Hide();
     // Runs the close handler; closing the main form ends the message loop,
@@ -101,8 +117,11 @@ public:
     void SetBorder(Border border);
     void SetCaption(const std::string& caption);
     void SetBounds(int left, int top, int width, int height);
-    // Outer size for a wanted client size under the current border.
+    // Outer size for a wanted client size under the current border, with the
+    // border sizes of the window's DPI where the system tells them.
     SIZE OuterSizeForClient(int clientWidth, int clientHeight) const;
+    // The window's DPI (96 where the system has no per-window DPI).
+    UINT Dpi() const;
     RECT WindowRect() const;
     SIZE ClientSize() const;
 
@@ -119,8 +138,17 @@ protected:
     virtual bool PaintsItself() const { return false; }
     virtual void DoPaint(HDC /*dc*/, const RECT& /*area*/) {}
     virtual void DoDisplayChange() {}
+    // A message the derived form handles before the ones above; true when it
+    // did, with the message's result.
+    virtual bool DoMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESULT& /*result*/) {
+        return false;
+    }
+    // A queued message for this form or one of its child windows, before it
+    // is dispatched; true when it is used up.
+    virtual bool PreTranslateMessage(MSG& /*message*/) { return false; }
 
 private:
+    friend class TApplication;
     friend class TTimer;
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -118,3 +118,22 @@ differing_share() {
     compare -metric AE "$a" "$b" null: 2>&1 |
         awk -v region="$3" '{ split(region, r, /[x+]/); printf "%.4f\n", $1 / (r[1] * r[2]) }'
 }
+
+# The controls of the visible window captioned $1, as window_controls.exe lists them.
+controls() { wine_run "$NIVORA_CONTROLS" "$1" | tr -d '\r'; }
+
+# "LEFT TOP WIDTH HEIGHT client WIDTH HEIGHT dpi DPI" of a listed window.
+window_numbers() { sed -n 's/^window "[^"]*" //p' <<<"$1"; }
+
+# Fields of the listing line that matches the extended regular expression $2.
+control_line() { grep -E -m 1 "$2" <<<"$1"; }
+
+# Windows of the X client list that a task bar shows (no skip-taskbar state),
+# one name a line.
+taskbar_names() {
+    local id
+    for id in $(xprop -root _NET_CLIENT_LIST | sed 's/.*# //; s/,//g'); do
+        xprop -id "$id" _NET_WM_STATE | grep -q SKIP_TASKBAR && continue
+        xprop -id "$id" WM_NAME | sed -n 's/^WM_NAME([A-Z_0-9]*) = "\(.*\)"$/\1/p'
+    done
+}

@@ -1,0 +1,108 @@
+#include "engine/settings_panel.h"
+
+#include "engine/settings_store.h"
+
+namespace nivora {
+
+WindowBounds PlaceUnder(const WindowBounds& saver, const WindowBounds& own) {
+    WindowBounds placed = own;
+    placed.left = saver.left + (saver.width - own.width) / 2;
+    placed.top = saver.top + saver.height + 2;
+    return placed;
+}
+
+std::string SnowflakeCaption(int algorithm) { return "Snowflake   " + std::to_string(algorithm); }
+
+std::string TimeShowCaption(int seconds) { return "Time show   " + std::to_string(seconds) + " sec"; }
+
+SettingsPanel::SettingsPanel(SettingsWindow& window, PictureCycle& cycle, Registry& registry)
+    : window_(window), cycle_(cycle), registry_(registry) {}
+
+void SettingsPanel::PlaceUnderSaver() {
+    const WindowBounds own = window_.Bounds();
+    const WindowBounds placed = PlaceUnder(window_.SaverBounds(), own);
+    if (placed.left != own.left || placed.top != own.top) window_.MoveTo(placed.left, placed.top);
+}
+
+void SettingsPanel::FormCreate() {
+    PlaceUnderSaver();
+    // Each of these may run its slider's change handler: a stored number out
+    // of the slider's range is brought into it and the picture made again.
+    window_.SetTrackBarPosition(TrackBarId::TrackBar1, Settings().Algorithm);
+    window_.SetTrackBarPosition(TrackBarId::TrackBar2, Settings().Background);
+    window_.SetTrackBarPosition(TrackBarId::TrackBar3, Settings().Brightness);
+    window_.SetTrackBarPosition(TrackBarId::TrackBar4, Settings().TimeShow);
+    window_.SetStaticText(StaticTextId::StaticText1, SnowflakeCaption(Settings().Algorithm));
+    window_.SetStaticText(StaticTextId::StaticText4, TimeShowCaption(Settings().TimeShow));
+    window_.SetCheckBoxChecked(CheckBoxId::CheckBox1, Settings().BackgroundRands);
+    window_.SetCheckBoxChecked(CheckBoxId::CheckBox2, Settings().RandsAlgorithm);
+}
+
+// Every scroll notification lands here, also those that leave the position
+// as it was; and the sync timer sets the positions the settings already have.
+// So each handler compares first.
+void SettingsPanel::TrackBar1Change() {
+    const int position = window_.TrackBarPosition(TrackBarId::TrackBar1);
+    if (Settings().Algorithm == position) return;
+    Settings().Algorithm = static_cast<std::uint8_t>(position);
+    // The layer is made on the worker; a newer position replaces a layer
+    // still being made, and the reveal starts again once it is ready.
+    cycle_.RegenerateSnowflake();
+    window_.FollowCycle();
+    window_.SetStaticText(StaticTextId::StaticText1, SnowflakeCaption(Settings().Algorithm));
+}
+
+void SettingsPanel::BackgroundSliderChanged(TrackBarId bar, auto& setting) {
+    const int position = window_.TrackBarPosition(bar);
+    if (setting == position) return;
+    setting = static_cast<std::remove_reference_t<decltype(setting)>>(position);
+    // The field is made again for a brightness too, not only recoloured.
+    cycle_.RegenerateBackground();
+    window_.FollowCycle();
+}
+
+void SettingsPanel::TrackBar2Change() { BackgroundSliderChanged(TrackBarId::TrackBar2, Settings().Background); }
+
+void SettingsPanel::TrackBar3Change() { BackgroundSliderChanged(TrackBarId::TrackBar3, Settings().Brightness); }
+
+void SettingsPanel::TrackBar4Change() {
+    const int position = window_.TrackBarPosition(TrackBarId::TrackBar4);
+    if (Settings().TimeShow == position) return;
+    Settings().TimeShow = position;
+    // The picture stays; a running hold counts its new interval from now.
+    window_.FollowCycle();
+    window_.SetStaticText(StaticTextId::StaticText4, TimeShowCaption(Settings().TimeShow));
+}
+
+void SettingsPanel::CheckBox1Click() {
+    Settings().BackgroundRands = window_.CheckBoxChecked(CheckBoxId::CheckBox1);
+    cycle_.SettingsChanged();  // the picture being prepared draws (or not) its numbers again
+    window_.FollowCycle();
+}
+
+void SettingsPanel::CheckBox2Click() {
+    Settings().RandsAlgorithm = window_.CheckBoxChecked(CheckBoxId::CheckBox2);
+    cycle_.SettingsChanged();
+    window_.FollowCycle();
+}
+
+void SettingsPanel::Button1Click() { SaveSettings(registry_, Settings()); }
+
+void SettingsPanel::Button2Click() { window_.Close(); }
+
+void SettingsPanel::FormKeyDown(int key) {
+    if (key == kEscape) window_.Close();
+}
+
+void SettingsPanel::FormClose() { window_.CloseSaver(); }
+
+void SettingsPanel::Timer2Timer() {
+    PlaceUnderSaver();
+    // A new picture may have drawn random numbers: the sliders show them.
+    // Their handlers find the settings equal and make nothing.
+    window_.SetTrackBarPosition(TrackBarId::TrackBar1, Settings().Algorithm);
+    window_.SetTrackBarPosition(TrackBarId::TrackBar2, Settings().Background);
+    window_.SetStaticText(StaticTextId::StaticText1, SnowflakeCaption(Settings().Algorithm));
+}
+
+}  // namespace nivora

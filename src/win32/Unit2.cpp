@@ -1,0 +1,139 @@
+#include "win32/Unit2.h"
+
+#include "win32/Unit1.h"
+
+namespace nivora::win32 {
+
+TForm2* Form2 = nullptr;
+
+namespace {
+
+const FontSpec kWindowFont{"MS Sans Serif", 11, false};
+const FontSpec kBoldArial13{"Arial", 13, true};
+const FontSpec kBoldArial11{"Arial", 11, true};
+
+// The controls take 426 x 145 pixels inside an inner border of 8 on every
+// side; positions are at 96 DPI within that area.
+constexpr int kDesignWidth = 426, kDesignHeight = 145, kInnerBorder = 8;
+
+constexpr RECT Box(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
+
+constexpr UINT kActivate = WM_APP + 1;
+
+}  // namespace
+
+// What the panel's handlers touch: the controls, both windows' places, the
+// saver window's timers and its closing.
+class TForm2::Window : public SettingsWindow {
+public:
+    explicit Window(TForm2& form) : form_(form) {}
+
+    int TrackBarPosition(TrackBarId bar) const override { return Bar(bar).Position(); }
+    void SetTrackBarPosition(TrackBarId bar, int position) override { Bar(bar).SetPosition(position); }
+    bool CheckBoxChecked(CheckBoxId box) const override { return Check(box).Checked(); }
+    void SetCheckBoxChecked(CheckBoxId box, bool checked) override { Check(box).SetChecked(checked); }
+    void SetStaticText(StaticTextId text, const std::string& caption) override {
+        (text == StaticTextId::StaticText1 ? form_.StaticText1 : form_.StaticText4).SetText(caption);
+    }
+    WindowBounds Bounds() const override { return BoundsOf(form_); }
+    WindowBounds SaverBounds() const override { return BoundsOf(*Form1); }
+    void MoveTo(int left, int top) override {
+        SetWindowPos(form_.Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    void FollowCycle() override { Form1->FollowCycle(); }
+    void Close() override { form_.Close(); }
+    void CloseSaver() override { Form1->Close(); }
+
+private:
+    static WindowBounds BoundsOf(const TForm& form) {
+        const RECT r = form.WindowRect();
+        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
+    TTrackBar& Bar(TrackBarId bar) const {
+        switch (bar) {
+            case TrackBarId::TrackBar1: return form_.TrackBar1;
+            case TrackBarId::TrackBar2: return form_.TrackBar2;
+            case TrackBarId::TrackBar3: return form_.TrackBar3;
+            case TrackBarId::TrackBar4: break;
+        }
+        return form_.TrackBar4;
+    }
+    TCheckBox& Check(CheckBoxId box) const {
+        return box == CheckBoxId::CheckBox1 ? form_.CheckBox1 : form_.CheckBox2;
+    }
+
+    TForm2& form_;
+};
+
+TForm2::TForm2(Registry& registry)
+    : TControlForm("TForm2", RGB(192, 192, 192), kWindowFont),
+      TrackBar1(*this, Box(0, 25, 200, 12), 1, 20, 1),
+      TrackBar2(*this, Box(0, 90, 200, 12), 0, 20, 1),
+      TrackBar4(*this, Box(226, 25, 200, 12), 1, 20, 1),
+      StaticText1(*this, Box(8, 0, 71, 20), "Snowflake", &kBoldArial13),
+      StaticText2(*this, Box(8, 65, 80, 20), "Background", &kBoldArial13),
+      StaticText4(*this, Box(232, 0, 73, 20), "Time show", &kBoldArial13),
+      Button1(*this, Box(8, 120, 100, 25), "Save Settings", &kBoldArial13),
+      Button2(*this, Box(346, 120, 75, 25), "Close", &kBoldArial13),
+      CheckBox2(*this, Box(130, 0, 62, 17), "Random", &kBoldArial11),
+      CheckBox1(*this, Box(130, 65, 62, 17), "Random", &kBoldArial11),
+      TrackBar3(*this, Box(226, 90, 200, 12), 1, 20, 5),
+      Label1(*this, Box(232, 65, 66, 16), "Brightness", &kBoldArial13),
+      Timer2(*this, SettingsPanel::kTimer2IntervalMs, false) {
+    Form2 = this;
+    SetCaption("Screensaver Settings");
+    SetBorder(Border::Single);
+    SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) | WS_EX_TOPMOST);
+    SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetDesignClientSize(kDesignWidth, kDesignHeight, kInnerBorder);
+    // Until the panel exists the controls' handlers have nothing to call.
+    Guarded([this, &registry] { FormCreate(registry); });
+    CreationComplete();
+}
+
+TForm2::~TForm2() { Timer2.SetEnabled(false); }
+
+void TForm2::FormCreate(Registry& registry) {
+    // The saver window's creation reads it: windowed, half the screen, deaf
+    // to keys and mouse.
+    ConfigMode = true;
+    new TForm1(registry);  // lives until the process ends; completes first, so it is the main window
+
+    window_ = std::make_unique<Window>(*this);
+    panel_ = std::make_unique<SettingsPanel>(*window_, Form1->Cycle(), registry);
+    TrackBar1.OnChange = [this] { panel_->TrackBar1Change(); };
+    TrackBar2.OnChange = [this] { panel_->TrackBar2Change(); };
+    TrackBar3.OnChange = [this] { panel_->TrackBar3Change(); };
+    TrackBar4.OnChange = [this] { panel_->TrackBar4Change(); };
+    CheckBox1.OnClick = [this] { panel_->CheckBox1Click(); };
+    CheckBox2.OnClick = [this] { panel_->CheckBox2Click(); };
+    Button1.OnClick = [this] { panel_->Button1Click(); };
+    Button2.OnClick = [this] { panel_->Button2Click(); };
+    Timer2.OnTimer = [this] { panel_->Timer2Timer(); };
+
+    panel_->FormCreate();
+    Timer2.SetEnabled(true);
+    Show();
+    // The message loop shows the saver window as the main window next; the
+    // settings window takes the keyboard after that.
+    PostMessageA(Handle(), kActivate, 0, 0);
+}
+
+void TForm2::DoKeyDown(WPARAM key) {
+    if (panel_) panel_->FormKeyDown(static_cast<int>(key));
+}
+
+void TForm2::DoClose() {
+    Timer2.SetEnabled(false);
+    if (panel_) panel_->FormClose();
+}
+
+bool TForm2::DoMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == kActivate) {
+        SetForegroundWindow(Handle());
+        return true;
+    }
+    return TControlForm::DoMessage(message, wParam, lParam, result);
+}
+
+}  // namespace nivora::win32

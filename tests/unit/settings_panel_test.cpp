@@ -1,0 +1,355 @@
+// The settings window's handlers over a live picture cycle, with a fake
+// window whose sliders and check boxes keep the rules of the real ones:
+// a position set from code is clamped and runs the change handler only when it
+// differs; every user scroll runs it; a check box set from code runs its click
+// handler when its state changes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <thread>
+
+#include "engine/memory_registry.h"
+#include "engine/picture_cycle.h"
+#include "engine/picture_steps.h"
+#include "engine/picture_worker.h"
+#include "engine/random.h"
+#include "engine/scene.h"
+#include "engine/settings_panel.h"
+#include "engine/snowflake.h"
+
+namespace nivora {
+namespace {
+
+class FakeSettingsWindow : public SettingsWindow {
+public:
+    struct Slider {
+        int min, max, position;
+    };
+    SettingsPanel* panel = nullptr;
+    // Ranges and design positions of the four sliders.
+    std::map<TrackBarId, Slider> sliders{{TrackBarId::TrackBar1, {1, 20, 1}},
+                                         {TrackBarId::TrackBar2, {0, 20, 1}},
+                                         {TrackBarId::TrackBar3, {1, 20, 5}},
+                                         {TrackBarId::TrackBar4, {1, 20, 1}}};
+    std::map<CheckBoxId, bool> checked{{CheckBoxId::CheckBox1, false}, {CheckBoxId::CheckBox2, false}};
+    std::map<StaticTextId, std::string> texts{{StaticTextId::StaticText1, "Snowflake"},
+                                              {StaticTextId::StaticText4, "Time show"}};
+    WindowBounds own{377, 352, 448, 190};
+    WindowBounds saver{316, 144, 646, 389};
+    int changeHandlerRuns = 0, closes = 0, saverCloses = 0, follows = 0;
+
+    int TrackBarPosition(TrackBarId bar) const override { return sliders.at(bar).position; }
+    void SetTrackBarPosition(TrackBarId bar, int position) override {
+        Slider& slider = sliders.at(bar);
+        position = std::clamp(position, slider.min, slider.max);
+        if (position == slider.position) return;
+        slider.position = position;
+        Changed(bar);
+    }
+    // A user's move: the handler runs whether the position changed or not.
+    void UserScroll(TrackBarId bar, int position) {
+        sliders.at(bar).position = position;
+        Changed(bar);
+    }
+    bool CheckBoxChecked(CheckBoxId box) const override { return checked.at(box); }
+    void SetCheckBoxChecked(CheckBoxId box, bool state) override {
+        if (checked.at(box) == state) return;
+        checked.at(box) = state;
+        Clicked(box);
+    }
+    void UserClick(CheckBoxId box) {
+        checked.at(box) = !checked.at(box);
+        Clicked(box);
+    }
+    void SetStaticText(StaticTextId text, const std::string& caption) override { texts[text] = caption; }
+    WindowBounds Bounds() const override { return own; }
+    WindowBounds SaverBounds() const override { return saver; }
+    void MoveTo(int left, int top) override {
+        own.left = left;
+        own.top = top;
+    }
+    void FollowCycle() override { ++follows; }
+    void Close() override {
+        ++closes;
+        panel->FormClose();
+    }
+    void CloseSaver() override { ++saverCloses; }
+
+private:
+    void Changed(TrackBarId bar) {
+        ++changeHandlerRuns;
+        switch (bar) {
+            case TrackBarId::TrackBar1: panel->TrackBar1Change(); break;
+            case TrackBarId::TrackBar2: panel->TrackBar2Change(); break;
+            case TrackBarId::TrackBar3: panel->TrackBar3Change(); break;
+            case TrackBarId::TrackBar4: panel->TrackBar4Change(); break;
+        }
+    }
+    void Clicked(CheckBoxId box) {
+        if (box == CheckBoxId::CheckBox1)
+            panel->CheckBox1Click();
+        else
+            panel->CheckBox2Click();
+    }
+};
+
+std::uint64_t FrameFingerprint(Scene& scene) {
+    scene.FrameGraphics->Flush();
+    const Frame& frame = *scene.FrameDib;
+    std::uint64_t value = 1469598103934665603ull;
+    for (int y = 0; y < frame.Height(); ++y) {
+        const std::uint8_t* row = frame.Bits() + static_cast<std::size_t>(y) * frame.Stride();
+        for (int i = 0; i < 3 * frame.Width(); ++i) value = (value ^ row[i]) * 1099511628211ull;
+    }
+    return value;
+}
+
+void StartScene(Scene& scene, RandomGenerator& random, const SaverSettings& settings, std::uint32_t seed) {
+    scene.Settings = settings;
+    random.Seed = seed;
+    SetSaverGeometry(scene, 240, 160);
+    CreateSurfaces(scene, SoftwareImaging(), 240, 160);
+}
+
+// The saver window's side: its scene and cycle, a settings window and the panel.
+struct Rig {
+    Scene scene;
+    RandomGenerator random;
+    PictureWorker worker;
+    MemoryRegistry registry;
+    FakeSettingsWindow window;
+    std::unique_ptr<PictureCycle> cycle;
+    std::unique_ptr<SettingsPanel> panel;
+
+    Rig(const SaverSettings& settings, std::uint32_t seed) {
+        StartScene(scene, random, settings, seed);
+        cycle = std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker);
+        cycle->FirstPicture();
+        panel = std::make_unique<SettingsPanel>(window, *cycle, registry);
+        window.panel = panel.get();
+        panel->FormCreate();
+    }
+    // Reveal ticks as the timer gives them, until the picture is complete.
+    void RevealAll() {
+        while (cycle->RevealEnabled()) {
+            if (cycle->Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            cycle->RevealTick();
+        }
+    }
+    void AwaitLayers() {
+        while (cycle->Waiting()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            cycle->RevealTick();
+        }
+    }
+};
+
+SaverSettings Stored(int algorithm, int background, int brightness, int timeShow, bool rands) {
+    SaverSettings s;
+    s.Algorithm = static_cast<std::uint8_t>(algorithm);
+    s.Background = background;
+    s.Brightness = static_cast<std::uint8_t>(brightness);
+    s.TimeShow = timeShow;
+    s.BackgroundRands = s.RandsAlgorithm = rands;
+    return s;
+}
+
+TEST(SettingsPanel, CreationShowsTheStoredSettingsAndPlacesTheWindowUnderTheSaver) {
+    Rig rig(Stored(20, 1, 14, 5, false), 11);
+    FakeSettingsWindow& w = rig.window;
+    EXPECT_EQ(w.sliders[TrackBarId::TrackBar1].position, 20);
+    EXPECT_EQ(w.sliders[TrackBarId::TrackBar2].position, 1);
+    EXPECT_EQ(w.sliders[TrackBarId::TrackBar3].position, 14);
+    EXPECT_EQ(w.sliders[TrackBarId::TrackBar4].position, 5);
+    EXPECT_EQ(w.texts[StaticTextId::StaticText1], "Snowflake   20");
+    EXPECT_EQ(w.texts[StaticTextId::StaticText4], "Time show   5 sec");
+    EXPECT_FALSE(w.checked[CheckBoxId::CheckBox1]);
+    EXPECT_FALSE(w.checked[CheckBoxId::CheckBox2]);
+    // The sliders' handlers ran (positions differed from the design ones) and
+    // found the settings equal: the first picture was not made again.
+    EXPECT_EQ(w.changeHandlerRuns, 3);
+    EXPECT_FALSE(rig.cycle->Waiting());
+    EXPECT_EQ(rig.cycle->LayersTaken(), 1u);
+    // 316 + (646 - 448) / 2, and two pixels under 144 + 389.
+    EXPECT_EQ(w.own.left, 415);
+    EXPECT_EQ(w.own.top, 535);
+
+    // A wider settings window than saver: the halving truncates toward zero.
+    EXPECT_EQ(PlaceUnder({100, 50, 301, 200}, {0, 0, 400, 90}).left, 100 - 49);
+    EXPECT_EQ(PlaceUnder({-7, -3, 1, 1}, {0, 0, 4, 90}).left, -8);
+    EXPECT_EQ(PlaceUnder({-7, -3, 1, 1}, {0, 0, 4, 90}).top, 0);
+}
+
+TEST(SettingsPanel, StoredNumbersOutsideTheRangesAreClampedOrKept) {
+    // Algorithm 25 shows 20 and makes the snowflake again; TimeShow 30 becomes 20.
+    Rig over(Stored(25, 1, 14, 30, false), 12);
+    EXPECT_EQ(over.scene.Settings.Algorithm, 20);
+    EXPECT_EQ(over.window.texts[StaticTextId::StaticText1], "Snowflake   20");
+    EXPECT_TRUE(over.cycle->Waiting());
+    EXPECT_EQ(over.scene.Settings.TimeShow, 20);
+    EXPECT_EQ(over.cycle->HoldIntervalMs(), 20000u);
+    EXPECT_EQ(over.window.texts[StaticTextId::StaticText4], "Time show   20 sec");
+    over.AwaitLayers();
+    EXPECT_EQ(over.cycle->LayersTaken(), 2u);
+
+    // Algorithm 0 with the slider already at 1: no handler runs, 0 stays.
+    // Background 0 is in its slider's range and moves the slider.
+    Rig under(Stored(0, 0, 14, 5, false), 13);
+    EXPECT_EQ(under.window.sliders[TrackBarId::TrackBar1].position, 1);
+    EXPECT_EQ(under.scene.Settings.Algorithm, 0);
+    EXPECT_EQ(under.window.texts[StaticTextId::StaticText1], "Snowflake   0");
+    EXPECT_EQ(under.window.sliders[TrackBarId::TrackBar2].position, 0);
+    EXPECT_EQ(under.cycle->LayersTaken(), 1u);
+    // The sync timer keeps it so until the user moves that slider.
+    under.panel->Timer2Timer();
+    EXPECT_EQ(under.scene.Settings.Algorithm, 0);
+    under.window.UserScroll(TrackBarId::TrackBar1, 1);
+    EXPECT_EQ(under.scene.Settings.Algorithm, 1);
+    EXPECT_EQ(under.window.texts[StaticTextId::StaticText1], "Snowflake   1");
+}
+
+// A drag through every position with reveal ticks in between, as the timer
+// would give them: the picture where the thumb stops is the one a
+// synchronous regeneration for that position gives.
+TEST(SettingsPanel, ADragEndsOnThePictureTheStepsGive) {
+    const SaverSettings stored = Stored(20, 1, 14, 5, false);
+    Rig rig(stored, 21);
+    FakeSettingsWindow& w = rig.window;
+    for (int tick = 0; tick < 3; ++tick) rig.cycle->RevealTick();
+
+    for (int position = 19; position >= 1; --position) {
+        w.UserScroll(TrackBarId::TrackBar1, position);
+        w.UserScroll(TrackBarId::TrackBar1, position);  // a notification that moved nothing
+        rig.cycle->RevealTick();
+    }
+    EXPECT_EQ(w.texts[StaticTextId::StaticText1], "Snowflake   1");
+    w.UserScroll(TrackBarId::TrackBar3, 9);
+    w.UserScroll(TrackBarId::TrackBar2, 6);
+    w.UserScroll(TrackBarId::TrackBar2, 6);
+    rig.RevealAll();
+    EXPECT_EQ(rig.scene.Settings.Algorithm, 1);
+    EXPECT_EQ(rig.scene.Settings.Brightness, 9);
+    EXPECT_EQ(rig.scene.Settings.Background, 6);
+    EXPECT_EQ(w.texts[StaticTextId::StaticText1], "Snowflake   1");
+
+    Scene steps;
+    RandomGenerator stepsRandom;
+    StartScene(steps, stepsRandom, stored, 21);
+    FirstPicture(steps, stepsRandom);
+    steps.Settings.Algorithm = 1;
+    steps.Settings.Brightness = 9;
+    steps.Settings.Background = 6;
+    GenerateLayers(steps);
+    LayField(steps);
+    steps.RevealX = steps.RevealY = 0;
+    while (!RevealTick(steps).completed) {
+    }
+    EXPECT_EQ(FrameFingerprint(rig.scene), FrameFingerprint(steps));
+    // Superseded requests were dropped, not all taken one after the other.
+    EXPECT_LT(rig.cycle->LayersTaken(), 10u);
+}
+
+TEST(SettingsPanel, ChangesDuringTheHoldRestartTheRevealButNotTheHold) {
+    Rig rig(Stored(20, 1, 14, 5, false), 31);
+    FakeSettingsWindow& w = rig.window;
+    rig.RevealAll();
+    ASSERT_TRUE(rig.cycle->HoldEnabled());
+
+    // The time slider changes the interval and nothing of the picture.
+    w.UserScroll(TrackBarId::TrackBar4, 12);
+    EXPECT_EQ(rig.cycle->HoldIntervalMs(), 12000u);
+    EXPECT_EQ(w.texts[StaticTextId::StaticText4], "Time show   12 sec");
+    EXPECT_FALSE(rig.cycle->RevealEnabled());
+    EXPECT_FALSE(rig.cycle->Waiting());
+
+    w.UserScroll(TrackBarId::TrackBar3, 17);
+    EXPECT_TRUE(rig.cycle->RevealEnabled());
+    EXPECT_TRUE(rig.cycle->HoldEnabled());
+    rig.AwaitLayers();  // the tick that takes the new layer reveals too
+    for (int tick = 0; tick < 4; ++tick) rig.cycle->RevealTick();
+    const int cellsPerTick = 2 * rig.scene.FlakeSize + 1;
+    EXPECT_EQ(rig.scene.RevealX + rig.scene.RevealY * rig.scene.FlakeSize, 5 * cellsPerTick);
+    EXPECT_TRUE(rig.cycle->HoldEnabled());
+
+    // The hold ends in the middle of the restarted reveal: a new picture,
+    // with the numbers of the sliders since both flags are off.
+    rig.cycle->HoldEnd();
+    rig.AwaitLayers();
+    EXPECT_EQ(rig.scene.Settings.Brightness, 17);
+    EXPECT_EQ(rig.scene.Settings.Algorithm, 20);
+    EXPECT_EQ(rig.scene.RevealX + rig.scene.RevealY * rig.scene.FlakeSize, cellsPerTick);
+}
+
+TEST(SettingsPanel, TheSyncTimerFollowsRandomPicturesAndTheSaverWindow) {
+    Rig rig(Stored(20, 1, 14, 5, true), 41);
+    FakeSettingsWindow& w = rig.window;
+    EXPECT_TRUE(w.checked[CheckBoxId::CheckBox1]);
+    EXPECT_TRUE(w.checked[CheckBoxId::CheckBox2]);
+    // The first picture's random numbers are on the sliders at creation.
+    EXPECT_EQ(w.sliders[TrackBarId::TrackBar1].position, rig.scene.Settings.Algorithm);
+    EXPECT_EQ(w.sliders[TrackBarId::TrackBar2].position, rig.scene.Settings.Background);
+
+    for (int picture = 0; picture < 4; ++picture) {
+        rig.RevealAll();
+        rig.cycle->HoldEnd();
+        rig.AwaitLayers();
+        const std::uint64_t taken = rig.cycle->LayersTaken();
+        rig.panel->Timer2Timer();
+        EXPECT_EQ(w.sliders[TrackBarId::TrackBar1].position, rig.scene.Settings.Algorithm);
+        EXPECT_EQ(w.sliders[TrackBarId::TrackBar2].position, rig.scene.Settings.Background);
+        EXPECT_EQ(w.texts[StaticTextId::StaticText1], SnowflakeCaption(rig.scene.Settings.Algorithm));
+        EXPECT_FALSE(rig.cycle->Waiting()) << "the sync made the picture again";
+        EXPECT_EQ(rig.cycle->LayersTaken(), taken);
+    }
+
+    // The saver window moved: the settings window follows it.
+    w.saver.left = 40;
+    w.saver.top = 10;
+    rig.panel->Timer2Timer();
+    EXPECT_EQ(w.own.left, 40 + (646 - 448) / 2);
+    EXPECT_EQ(w.own.top, 10 + 389 + 2);
+}
+
+TEST(SettingsPanel, FlagsSaveAndClose) {
+    Rig rig(Stored(20, 1, 14, 5, true), 51);
+    FakeSettingsWindow& w = rig.window;
+    const SaverSettings picked = rig.scene.Settings;
+
+    // Unchecking keeps the picture; the next picture takes the slider's numbers.
+    w.UserClick(CheckBoxId::CheckBox1);
+    w.UserClick(CheckBoxId::CheckBox2);
+    EXPECT_FALSE(rig.scene.Settings.BackgroundRands);
+    EXPECT_FALSE(rig.scene.Settings.RandsAlgorithm);
+    EXPECT_FALSE(rig.cycle->Waiting());
+    rig.RevealAll();
+    rig.cycle->HoldEnd();
+    rig.AwaitLayers();
+    EXPECT_EQ(rig.scene.Settings.Algorithm, picked.Algorithm);
+    EXPECT_EQ(rig.scene.Settings.Background, picked.Background);
+
+    // "Save Settings" stores what is in memory, the picked numbers included.
+    w.UserScroll(TrackBarId::TrackBar4, 6);
+    rig.panel->Button1Click();
+    const std::string key = "Software\\NivoraGlade";
+    EXPECT_EQ(rig.registry.ReadDword(key, "Algorithm"), picked.Algorithm);
+    EXPECT_EQ(rig.registry.ReadDword(key, "Background"), static_cast<std::uint32_t>(picked.Background));
+    EXPECT_EQ(rig.registry.ReadDword(key, "Time_Show"), 6u);
+    EXPECT_EQ(rig.registry.ReadDword(key, "BackgroundRands"), 0u);
+    EXPECT_EQ(rig.registry.ReadDword(key, "Rands_Algorithm"), 0u);
+    EXPECT_EQ(rig.registry.ReadDword(key, "Brightness"), 14u);
+
+    // Only Escape closes; closing the settings window closes the saver.
+    rig.panel->FormKeyDown('A');
+    rig.panel->FormKeyDown(37);
+    EXPECT_EQ(w.closes, 0);
+    rig.panel->FormKeyDown(27);
+    EXPECT_EQ(w.closes, 1);
+    EXPECT_EQ(w.saverCloses, 1);
+    rig.panel->Button2Click();
+    EXPECT_EQ(w.closes, 2);
+}
+
+}  // namespace
+}  // namespace nivora
