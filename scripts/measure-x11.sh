@@ -39,7 +39,7 @@ saver_pid=$!
 # Until the second picture has shown for a second (first picture, a reveal
 # of about 5.4 s, a hold of 1 s).
 for _ in $(seq 600); do
-    awk '/^picture/ { n++ } n >= 2 && /^tick/ { t++ } END { exit !(t >= 100) }' "$log" && break
+    awk '/^picture/ { n++ } n >= 2 && /^tick/ { t++ } END { exit !(t >= 100) }' "$log" 2>/dev/null && break
     kill -0 $saver_pid || { echo "the saver ended"; exit 1; }
     sleep 0.1
 done
