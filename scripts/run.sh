@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Runs Nivora Glade. With a display (DISPLAY set and reachable) it builds the
-# Windows program and starts the full-screen saver under Wine on that display:
-# a key press or a quick mouse jump ends it. Without a display it says so and
+# native X11 saver and starts it in a window of its own: a key press, a quick
+# mouse jump or closing the window ends it. Without a display it says so and
 # renders a few pictures as PNG files instead. Installs what it needs first.
-#   scripts/run.sh            saver on the display, or pictures into ./out
-#   scripts/run.sh --render   pictures into ./out in any case
+#   scripts/run.sh             the saver in a window on the display, or pictures into ./out
+#   scripts/run.sh --windows   the Windows program, full screen under Wine
+#   scripts/run.sh --render    pictures into ./out in any case
+# Further arguments go to the saver (e.g. scripts/run.sh --geometry 1920x1080 --seed 5).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -36,9 +38,17 @@ if ! has_display; then
     exit 0
 fi
 
-scripts/install-deps.sh all
-cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-win32 --parallel --target NivoraGlade >/dev/null
-echo "Starting the saver on $DISPLAY: press a key or move the mouse quickly to end it."
-exec cmake/wine-run.sh "$root/build-win32/wineprefix-run" win32 "$root/build-win32/src/win32/NivoraGlade.scr" /s
+if [ "${1:-}" = --windows ]; then
+    scripts/install-deps.sh all
+    cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build-win32 --parallel --target NivoraGlade >/dev/null
+    echo "Starting the saver on $DISPLAY: press a key or move the mouse quickly to end it."
+    exec cmake/wine-run.sh "$root/build-win32/wineprefix-run" win32 "$root/build-win32/src/win32/NivoraGlade.scr" /s
+fi
+
+scripts/install-deps.sh native
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$(nproc)" --target nivoraglade >/dev/null
+echo "Starting the saver in a window on $DISPLAY: press a key, move the mouse quickly or close the window to end it."
+exec build/src/x11/nivoraglade "$@"
