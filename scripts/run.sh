@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Runs Nivora Glade. With a display (DISPLAY set and reachable) it builds the
-# Windows program and starts the full-screen saver under Wine on that display:
-# a key press or a quick mouse jump ends it. Without a display it says so and
+# native X11 saver and starts it in a window of its own: a key press, a quick
+# mouse jump or closing the window ends it. Without a display it says so and
 # renders a few pictures as PNG files instead. Installs what it needs first.
-#   scripts/run.sh              saver on the display, or pictures into ./out
-#   scripts/run.sh --settings   the settings window (/c) on the display
-#   scripts/run.sh --render     pictures into ./out in any case
+#   scripts/run.sh             the saver in a window on the display, or pictures into ./out
+#   scripts/run.sh --windows   the Windows program, full screen under Wine
+#   scripts/run.sh --settings  the Windows program's settings window (/c) under Wine
+#   scripts/run.sh --render    pictures into ./out in any case
+# Further arguments go to the native saver (e.g. scripts/run.sh --geometry 1920x1080 --seed 5).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -23,13 +25,6 @@ if [ "${1:-}" = --render ]; then
     render_pictures
     exit 0
 fi
-mode=/s
-if [ "${1:-}" = --settings ]; then
-    mode=/c
-elif [ -n "${1:-}" ]; then
-    echo "usage: scripts/run.sh [--settings | --render]" >&2
-    exit 2
-fi
 
 has_display() {
     [ -n "${DISPLAY:-}" ] || return 1
@@ -39,7 +34,7 @@ has_display() {
 }
 
 if ! has_display; then
-    if [ "$mode" = /c ]; then
+    if [ "${1:-}" = --settings ]; then
         echo "No display to show the settings window on (DISPLAY is '${DISPLAY:-}')." >&2
         exit 1
     fi
@@ -48,13 +43,23 @@ if ! has_display; then
     exit 0
 fi
 
-scripts/install-deps.sh all
-cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-win32 --parallel --target NivoraGlade >/dev/null
-if [ "$mode" = /c ]; then
-    echo "Opening the settings under a windowed saver on $DISPLAY: Close or Escape ends it."
-else
-    echo "Starting the saver on $DISPLAY: press a key or move the mouse quickly to end it."
+if [ "${1:-}" = --windows ] || [ "${1:-}" = --settings ]; then
+    mode=/s
+    [ "$1" = --settings ] && mode=/c
+    scripts/install-deps.sh all
+    cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DNIVORA_PACKAGES=OFF >/dev/null
+    cmake --build build-win32 --parallel --target NivoraGlade >/dev/null
+    if [ "$mode" = /c ]; then
+        echo "Opening the settings under a windowed saver on $DISPLAY: Close or Escape ends it."
+    else
+        echo "Starting the saver on $DISPLAY: press a key or move the mouse quickly to end it."
+    fi
+    exec cmake/wine-run.sh "$root/build-win32/wineprefix-run" win32 "$root/build-win32/src/win32/NivoraGlade.scr" "$mode"
 fi
-exec cmake/wine-run.sh "$root/build-win32/wineprefix-run" win32 "$root/build-win32/src/win32/NivoraGlade.scr" "$mode"
+
+scripts/install-deps.sh native
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$(nproc)" --target nivoraglade >/dev/null
+echo "Starting the saver in a window on $DISPLAY: press a key, move the mouse quickly or close the window to end it."
+exec build/src/x11/nivoraglade "$@"

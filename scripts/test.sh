@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the engine and tools natively (also
-# under AddressSanitizer and UndefinedBehaviorSanitizer), then the Windows
-# program cross-compiled with MinGW-w64 and tested under Wine.
+# Builds everything and runs every test: the engine, the tools and the X11
+# saver natively (the saver on virtual screens and under the screen-saver
+# daemon; the engine also under AddressSanitizer and
+# UndefinedBehaviorSanitizer), the Debian package, then the Windows program
+# cross-compiled with MinGW-w64 and tested under Wine.
 # Installs what it needs on a fresh Debian or Ubuntu machine first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +15,15 @@ echo "== native build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== Debian package"
+(cd build && cpack -G DEB >/dev/null)
+contents=$(dpkg-deb -c build/nivoraglade_*.deb)
+for f in usr/libexec/xscreensaver/nivoraglade usr/share/xscreensaver/config/nivoraglade.xml usr/bin/nivora-render \
+         usr/share/man/man1/nivoraglade.1 usr/share/man/man1/nivora-render.1; do
+  grep -q "\./$f\$" <<<"$contents" || { echo "FAIL: the package lacks $f"; exit 1; }
+done
+echo "$(ls build/nivoraglade_*.deb): the saver, its options file, nivora-render and both man pages"
 
 echo "== native tests under the address and undefined-behaviour sanitizers"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVORA_BUILD_TOOLS=OFF \

@@ -4,6 +4,12 @@
 
 #include "engine/parallel_rows.h"
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace nivora {
 
 PictureWorker::~PictureWorker() {
@@ -37,6 +43,13 @@ void PictureWorker::Wait(const Job& job) {
 }
 
 void PictureWorker::Loop() {
+#if defined(__linux__)
+    // The window's thread must never queue for a processor behind a
+    // generator: a reveal tick that waits is a visible stall, while the next
+    // picture has the whole reveal and hold to be ready. A thread's nice value
+    // is its own on Linux, and the generators' row threads inherit it.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNice);
+#endif
     for (;;) {
         std::shared_ptr<Job> job;
         {

@@ -16,6 +16,10 @@ namespace nivora {
 
 class PictureWorker {
 public:
+    // On Linux the worker and the row threads it starts run this much nicer
+    // than the thread that made the worker.
+    static constexpr int kWorkerNice = 10;
+
     struct Job {
         std::function<void()> run;
         std::atomic<bool> stop{false};  // set to drop the job; generators stop between rows

@@ -1,0 +1,133 @@
+// nivoraglade: the X11 saver. Start-up reads the options, opens the display,
+// finds the window to draw into (or makes one), and hands it to SaverWindow.
+// SIGTERM and SIGINT wake its poll loop through a pipe; it then ends with
+// status 0.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "x11/saver_options.h"
+#include "x11/saver_window.h"
+
+using namespace nivora::x11;
+
+namespace {
+
+int wakePipe[2] = {-1, -1};
+Window targetWindow = None;
+
+void OnSignal(int) {
+    if (makingFirstPicture) _exit(0);
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(wakePipe[1], &byte, 1);
+    errno = saved;
+}
+
+// The daemon destroys its window when it unblanks; requests still on their
+// way then fail. That ends the saver; any other error is reported only.
+int OnXError(Display* display, XErrorEvent* error) {
+    if ((error->error_code == BadWindow || error->error_code == BadDrawable) && error->resourceid == targetWindow) {
+        windowGone = true;
+        return 0;
+    }
+    char text[256];
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::fprintf(stderr, "nivoraglade: X error: %s (request %d)\n", text, error->request_code);
+    return 0;
+}
+
+bool SetUpSignals() {
+    if (pipe(wakePipe) != 0) return false;
+    for (int fd : wakePipe) {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return sigaction(SIGTERM, &action, nullptr) == 0 && sigaction(SIGINT, &action, nullptr) == 0;
+}
+
+Window MakeOwnWindow(Display* display, int width, int height) {
+    const int screen = DefaultScreen(display);
+    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, width, height, 0,
+                                              BlackPixel(display, screen), BlackPixel(display, screen));
+    XStoreName(display, window, "Nivora Glade");
+    XClassHint hint{const_cast<char*>("nivoraglade"), const_cast<char*>("NivoraGlade")};
+    XSetClassHint(display, window, &hint);
+    Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, window, &deleteWindow, 1);
+    XMapWindow(display, window);
+    return window;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const auto options = ParseSaverOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+    if (!options) {
+        std::fprintf(stderr, "nivoraglade: %s (%s)\n", error.c_str(), kSaverUsage);
+        return 2;
+    }
+    if (options->help) {
+        std::fputs(kSaverHelp, stdout);
+        return 0;
+    }
+    if (!SetUpSignals()) {
+        std::perror("nivoraglade: signals");
+        return 1;
+    }
+
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) {
+        const char* name = std::getenv("DISPLAY");
+        std::fprintf(stderr, "nivoraglade: cannot open display '%s'\n", name ? name : "");
+        return 1;
+    }
+    XSetErrorHandler(OnXError);
+
+    bool ownWindow = false;
+    switch (options->target) {
+        case Target::Root: {
+            targetWindow = DefaultRootWindow(display);
+            if (const char* named = std::getenv("XSCREENSAVER_WINDOW"); named && *named) {
+                if (const auto id = ParseWindowId(named))
+                    targetWindow = *id;
+                else
+                    std::fprintf(stderr, "nivoraglade: XSCREENSAVER_WINDOW '%s' is no window id; drawing on the root\n",
+                                 named);
+            }
+            break;
+        }
+        case Target::WindowId:
+            targetWindow = options->windowId;
+            break;
+        case Target::OwnWindow:
+            targetWindow = MakeOwnWindow(display, options->width, options->height);
+            ownWindow = true;
+            break;
+    }
+
+    int status = 0;
+    try {
+        SaverWindow saver(display, targetWindow, ownWindow, *options, wakePipe[0]);
+        saver.Run();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "nivoraglade: %s\n", e.what());
+        status = 1;
+    }
+    if (ownWindow && !windowGone) XDestroyWindow(display, targetWindow);
+    XCloseDisplay(display);
+    return status;
+}

@@ -1,0 +1,164 @@
+#include "x11/saver_options.h"
+
+#include <charconv>
+#include <cstdint>
+
+namespace nivora::x11 {
+
+const char* const kSaverUsage =
+    "usage: nivoraglade [--root | --window-id ID | --geometry WxH] [--algorithm N] [--background N] "
+    "[--time-show S] [--brightness N] [--[no-]random-algorithm] [--[no-]random-background] [--seed N]";
+
+const char* const kSaverHelp =
+    "Usage: nivoraglade [options]\n"
+    "Nivora Glade: generated pictures, a coloured background and a white snowflake revealed row by row.\n"
+    "\n"
+    "Where it draws:\n"
+    "  --root               the window in XSCREENSAVER_WINDOW, or else the root window\n"
+    "  --window-id ID       that window (decimal or 0x hex)\n"
+    "  --geometry WxH       a window of its own, 1280x720 unless given; a key press or a\n"
+    "                       quick jump of the mouse ends it, as does closing it\n"
+    "Pictures (the Windows program's settings and defaults):\n"
+    "  --algorithm N        snowflake rule, 1..20 (20)\n"
+    "  --background N       background recipe, 0..20 (1)\n"
+    "  --time-show S        seconds a finished picture is held, 0..86400, 0 for ever (5)\n"
+    "  --brightness N       colour channels capped at N/20, 1..20 (14)\n"
+    "  --random-algorithm, --no-random-algorithm    a new rule for every picture (on)\n"
+    "  --random-background, --no-random-background  a new recipe for every picture (on)\n"
+    "  --seed N             seeds the random generator (default: the time of day), so that\n"
+    "                       a run shows the pictures 'nivora-render --seed N' makes\n"
+    "  --tick-log FILE      writes one line per step of the picture cycle (for measurements)\n"
+    "  --help               this text\n"
+    "Options may also be written with one dash (-root). SIGTERM or SIGINT ends the saver.\n";
+
+namespace {
+
+template <class Int>
+bool ParseNumber(const std::string& text, long long low, long long high, Int& value) {
+    long long parsed = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
+    if (text.empty() || ec != std::errc() || ptr != end || parsed < low || parsed > high) return false;
+    value = static_cast<Int>(parsed);
+    return true;
+}
+
+bool ParseGeometry(const std::string& text, int& width, int& height) {
+    constexpr int kLargest = 16384;
+    const auto x = text.find_first_of("xX");
+    return x != std::string::npos && ParseNumber(text.substr(0, x), 1, kLargest, width) &&
+           ParseNumber(text.substr(x + 1), 1, kLargest, height);
+}
+
+}  // namespace
+
+SaverSettings SaverOptions::DefaultSettings() {
+    SaverSettings settings;
+    settings.Algorithm = 20;
+    settings.Background = 1;
+    settings.TimeShow = 5;
+    settings.Brightness = 14;
+    settings.RandsAlgorithm = true;
+    settings.BackgroundRands = true;
+    return settings;
+}
+
+std::optional<unsigned long> ParseWindowId(const std::string& text) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string digits = hex ? text.substr(2) : text;
+    unsigned long long id = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [ptr, ec] = std::from_chars(digits.data(), end, id, hex ? 16 : 10);
+    if (digits.empty() || ec != std::errc() || ptr != end || id == 0 || id > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<unsigned long>(id);
+}
+
+std::optional<SaverOptions> ParseSaverOptions(const std::vector<std::string>& args, std::string& error) {
+    SaverOptions options;
+    bool rootGiven = false, windowGiven = false, geometryGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string option = args[i];
+        if (option.size() > 1 && option[0] == '-' && option[1] != '-') option = "-" + option;
+
+        bool* flag = nullptr;
+        bool flagValue = false;
+        if (option == "--help" || option == "--h") {
+            options.help = true;
+            continue;
+        } else if (option == "--root") {
+            rootGiven = true;
+            continue;
+        } else if (option == "--random-algorithm" || option == "--no-random-algorithm") {
+            flag = &options.settings.RandsAlgorithm;
+            flagValue = option == "--random-algorithm";
+        } else if (option == "--random-background" || option == "--no-random-background") {
+            flag = &options.settings.BackgroundRands;
+            flagValue = option == "--random-background";
+        }
+        if (flag) {
+            *flag = flagValue;
+            continue;
+        }
+
+        static const char* const kWithValue[] = {"--window-id",  "--geometry",   "--algorithm", "--background",
+                                                 "--time-show",  "--brightness", "--seed",      "--tick-log"};
+        bool known = false;
+        for (const char* name : kWithValue) known = known || option == name;
+        if (!known) {
+            error = args[i].rfind('-', 0) == 0 ? "unknown option '" + args[i] + "'" : "unknown argument '" + args[i] + "'";
+            return std::nullopt;
+        }
+        if (i + 1 >= args.size()) {
+            error = args[i] + " needs a value";
+            return std::nullopt;
+        }
+        const std::string& value = args[++i];
+        bool ok = true;
+        std::string wants;
+        if (option == "--window-id") {
+            const auto id = ParseWindowId(value);
+            ok = id.has_value();
+            options.windowId = id.value_or(0);
+            windowGiven = true;
+            wants = "a window id, decimal or 0x hex";
+        } else if (option == "--geometry") {
+            ok = ParseGeometry(value, options.width, options.height);
+            geometryGiven = true;
+            wants = "WxH, each side 1 to 16384";
+        } else if (option == "--algorithm") {
+            ok = ParseNumber(value, 1, 20, options.settings.Algorithm);
+            wants = "1 to 20";
+        } else if (option == "--background") {
+            ok = ParseNumber(value, 0, 20, options.settings.Background);
+            wants = "0 to 20";
+        } else if (option == "--time-show") {
+            ok = ParseNumber(value, 0, 86400, options.settings.TimeShow);
+            wants = "0 to 86400 seconds";
+        } else if (option == "--brightness") {
+            ok = ParseNumber(value, 1, 20, options.settings.Brightness);
+            wants = "1 to 20";
+        } else if (option == "--seed") {
+            std::uint32_t seed = 0;
+            ok = ParseNumber(value, 0, UINT32_MAX, seed);
+            options.seed = seed;
+            wants = "0 to 4294967295";
+        } else if (option == "--tick-log") {
+            ok = !value.empty();
+            options.tickLog = value;
+            wants = "a file name";
+        }
+        if (!ok) {
+            error = args[i - 1] + " wants " + wants + ", not '" + value + "'";
+            return std::nullopt;
+        }
+    }
+    if (int(rootGiven) + int(windowGiven) + int(geometryGiven) > 1) {
+        error = "--root, --window-id and --geometry exclude each other";
+        return std::nullopt;
+    }
+    if (rootGiven) options.target = Target::Root;
+    if (windowGiven) options.target = Target::WindowId;
+    return options;
+}
+
+}  // namespace nivora::x11

@@ -1,0 +1,42 @@
+// The command line of the X11 saver. It follows the conventions of the X11
+// screen-saver collections: --root (into the window the daemon names in
+// XSCREENSAVER_WINDOW, or the root window), --window-id ID, or a window of
+// its own; the six settings as options with the Windows program's defaults.
+// Options are also taken with a single dash (-root), as X programs often are.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/scene.h"
+
+namespace nivora::x11 {
+
+enum class Target { OwnWindow, Root, WindowId };
+
+struct SaverOptions {
+    Target target = Target::OwnWindow;
+    unsigned long windowId = 0;  // with Target::WindowId
+    int width = 1280, height = 720;  // of the own window
+    SaverSettings settings = DefaultSettings();
+    std::optional<std::uint32_t> seed;
+    std::string tickLog;  // one line per cycle call, for measurements
+    bool help = false;
+
+    static SaverSettings DefaultSettings();
+};
+
+// Parses the arguments after the program name. On a bad argument returns
+// nothing and sets `error` to a one-line message.
+std::optional<SaverOptions> ParseSaverOptions(const std::vector<std::string>& args, std::string& error);
+
+// An X window id in decimal or 0x hex, nothing before or after it; 0 and
+// values beyond 32 bits are refused.
+std::optional<unsigned long> ParseWindowId(const std::string& text);
+
+extern const char* const kSaverUsage;  // one line
+extern const char* const kSaverHelp;   // the --help text
+
+}  // namespace nivora::x11

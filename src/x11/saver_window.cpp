@@ -1,0 +1,230 @@
+#include "x11/saver_window.h"
+
+#include <poll.h>
+#include <time.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "engine/picture_steps.h"
+
+namespace nivora::x11 {
+
+volatile bool windowGone = false;
+volatile std::sig_atomic_t makingFirstPicture = 0;
+
+namespace {
+
+constexpr int kMouseJump = 100;  // pixels on either axis, as the Windows saver
+constexpr auto kResizeSettle = std::chrono::milliseconds(150);
+
+long long Microseconds(SaverWindow::Clock::duration d) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+}
+
+long long ThreadCpuMicroseconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+}
+
+}  // namespace
+
+SaverWindow::SaverWindow(Display* display, Window window, bool ownWindow, const SaverOptions& options, int wakeFd)
+    : display_(display), window_(window), ownWindow_(ownWindow), wakeFd_(wakeFd), settings_(options.settings) {
+    XWindowAttributes attributes{};
+    if (!XGetWindowAttributes(display, window, &attributes))
+        throw std::runtime_error("cannot read the attributes of window " + std::to_string(window));
+    visual_ = attributes.visual;
+    depth_ = attributes.depth;
+    windowWidth_ = attributes.width;
+    windowHeight_ = attributes.height;
+
+    // Only events every client may select on a window it does not own: the
+    // daemon (or whoever made the window) keeps the keyboard and the mouse.
+    long events = ExposureMask | StructureNotifyMask;
+    if (ownWindow_) events |= KeyPressMask | PointerMotionMask;
+    XSelectInput(display, window, events);
+    gc_ = XCreateGC(display, window, 0, nullptr);
+    deleteWindow_ = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    if (ownWindow_) {
+        Window root, child;
+        int wx, wy;
+        unsigned mask;
+        XQueryPointer(display, window, &root, &child, &lastPointerX_, &lastPointerY_, &wx, &wy, &mask);
+    }
+
+    if (options.seed)
+        random_.Seed = *options.seed;
+    else
+        random_.Randomize();
+
+    if (!options.tickLog.empty()) {
+        tickLog_ = std::fopen(options.tickLog.c_str(), "w");
+        if (!tickLog_) throw std::runtime_error("cannot write " + options.tickLog);
+        std::setvbuf(tickLog_, nullptr, _IOLBF, 0);
+    }
+    started_ = Clock::now();
+}
+
+SaverWindow::~SaverWindow() {
+    cycle_.reset();  // stops the worker's job before the scene goes
+    image_.reset();
+    XFreeGC(display_, gc_);
+    if (tickLog_) std::fclose(tickLog_);
+}
+
+void SaverWindow::NewPicture(int width, int height) {
+    cycle_.reset();
+    image_.reset();
+    scene_ = std::make_unique<Scene>();
+    scene_->Settings = settings_;
+    SetSaverGeometry(*scene_, width, height);
+    CreateSurfaces(*scene_, SoftwareImaging(), width, height);
+    image_ = std::make_unique<WindowImage>(display_, visual_, depth_, width, height);
+    cycle_ = std::make_unique<PictureCycle>(*scene_, SoftwareImaging(), random_, worker_);
+    nextReveal_.reset();
+    holdEnd_.reset();
+    loggedPictures_ = 0;
+    holdLogged_ = false;
+
+    const auto start = Clock::now();
+    makingFirstPicture = 1;
+    cycle_->FirstPicture();
+    makingFirstPicture = 0;
+    FollowCycle();
+    Log("first", start);
+}
+
+void SaverWindow::FollowCycle() {
+    const auto now = Clock::now();
+    if (!cycle_->RevealEnabled())
+        nextReveal_.reset();
+    else if (!nextReveal_)
+        nextReveal_ = now + std::chrono::milliseconds(PictureCycle::kRevealIntervalMs);
+    const std::uint32_t holdMs = cycle_->HoldIntervalMs();
+    if (!cycle_->HoldEnabled() || holdMs == 0)
+        holdEnd_.reset();
+    else if (!holdEnd_)
+        holdEnd_ = now + std::chrono::milliseconds(holdMs);
+
+    const RowSpan rows = cycle_->TakeChangedRows();
+    if (!rows.Empty()) ShowRows(rows.first, rows.last);
+}
+
+void SaverWindow::ShowRows(int first, int last) {
+    if (scene_->FrameGraphics) scene_->FrameGraphics->Flush();
+    image_->CopyRows(*scene_->FrameDib, first, last);
+    image_->Put(window_, gc_, 0, first, image_->Width(), last - first + 1);
+}
+
+void SaverWindow::RevealTimer() {
+    const auto start = Clock::now();
+    // Like a system timer, a late tick is not made up for with a burst.
+    *nextReveal_ += std::chrono::milliseconds(PictureCycle::kRevealIntervalMs);
+    if (*nextReveal_ < start) *nextReveal_ = start;
+    cycle_->RevealTick();
+    FollowCycle();
+    Log("tick", start);
+}
+
+void SaverWindow::HoldTimer() {
+    const auto start = Clock::now();
+    holdEnd_.reset();
+    cycle_->HoldEnd();
+    FollowCycle();
+    Log("hold-end", start);
+}
+
+void SaverWindow::HandleEvent(const XEvent& event) {
+    switch (event.type) {
+        case Expose:
+            // The image holds the frame as last shown: no erasing, no redraw.
+            if (image_) image_->Put(window_, gc_, event.xexpose.x, event.xexpose.y, event.xexpose.width,
+                                    event.xexpose.height);
+            break;
+        case ConfigureNotify:
+            if (event.xconfigure.window != window_) break;
+            windowWidth_ = event.xconfigure.width;
+            windowHeight_ = event.xconfigure.height;
+            if (image_ && windowWidth_ == image_->Width() && windowHeight_ == image_->Height())
+                resizeAt_.reset();
+            else
+                resizeAt_ = Clock::now() + kResizeSettle;
+            break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window == window_) quit_ = true;
+            break;
+        case ClientMessage:
+            if (ownWindow_ && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) quit_ = true;
+            break;
+        case KeyPress:
+            if (ownWindow_) quit_ = true;
+            break;
+        case MotionNotify:
+            if (ownWindow_) {
+                const int x = event.xmotion.x_root, y = event.xmotion.y_root;
+                if (std::abs(x - lastPointerX_) > kMouseJump || std::abs(y - lastPointerY_) > kMouseJump)
+                    quit_ = true;
+                lastPointerX_ = x;
+                lastPointerY_ = y;
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+int SaverWindow::PollTimeoutMs(Clock::time_point now) const {
+    std::optional<Clock::time_point> next;
+    for (const auto& deadline : {nextReveal_, holdEnd_, resizeAt_})
+        if (deadline && (!next || *deadline < *next)) next = deadline;
+    if (!next) return -1;
+    if (*next <= now) return 0;
+    // Rounded up: waking early would only mean a second, empty poll.
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
+    return static_cast<int>(std::min<long long>(wait, 24 * 3600 * 1000));
+}
+
+void SaverWindow::Run() {
+    NewPicture(windowWidth_, windowHeight_);
+    while (!quit_ && !windowGone) {
+        while (!quit_ && XPending(display_)) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            HandleEvent(event);
+        }
+        if (quit_ || windowGone) break;
+
+        const auto now = Clock::now();
+        if (resizeAt_ && now >= *resizeAt_) {
+            resizeAt_.reset();
+            NewPicture(windowWidth_, windowHeight_);
+        } else if (holdEnd_ && now >= *holdEnd_) {
+            HoldTimer();
+        } else if (nextReveal_ && now >= *nextReveal_) {
+            RevealTimer();
+        }
+        XFlush(display_);
+
+        pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+        const int timeout = XEventsQueued(display_, QueuedAlready) ? 0 : PollTimeoutMs(Clock::now());
+        if (poll(fds, 2, timeout) > 0 && (fds[1].revents & POLLIN)) quit_ = true;
+    }
+}
+
+void SaverWindow::Log(const char* what, Clock::time_point start) {
+    if (!tickLog_) return;
+    const auto end = Clock::now();
+    std::fprintf(tickLog_, "%s %lld %lld %lld\n", what, Microseconds(start - started_), Microseconds(end - started_),
+                 ThreadCpuMicroseconds());
+    if (cycle_->LayersTaken() != loggedPictures_) {
+        loggedPictures_ = cycle_->LayersTaken();
+        std::fprintf(tickLog_, "picture %dx%d algorithm %d background %d\n", image_->Width(), image_->Height(),
+                     scene_->Settings.Algorithm, scene_->Settings.Background);
+    }
+    if (cycle_->HoldEnabled() && !holdLogged_) std::fprintf(tickLog_, "hold %lld\n", Microseconds(end - started_));
+    holdLogged_ = cycle_->HoldEnabled();
+}
+
+}  // namespace nivora::x11

@@ -1,0 +1,92 @@
+// The saver in one X window: the window it was given (--root, --window-id)
+// or one of its own. Like the Windows saver window it only translates: two
+// deadlines (the reveal every 10 ms, the hold end) call the engine's picture
+// cycle, the rows the cycle drew go to the window, Expose repaints from the
+// picture, and a new size makes the next picture at that size. Everything
+// waits in one poll() on the X connection and a wake-up pipe (signals), so
+// a held picture costs nothing.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+#include "engine/picture_cycle.h"
+#include "engine/picture_worker.h"
+#include "engine/random.h"
+#include "engine/scene.h"
+#include "x11/saver_options.h"
+#include "x11/window_image.h"
+
+namespace nivora::x11 {
+
+class SaverWindow {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // `window` is drawn into; when `ownWindow`, keys, mouse jumps and closing
+    // end the saver, otherwise input is left to whoever owns the window.
+    // `wakeFd` becomes readable when the saver should end.
+    SaverWindow(Display* display, Window window, bool ownWindow, const SaverOptions& options, int wakeFd);
+    ~SaverWindow();
+    SaverWindow(const SaverWindow&) = delete;
+    SaverWindow& operator=(const SaverWindow&) = delete;
+
+    // The first picture at the window's size, then the loop until the end.
+    void Run();
+
+private:
+    void NewPicture(int width, int height);  // a scene and cycle at this size
+    void FollowCycle();
+    void ShowRows(int first, int last);
+    void HandleEvent(const XEvent& event);
+    void RevealTimer();
+    void HoldTimer();
+    int PollTimeoutMs(Clock::time_point now) const;
+    void Log(const char* what, Clock::time_point start);
+
+    Display* display_;
+    Window window_;
+    bool ownWindow_;
+    int wakeFd_;
+    GC gc_;
+    Visual* visual_;
+    int depth_;
+    Atom deleteWindow_;
+    int lastPointerX_ = 0, lastPointerY_ = 0;
+
+    SaverSettings settings_;
+    RandomGenerator random_;
+    PictureWorker worker_;
+    std::unique_ptr<Scene> scene_;
+    std::unique_ptr<PictureCycle> cycle_;  // declared after the scene: goes first
+    std::unique_ptr<WindowImage> image_;
+
+    // The timers: a reveal every kRevealIntervalMs while the cycle reveals,
+    // the hold end HoldIntervalMs after the hold began.
+    std::optional<Clock::time_point> nextReveal_, holdEnd_;
+    // A new window size, taken once the window has kept it a moment (a
+    // window being dragged larger sends many).
+    int windowWidth_ = 0, windowHeight_ = 0;
+    std::optional<Clock::time_point> resizeAt_;
+    bool quit_ = false;
+
+    std::FILE* tickLog_ = nullptr;
+    Clock::time_point started_;
+    std::uint64_t loggedPictures_ = 0;  // of this cycle
+    bool holdLogged_ = false;
+};
+
+// Set by the X error handler when the window went away under the saver.
+extern volatile bool windowGone;
+
+// True while a first picture is made on the saver's thread (a second or two
+// at full HD), when the wake-up pipe is not looked at: a signal handler ends
+// the process at once instead.
+extern volatile std::sig_atomic_t makingFirstPicture;
+
+}  // namespace nivora::x11

@@ -1,0 +1,95 @@
+# shellcheck shell=bash
+# Shared by the tests of the X11 saver; sourced by each test, which runs on a
+# virtual screen of its own (tests/e2e/display-session.sh). CTest passes:
+#   NIVORA_SAVER   the nivoraglade program
+#   NIVORA_RENDER  nivora-render
+#   NIVORA_HELPER  x11_test_window
+#   NIVORA_OUT     a folder for screenshots and logs
+set -u
+mkdir -p "$NIVORA_OUT"
+SAVER_PID=
+HELPER_PID=
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+note() { echo "-- $*"; }
+
+cleanup() {
+    [ -n "$SAVER_PID" ] && kill "$SAVER_PID" 2>/dev/null
+    [ -n "$HELPER_PID" ] && kill "$HELPER_PID" 2>/dev/null
+    wait 2>/dev/null
+}
+trap cleanup EXIT
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# A window of WxH at 0,0 made by another client; sets TEST_WINDOW.
+make_test_window() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    "$NIVORA_HELPER" "$1" >"$fifo" &
+    HELPER_PID=$!
+    read -r TEST_WINDOW <"$fifo"
+    rm -f "$fifo"
+    [ -n "$TEST_WINDOW" ] || fail "no test window"
+}
+
+start_saver() {
+    "$NIVORA_SAVER" "$@" &
+    SAVER_PID=$!
+}
+
+saver_running() { kill -0 "$SAVER_PID" 2>/dev/null; }
+
+# Waits up to $2 ms for the saver to end; sets SAVER_STATUS and ENDED_MS
+# (how long it took).
+wait_saver_exit() {
+    local start deadline
+    start=$(now_ms)
+    deadline=$((start + $2))
+    while saver_running; do
+        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        sleep 0.005
+    done
+    ENDED_MS=$(($(now_ms) - start))
+    SAVER_STATUS=0
+    wait "$SAVER_PID" || SAVER_STATUS=$?
+    SAVER_PID=
+}
+
+# Sends signal $1 and expects the saver to end with status 0 within $2 ms.
+signal_ends_saver() {
+    kill -"$1" "$SAVER_PID"
+    wait_saver_exit x "$2" || fail "SIG$1 did not end the saver within $2 ms"
+    [ "$SAVER_STATUS" -eq 0 ] || fail "SIG$1: exit status $SAVER_STATUS"
+    note "SIG$1 ended the saver in $ENDED_MS ms, status 0"
+}
+
+# Waits up to $3 seconds until the tick log $1 has at least $4 (default 1)
+# lines matching the extended regular expression $2.
+wait_log() {
+    local deadline=$(($(now_ms) + $3 * 1000))
+    while [ "$(grep -cE "$2" "$1" 2>/dev/null)" -lt "${4:-1}" ]; do
+        [ "$(now_ms)" -lt "$deadline" ] || fail "no '$2' (x${4:-1}) in $1 within $3 s"
+        saver_running || fail "the saver ended while waiting for '$2'"
+        sleep 0.05
+    done
+}
+
+# Pixels of a region WxH+X+Y that are exactly white.
+white_pixels() {
+    convert "$1" -crop "$2" +repage -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:
+}
+# Pixels of a region with every channel at 200 or more: the snowflake's
+# white or nearly so. The background never has them, as brightness 14 caps its
+# channels at 178.
+whitish_pixels() {
+    convert "$1" -crop "$2" +repage -channel RGB -threshold 78% +channel -separate -evaluate-sequence min \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+colours() { convert "$1" -crop "$2" +repage -format '%k' info:; }
+# Pixels that differ between two pictures.
+differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1; }

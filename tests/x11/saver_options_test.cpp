@@ -1,0 +1,87 @@
+#include "x11/saver_options.h"
+
+#include <gtest/gtest.h>
+
+namespace nivora::x11 {
+namespace {
+
+std::optional<SaverOptions> Parse(std::vector<std::string> args, std::string* error = nullptr) {
+    std::string message;
+    auto options = ParseSaverOptions(args, message);
+    if (error) *error = message;
+    return options;
+}
+
+TEST(SaverOptions, NoArgumentsGiveTheWindowsProgramsDefaultsInAWindowOfItsOwn) {
+    const auto options = Parse({});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->target, Target::OwnWindow);
+    EXPECT_EQ(options->width, 1280);
+    EXPECT_EQ(options->height, 720);
+    EXPECT_EQ(options->settings.Algorithm, 20);
+    EXPECT_EQ(options->settings.Background, 1);
+    EXPECT_EQ(options->settings.TimeShow, 5);
+    EXPECT_EQ(options->settings.Brightness, 14);
+    EXPECT_TRUE(options->settings.RandsAlgorithm);
+    EXPECT_TRUE(options->settings.BackgroundRands);
+    EXPECT_FALSE(options->seed);
+}
+
+TEST(SaverOptions, EveryOptionWithOneOrTwoDashes) {
+    for (const std::string dash : {"-", "--"}) {
+        const auto options = Parse({dash + "window-id", "0x1a00003", dash + "algorithm", "7", dash + "background", "0",
+                                    dash + "time-show", "0", dash + "brightness", "20", dash + "no-random-algorithm",
+                                    dash + "no-random-background", dash + "seed", "4294967295"});
+        ASSERT_TRUE(options) << dash;
+        EXPECT_EQ(options->target, Target::WindowId);
+        EXPECT_EQ(options->windowId, 0x1a00003ul);
+        EXPECT_EQ(options->settings.Algorithm, 7);
+        EXPECT_EQ(options->settings.Background, 0);
+        EXPECT_EQ(options->settings.TimeShow, 0);
+        EXPECT_EQ(options->settings.Brightness, 20);
+        EXPECT_FALSE(options->settings.RandsAlgorithm);
+        EXPECT_FALSE(options->settings.BackgroundRands);
+        EXPECT_EQ(options->seed, 4294967295u);
+    }
+    // The last of a pair of flags counts, as the settings dialog appends.
+    const auto flags = Parse({"--no-random-algorithm", "--random-algorithm", "--root", "--geometry", "10X20"});
+    EXPECT_FALSE(flags) << "--root and --geometry together";
+    const auto last = Parse({"--no-random-algorithm", "--random-algorithm", "--root"});
+    ASSERT_TRUE(last);
+    EXPECT_TRUE(last->settings.RandsAlgorithm);
+    EXPECT_EQ(last->target, Target::Root);
+}
+
+TEST(SaverOptions, WindowIdsInDecimalOrHexWithinThirtyTwoBits) {
+    EXPECT_EQ(ParseWindowId("12345"), 12345ul);
+    EXPECT_EQ(ParseWindowId("0X00ff"), 0xfful);
+    EXPECT_EQ(ParseWindowId("0xffffffff"), 0xfffffffful);
+    for (const char* bad : {"", "0", "0x", "0x0", "0x100000000", "4294967296", "-5", "+5", "12 ", " 12", "0x1g", "ff"})
+        EXPECT_FALSE(ParseWindowId(bad)) << "'" << bad << "'";
+}
+
+TEST(SaverOptions, BadArgumentsSayWhatIsWrongInOneLine) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--algorithm", "0"}, "--algorithm wants 1 to 20, not '0'"},
+        {{"--algorithm", "21"}, "--algorithm wants 1 to 20, not '21'"},
+        {{"--background", "-1"}, "--background wants 0 to 20, not '-1'"},
+        {{"--brightness", "14.5"}, "--brightness wants 1 to 20, not '14.5'"},
+        {{"--time-show", "86401"}, "--time-show wants 0 to 86400 seconds, not '86401'"},
+        {{"-seed", "4294967296"}, "-seed wants 0 to 4294967295, not '4294967296'"},
+        {{"--geometry", "0x10"}, "--geometry wants WxH, each side 1 to 16384, not '0x10'"},
+        {{"--geometry", "16385x10"}, "--geometry wants WxH, each side 1 to 16384, not '16385x10'"},
+        {{"--window-id"}, "--window-id needs a value"},
+        {{"--random-algorithm=1"}, "unknown option '--random-algorithm=1'"},
+        {{"stray"}, "unknown argument 'stray'"},
+        {{"--root", "--window-id", "3"}, "--root, --window-id and --geometry exclude each other"},
+    };
+    for (const auto& [args, expected] : cases) {
+        std::string error;
+        EXPECT_FALSE(Parse(args, &error)) << expected;
+        EXPECT_EQ(error, expected);
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace nivora::x11
