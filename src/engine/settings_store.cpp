@@ -117,23 +117,25 @@ void SaveSettings(Registry& registry, const SaverSettings& settings) { WriteSett
 
 bool LoadSettingsForStartUp(Registry& registry, SaverSettings& settings, std::string& errorMessage) {
     int read = 0;
-    bool failed = false;
     try {
         ReadStoredValues(registry, settings, read);
     } catch (const SettingsError& error) {
+        // A damaged key is the user's to repair with a save: nothing is
+        // written. The first-run rule must not run here, because it would see
+        // the fields the load never reached as 0 and overwrite every value the
+        // user had with the defaults.
         errorMessage = error.what();
-        failed = true;
+        for (int i = read; i < kSettingCount; ++i) kSettings[i].setDefault(settings);
+        return false;
     }
     try {
         ApplyFirstRunDefaults(registry, settings);
     } catch (const SettingsError& error) {
         // The defaults are already in memory; only the key stays as it was.
-        if (!failed) errorMessage = error.what();
-        failed = true;
+        errorMessage = error.what();
+        return false;
     }
-    if (failed)
-        for (int i = read; i < kSettingCount; ++i) kSettings[i].setDefault(settings);
-    return !failed;
+    return true;
 }
 
 }  // namespace nivora

@@ -33,14 +33,15 @@ void ApplyFirstRunDefaults(Registry& registry, SaverSettings& settings);
 void SaveSettings(Registry& registry, const SaverSettings& settings);
 
 // The load as the saver window's creation runs it, which must always finish
-// with usable settings. A clean load (or no key) returns true. When a value
-// cannot be read, the values read before it are kept, the first-run rule still
-// runs (a key whose tested values are all 0 is rewritten with the defaults),
-// and every field the load did not reach gets its default in memory, so the
-// saver never starts with a zero hold time or a zero brightness merely because
-// the key was damaged. A failed write of the defaults keeps the defaults in
-// memory. In both cases `errorMessage` gets the text to show (the first
-// failure) and the result is false; the caller shows it and carries on.
+// with usable settings. A clean load (or no key) returns true, after the
+// first-run rule. When a value cannot be read, nothing at all is written: the
+// values read before it are kept and every field the load did not reach gets
+// its default in memory only, so the saver never starts with a zero hold time
+// or a zero brightness merely because the key was damaged, and the user's
+// other values stay in the key until a save from the settings window repairs
+// it. A failed write of the first-run defaults keeps the defaults in memory.
+// In both failing cases `errorMessage` gets the text to show and the result is
+// false; the caller shows it and carries on.
 bool LoadSettingsForStartUp(Registry& registry, SaverSettings& settings, std::string& errorMessage);
 
 }  // namespace nivora
