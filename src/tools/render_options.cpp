@@ -25,6 +25,23 @@ bool ParseNumber(const std::string& text, long long low, long long high, Int& va
     return true;
 }
 
+// An argument as an error message shows it, in single quotes: control
+// characters are written as \xNN so that the message stays one line.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
 bool ParseSize(const std::string& text, int& width, int& height) {
     const auto x = text.find_first_of("xX");
     return x != std::string::npos && ParseNumber(text.substr(0, x), 1, kMaxRenderSide, width) &&
@@ -45,7 +62,7 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
                                              "--seed",  "--start", "--count",     "--out",        "--field",
                                              "--alpha"};
         if (std::find(std::begin(kKnown), std::end(kKnown), option) == std::end(kKnown)) {
-            error = option.rfind("--", 0) == 0 ? "unknown option '" + option + "'" : "unknown argument '" + option + "'";
+            error = option.rfind("--", 0) == 0 ? "unknown option " + Quoted(option) : "unknown argument " + Quoted(option);
             return std::nullopt;
         }
         if (i + 1 >= args.size()) {
@@ -56,11 +73,11 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
         bool ok = true;
         if (option == "--size") {
             ok = ParseSize(value, options.width, options.height);
-            if (!ok) error = "--size wants WxH with each side from 1 to 16384, not '" + value + "'";
+            if (!ok) error = "--size wants WxH with each side from 1 to 16384, not " + Quoted(value);
         } else if (option == "--mode") {
             ok = value == "saver" || value == "preview";
             options.preview = value == "preview";
-            if (!ok) error = "--mode is saver or preview, not '" + value + "'";
+            if (!ok) error = "--mode is saver or preview, not " + Quoted(value);
         } else if (option == "--algorithm") {
             int algorithm = 0;
             ok = ParseNumber(value, 0, 255, algorithm);
@@ -84,7 +101,7 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
             (option == "--out" ? options.out : option == "--field" ? options.field : options.alpha) = value;
         }
         if (!ok) {
-            if (error.empty()) error = option + ": '" + value + "' is not an allowed value";
+            if (error.empty()) error = option + ": " + Quoted(value) + " is not an allowed value";
             return std::nullopt;
         }
     }

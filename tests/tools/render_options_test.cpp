@@ -54,6 +54,12 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAOneLineMessage) {
         EXPECT_FALSE(Parse(args, &error)) << args[0];
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
+    // Found by fuzzing: a value holding a line break is shown escaped.
+    std::string error;
+    EXPECT_FALSE(Parse({"--mode", "a\nb\r\x7f"}, &error));
+    EXPECT_EQ(error, "--mode is saver or preview, not 'a\\x0Ab\\x0D\\x7F'");
+    EXPECT_FALSE(Parse({"\r-algo--size"}, &error));
+    EXPECT_EQ(error, "unknown argument '\\x0D-algo--size'");
 }
 
 TEST(RenderOptions, NumberedPathsOnlyForSeveralPictures) {
