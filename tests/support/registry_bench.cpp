@@ -155,7 +155,7 @@ std::unique_ptr<RegistryBench> MakeBench(const std::string& name) {
 
 RegistryStatus InstrumentedRegistry::OpenKey(const std::string& path, RegistryKey& key) {
     requestedPaths_.push_back(path);
-    if (denyKeyAccess_) return kRegistryAccessDenied;
+    if (denyOpen_) return kRegistryAccessDenied;
     const RegistryStatus status = inner_.OpenKey(path, key);
     if (status == kRegistrySuccess) {
         ++opens_;

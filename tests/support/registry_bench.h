@@ -60,7 +60,9 @@ public:
     void CloseKey(RegistryKey key) override;
 
     // OpenKey and CreateKey answer ERROR_ACCESS_DENIED while set.
-    void DenyKeyAccess(bool deny) { denyKeyAccess_ = deny; }
+    void DenyKeyAccess(bool deny) { denyKeyAccess_ = denyOpen_ = deny; }
+    // OpenKey alone answers ERROR_ACCESS_DENIED while set.
+    void DenyOpenKey(bool deny) { denyOpen_ = deny; }
     // SetDword of this value name answers ERROR_ACCESS_DENIED.
     void FailWritesOf(const std::string& name) { failingWrites_.insert(MemoryRegistry::Lower(name)); }
 
@@ -75,6 +77,7 @@ public:
 private:
     Registry& inner_;
     bool denyKeyAccess_ = false;
+    bool denyOpen_ = false;
     std::set<std::string> failingWrites_;
     std::set<RegistryKey> open_;
     int opens_ = 0;

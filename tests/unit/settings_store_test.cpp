@@ -305,6 +305,20 @@ TEST_P(SettingsStoreTest, UnopenableKeyIsNotAnError) {
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{3, 1, 4, 6, 1, 10}));
 }
 
+// Found by fuzzing: a key that exists but could not be opened was taken for a
+// first run, and the defaults were written over the user's values.
+TEST_P(SettingsStoreTest, KeyThatCannotBeOpenedIsNotAFirstRun) {
+    PutAll(3, 1, 4, 6, 1, 10);
+    registry.DenyOpenKey(true);
+    std::string message;
+    EXPECT_TRUE(LoadSettingsForStartUp(registry, settings, message));
+    ExpectSettings(20, true, 1, 5, true, 14);
+    settings = SaverSettings{};
+    EXPECT_EQ(LoadError(), "");
+    ExpectSettings(20, true, 1, 5, true, 14);
+    EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{3, 1, 4, 6, 1, 10}));
+}
+
 TEST_P(SettingsStoreTest, EveryKeyOpenedIsClosed) {
     // Counted again in TearDown; here the operations that throw.
     PutAll(3, 1, 4, 6, 1, 10);
