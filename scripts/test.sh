@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the engine and tools natively (also
-# under AddressSanitizer and UndefinedBehaviorSanitizer), then the Windows
+# under AddressSanitizer and UndefinedBehaviorSanitizer), the fuzz targets for
+# a bounded time (NIVORA_FUZZ_SECONDS each, 30 by default), then the Windows
 # program cross-compiled with MinGW-w64 and tested under Wine.
 # Installs what it needs on a fresh Debian or Ubuntu machine first.
 set -euo pipefail
@@ -20,6 +21,9 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVORA_BUILD_TO
 cmake --build build-sanitize -j"$jobs"
 # A test expects a floating-point trap to end the process by its signal.
 ASAN_OPTIONS=handle_sigfpe=0 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
+
+echo "== fuzzing: each libFuzzer target for ${NIVORA_FUZZ_SECONDS:-30} s (any finding fails)"
+scripts/fuzz.sh "${NIVORA_FUZZ_SECONDS:-30}"
 
 if [ -x scripts/test-windows.sh ]; then
   echo "== Windows build and tests under Wine"
