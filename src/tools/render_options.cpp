@@ -5,6 +5,7 @@
 #include <iterator>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace nivora {
 
@@ -104,6 +105,13 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
             if (error.empty()) error = option + ": " + Quoted(value) + " is not an allowed value";
             return std::nullopt;
         }
+    }
+    // The saver's field is half the picture's size: a picture 1 wide or high
+    // has none, and a file of no pixels is not a picture.
+    if (!options.field.empty() && !options.preview && (options.width < 2 || options.height < 2)) {
+        error = "--field: a " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                " picture in saver mode has a field of no pixels (use at least 2x2, or --mode preview)";
+        return std::nullopt;
     }
     return options;
 }
