@@ -24,6 +24,17 @@ bool IsMouseJump(POINT last, POINT now) {
            std::abs(static_cast<long long>(last.y) - now.y) > kMouseJump;
 }
 
+template <class Step>
+void TForm1::Picturing(Step&& step) {
+    try {
+        step();
+    } catch (const PictureMemoryError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw PictureMemoryError(clientWidth_, clientHeight_, PictureMemoryBytes(scene_, clientWidth_, clientHeight_));
+    }
+}
+
 TForm1::TForm1(Registry& registry)
     : TForm("TForm1", RGB(128, 128, 128)), Timer1(*this, PictureCycle::kRevealIntervalMs, true), Timer2(*this, 0, false) {
     Form1 = this;
@@ -66,15 +77,19 @@ void TForm1::FormCreate(Registry& registry) {
         SetBounds(screenWidth / 2 - outer.cx / 2, screenHeight / 5, outer.cx, outer.cy);
     }
 
+    clientWidth_ = clientWidth;
+    clientHeight_ = clientHeight;
     ImagingPlatform& imaging = Imaging(DefaultBackend());
-    CreateSurfaces(scene_, imaging, clientWidth, clientHeight);
+    Picturing([&] { CreateSurfaces(scene_, imaging, clientWidth, clientHeight); });
     // Both Windows backends draw into a DIB section.
     frameDC_ = static_cast<DibFrame&>(*scene_.FrameDib).DC();
 
     // The first picture is made here, before the window shows; every later
     // one is prepared on the worker while the one before it shows.
-    cycle_ = std::make_unique<PictureCycle>(scene_, imaging, random_, worker_);
-    cycle_->FirstPicture();
+    Picturing([&] {
+        cycle_ = std::make_unique<PictureCycle>(scene_, imaging, random_, worker_);
+        cycle_->FirstPicture();
+    });
     FollowCycle();
 
     GetCursorPos(&LastCursorPos);
@@ -113,13 +128,13 @@ void TForm1::DoPaint(HDC dc, const RECT& area) {
 // timers may fire before the cycle exists.
 void TForm1::Timer1Timer() {
     if (!cycle_) return;
-    cycle_->RevealTick();
+    Picturing([this] { cycle_->RevealTick(); });
     FollowCycle();
 }
 
 void TForm1::Timer2Timer() {
     if (!cycle_) return;
-    cycle_->HoldEnd();
+    Picturing([this] { cycle_->HoldEnd(); });
     FollowCycle();
 }
 

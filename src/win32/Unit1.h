@@ -54,6 +54,11 @@ private:
     bool PaintsItself() const override { return true; }
     void DoPaint(HDC dc, const RECT& area) override;
 
+    // Runs a step of the picture; memory that runs out in it (here or on the
+    // worker) is reported with the picture's size and what it needs.
+    template <class Step>
+    void Picturing(Step&& step);
+
     // Copies frame rows first..last to the window.
     void ShowRows(int first, int last);
 
@@ -63,6 +68,7 @@ private:
     PictureWorker worker_;
     std::unique_ptr<PictureCycle> cycle_;
     HDC frameDC_ = nullptr;  // the DIB section's memory DC
+    int clientWidth_ = 0, clientHeight_ = 0;
 };
 
 extern TForm1* Form1;

@@ -1,6 +1,7 @@
 #!/bin/bash
-# Runs a command on a virtual 1280x720x24 screen of its own (Xvfb), with the
-# openbox window manager unless --no-wm is given, and returns its exit code.
+# Runs a command on a virtual 1280x720x24 screen of its own (Xvfb; another
+# with NIVORA_SCREEN=WxHxD), with the openbox window manager unless --no-wm is
+# given, and returns its exit code.
 #   display-session.sh [--no-wm] COMMAND [ARGUMENTS...]
 # A Wine prefix used here must have its wineserver stopped before the screen
 # goes (WINE_END_SESSION=1 for the wine wrapper, or wineserver -k): its desktop
@@ -14,7 +15,7 @@ fi
 
 display_fifo=$(mktemp -u)
 mkfifo "$display_fifo"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$display_fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${NIVORA_SCREEN:-1280x720x24}" -nolisten tcp 3>"$display_fifo" >/dev/null 2>&1 &
 xvfb_pid=$!
 read -r display_number <"$display_fifo"
 rm -f "$display_fifo"
