@@ -8,7 +8,7 @@ set -euo pipefail
 
 what=${1:-all}
 native=(build-essential cmake pkg-config libpng-dev googletest libgtest-dev libbenchmark-dev
-        clang libclang-rt-dev)
+        clang libclang-rt-dev time)
 windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          wine wine64 wine32:i386 xvfb xauth openbox xdotool imagemagick x11-utils fonts-liberation bc)
 

@@ -67,5 +67,13 @@ grep -qx "nivora-render: Not enough memory for a picture of 16384 x 16384: it ne
 note_memory=$(cat "$dir/err")
 echo "out of memory as expected: $note_memory"
 
+# A long run keeps its peak memory flat: 1000 pictures of 160x90 peak within
+# 2 MB of 50 pictures.
+peak() { /usr/bin/time -f %M "$render" --size 160x90 --seed 3 --count "$1" 2>&1 >/dev/null | tail -n 1; }
+peak50=$(peak 50)
+peak1000=$(peak 1000)
+echo "peak resident memory: $peak50 KB after 50 pictures, $peak1000 KB after 1000"
+[ "$peak1000" -le $((peak50 + 2048)) ] || fail "peak memory grew from $peak50 KB to $peak1000 KB"
+
 [ $failures -eq 0 ] && echo "render command line: all checks passed"
 exit $((failures > 0))
