@@ -76,5 +76,36 @@ TEST(Memory, AFailedPlaneIsReportedWithThePicturesSizeAndNeed) {
     EXPECT_NO_THROW(CreateSurfaces(scene, SoftwareImaging(), 4000, 2000));
 }
 
+// Screens and panes from 1 x 1 up, in both geometries: a whole picture made,
+// laid and revealed to its last cell (run under the sanitizers too). The 8K
+// screen runs once, in the saver's geometry.
+TEST(Sizes, FromOnePixelToEightK) {
+    struct Case {
+        int width, height;
+        bool preview;
+    };
+    std::vector<Case> cases;
+    for (const auto& [width, height] : std::vector<std::pair<int, int>>{
+             {1, 1}, {1, 2}, {2, 1}, {3, 2}, {2, 3}, {7, 480}, {640, 1}, {1, 640}, {320, 180}})
+        for (const bool preview : {false, true}) cases.push_back({width, height, preview});
+    cases.push_back({7680, 4320, false});
+    for (const Case& c : cases) {
+        Scene scene;
+        scene.Settings = {20, 7, 14, 5, false, false};
+        if (c.preview)
+            SetPreviewGeometry(scene, c.width, c.height);
+        else
+            SetSaverGeometry(scene, c.width, c.height);
+        CreateSurfaces(scene, SoftwareImaging(), c.width, c.height);
+        RandomGenerator random;
+        random.Seed = 11;
+        FirstPicture(scene, random);
+        int ticks = 0;
+        while (!RevealTick(scene).completed && ticks <= c.height + 2) ++ticks;
+        EXPECT_LE(ticks, c.height / 2 + 2) << c.width << " x " << c.height << (c.preview ? " preview" : " saver");
+        scene.FrameGraphics->Flush();
+    }
+}
+
 }  // namespace
 }  // namespace nivora
