@@ -2,7 +2,8 @@
 # Builds everything and runs every test: the engine, the tools and the X11
 # saver natively (the saver on virtual screens and under the screen-saver
 # daemon; the engine also under AddressSanitizer and
-# UndefinedBehaviorSanitizer), the Debian package, then the Windows program
+# UndefinedBehaviorSanitizer), the fuzz targets for a bounded time
+# (NIVORA_FUZZ_SECONDS each, 30 by default), the Debian package, then the Windows program
 # cross-compiled with MinGW-w64 and tested under Wine.
 # Installs what it needs on a fresh Debian or Ubuntu machine first.
 set -euo pipefail
@@ -31,6 +32,9 @@ cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVORA_BUILD_TO
 cmake --build build-sanitize -j"$jobs"
 # A test expects a floating-point trap to end the process by its signal.
 ASAN_OPTIONS=handle_sigfpe=0 ctest --test-dir build-sanitize -j"$jobs" --output-on-failure
+
+echo "== fuzzing: each libFuzzer target for ${NIVORA_FUZZ_SECONDS:-30} s (any finding fails)"
+scripts/fuzz.sh "${NIVORA_FUZZ_SECONDS:-30}"
 
 if [ -x scripts/test-windows.sh ]; then
   echo "== Windows build and tests under Wine"

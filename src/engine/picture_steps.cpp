@@ -1,6 +1,8 @@
 #include "engine/picture_steps.h"
 
 #include <chrono>
+#include <cstdio>
+#include <stdexcept>
 
 #include "engine/background_colouring.h"
 #include "engine/background_field.h"
@@ -20,13 +22,47 @@ void SetPreviewGeometry(Scene& scene, int width, int height) {
     scene.FieldHeight = height;
 }
 
+std::uint64_t PictureMemoryBytes(const Scene& scene, int width, int height, int scenes) {
+    const auto flakeCells = static_cast<std::uint64_t>(std::max(scene.FlakeSize, 0) + 1) *
+                            static_cast<std::uint64_t>(std::max(scene.FlakeSize, 0) + 1);
+    const auto fieldPoints = static_cast<std::uint64_t>(std::max(scene.FieldWidth, 0) + 1) *
+                             static_cast<std::uint64_t>(std::max(scene.FieldHeight, 0) + 1);
+    const std::uint64_t perScene = flakeCells * (3 * sizeof(std::uint8_t) + sizeof(std::int32_t)) + fieldPoints * 3 * sizeof(long double) +
+                                   fieldPoints * sizeof(Argb);
+    const std::uint64_t frame =
+        ((3 * static_cast<std::uint64_t>(std::max(width, 0)) + 3) & ~std::uint64_t{3}) *
+        static_cast<std::uint64_t>(std::max(height, 0));
+    return frame + static_cast<std::uint64_t>(scenes) * perScene;
+}
+
+namespace {
+
+std::string MemoryText(int width, int height, std::uint64_t bytes) {
+    char text[160];
+    std::snprintf(text, sizeof text, "Not enough memory for a picture of %d x %d: it needs about %.1f GB", width,
+                  height, static_cast<double>(bytes) / 1e9);
+    return text;
+}
+
+}  // namespace
+
+PictureMemoryError::PictureMemoryError(int width, int height, std::uint64_t bytes)
+    : text_(MemoryText(width, height, bytes)) {}
+
 void CreateSurfaces(Scene& scene, ImagingPlatform& platform, int width, int height) {
-    scene.EnsureFlakeCapacity();
-    scene.FrameDib = platform.CreateFrame(width, height);
-    scene.FlakeOffsetX = (width - height) / 2;
-    scene.FrameGraphics = platform.CreateGraphics(*scene.FrameDib);
-    scene.PixelBitmap = platform.CreateBitmap(1, 1);
-    scene.FieldBitmap = platform.CreateBitmap(scene.FieldWidth, scene.FieldHeight);
+    if (width < 0 || height < 0 || width > kMaxSurfaceSide || height > kMaxSurfaceSide)
+        throw std::invalid_argument("picture size " + std::to_string(width) + " x " + std::to_string(height) +
+                                    " out of range");
+    try {
+        scene.EnsureFlakeCapacity();
+        scene.FrameDib = platform.CreateFrame(width, height);
+        scene.FlakeOffsetX = (width - height) / 2;
+        scene.FrameGraphics = platform.CreateGraphics(*scene.FrameDib);
+        scene.PixelBitmap = platform.CreateBitmap(1, 1);
+        scene.FieldBitmap = platform.CreateBitmap(scene.FieldWidth, scene.FieldHeight);
+    } catch (const std::bad_alloc&) {
+        throw PictureMemoryError(width, height, PictureMemoryBytes(scene, width, height));
+    }
 }
 
 void LayField(Scene& scene) {
@@ -36,6 +72,7 @@ void LayField(Scene& scene) {
 
 void BlendCell(Scene& scene, int row, int col) {
     const TFlakeLayer& layer = scene.FlakeLayer;
+    if (row < 0 || col < 0 || row >= layer.Stride || col >= layer.Stride) return;
     const std::size_t i = layer.Index(row, col);
     const Argb colour = (static_cast<Argb>(layer.Alpha[i] & 0xFF) << 24) |
                         (static_cast<Argb>(layer.Red[i] & 0xFF) << 16) |

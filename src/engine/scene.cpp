@@ -9,8 +9,8 @@ namespace {
 void GrowFlakeLayer(TFlakeLayer& layer, int cells) {
     if (cells <= layer.Stride) return;
     const std::size_t count = static_cast<std::size_t>(cells) * static_cast<std::size_t>(cells);
-    for (auto* plane : {&layer.Red, &layer.Green, &layer.Blue, &layer.Alpha})
-        *plane = ZeroedPlane<std::int32_t>(count);
+    for (auto* plane : {&layer.Red, &layer.Green, &layer.Blue}) *plane = ZeroedPlane<std::uint8_t>(count);
+    layer.Alpha = ZeroedPlane<std::int32_t>(count);
     layer.Stride = cells;
 }
 

@@ -76,17 +76,28 @@ void WriteAll(Registry& registry, RegistryKey key, const SaverSettings& settings
             throw SettingsError(Message("Failed to set data for '", setting.name));
 }
 
+enum class KeyState { Absent, Unreadable, Read };
+
 // Reads the values in table order, each stored at once; `read` counts those
-// stored, also when a later one throws.
-void ReadStoredValues(Registry& registry, SaverSettings& settings, int& read) {
+// stored, also when a later one throws. A key that exists but cannot be
+// opened (access denied, or any other failure but "not found") is Unreadable:
+// it must not be taken for a first run, whose defaults would overwrite it.
+KeyState ReadStoredValues(Registry& registry, SaverSettings& settings, int& read) {
     read = 0;
     RegistryKey handle = 0;
-    if (registry.OpenKey(KeyPath(), handle) != kRegistrySuccess) return;
+    const RegistryStatus status = registry.OpenKey(KeyPath(), handle);
+    if (status == kRegistryFileNotFound) return KeyState::Absent;
+    if (status != kRegistrySuccess) return KeyState::Unreadable;
     const OpenKey key(registry, handle);
     for (const Setting& setting : kSettings) {
         setting.store(settings, ReadDword(registry, key.get(), setting.name));
         ++read;
     }
+    return KeyState::Read;
+}
+
+void SetDefaults(SaverSettings& settings) {
+    for (const Setting& setting : kSettings) setting.setDefault(settings);
 }
 
 // Opens the key for writing, creating it when absent, and writes all six;
@@ -102,14 +113,16 @@ void WriteSettings(Registry& registry, const SaverSettings& settings) {
 
 void LoadSettings(Registry& registry, SaverSettings& settings) {
     int read = 0;
-    ReadStoredValues(registry, settings, read);
-    ApplyFirstRunDefaults(registry, settings);
+    if (ReadStoredValues(registry, settings, read) == KeyState::Unreadable)
+        SetDefaults(settings);
+    else
+        ApplyFirstRunDefaults(registry, settings);
 }
 
 void ApplyFirstRunDefaults(Registry& registry, SaverSettings& settings) {
     if (settings.Background != 0 || settings.TimeShow != 0 || settings.Algorithm != 0 || settings.Brightness != 0)
         return;
-    for (const Setting& setting : kSettings) setting.setDefault(settings);
+    SetDefaults(settings);
     WriteSettings(registry, settings);
 }
 
@@ -128,23 +141,28 @@ std::optional<std::uint8_t> ReadStoredBrightness(Registry& registry) {
 
 bool LoadSettingsForStartUp(Registry& registry, SaverSettings& settings, std::string& errorMessage) {
     int read = 0;
-    bool failed = false;
     try {
-        ReadStoredValues(registry, settings, read);
+        if (ReadStoredValues(registry, settings, read) == KeyState::Unreadable) {
+            SetDefaults(settings);
+            return true;
+        }
     } catch (const SettingsError& error) {
+        // A damaged key is the user's to repair with a save: nothing is
+        // written. The first-run rule must not run here, because it would see
+        // the fields the load never reached as 0 and overwrite every value the
+        // user had with the defaults.
         errorMessage = error.what();
-        failed = true;
+        for (int i = read; i < kSettingCount; ++i) kSettings[i].setDefault(settings);
+        return false;
     }
     try {
         ApplyFirstRunDefaults(registry, settings);
     } catch (const SettingsError& error) {
         // The defaults are already in memory; only the key stays as it was.
-        if (!failed) errorMessage = error.what();
-        failed = true;
+        errorMessage = error.what();
+        return false;
     }
-    if (failed)
-        for (int i = read; i < kSettingCount; ++i) kSettings[i].setDefault(settings);
-    return !failed;
+    return true;
 }
 
 }  // namespace nivora

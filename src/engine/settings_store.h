@@ -21,7 +21,8 @@ public:
 // advapi32 on Windows, an in-memory registry in tests.
 
 // Reads the six values into `settings` (nothing when the key is absent),
-// then applies the first-run defaults. Throws SettingsError naming the value
+// then applies the first-run defaults. A key that exists but cannot be opened
+// gives the defaults in memory and is not written. Throws SettingsError naming the value
 // that could not be read; the values read before it keep their new contents.
 void LoadSettings(Registry& registry, SaverSettings& settings);
 
@@ -39,14 +40,16 @@ void SaveSettings(Registry& registry, const SaverSettings& settings);
 std::optional<std::uint8_t> ReadStoredBrightness(Registry& registry);
 
 // The load as the saver window's creation runs it, which must always finish
-// with usable settings. A clean load (or no key) returns true. When a value
-// cannot be read, the values read before it are kept, the first-run rule still
-// runs (a key whose tested values are all 0 is rewritten with the defaults),
-// and every field the load did not reach gets its default in memory, so the
-// saver never starts with a zero hold time or a zero brightness merely because
-// the key was damaged. A failed write of the defaults keeps the defaults in
-// memory. In both cases `errorMessage` gets the text to show (the first
-// failure) and the result is false; the caller shows it and carries on.
+// with usable settings. A clean load (or no key) returns true, after the
+// first-run rule; so does a key that cannot be opened, with the defaults in
+// memory and nothing written. When a value cannot be read, nothing at all is written: the
+// values read before it are kept and every field the load did not reach gets
+// its default in memory only, so the saver never starts with a zero hold time
+// or a zero brightness merely because the key was damaged, and the user's
+// other values stay in the key until a save from the settings window repairs
+// it. A failed write of the first-run defaults keeps the defaults in memory.
+// In both failing cases `errorMessage` gets the text to show and the result is
+// false; the caller shows it and carries on.
 bool LoadSettingsForStartUp(Registry& registry, SaverSettings& settings, std::string& errorMessage);
 
 }  // namespace nivora

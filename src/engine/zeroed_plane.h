@@ -3,13 +3,19 @@
 // largest picture costs memory only where a picture actually writes.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <new>
 #include <type_traits>
 
 namespace nivora {
+
+// For tests of what a front-end does when memory runs out: a plane of more
+// bytes than this fails as if the system had none left.
+inline std::atomic<std::size_t> gPlaneBytesLimit{SIZE_MAX};
 
 template <class T>
 class ZeroedPlane {
@@ -32,6 +38,7 @@ private:
 
     static T* Allocate(std::size_t count) {
         if (count == 0) return nullptr;
+        if (count > gPlaneBytesLimit.load(std::memory_order_relaxed) / sizeof(T)) throw std::bad_alloc();
         void* p = std::calloc(count, sizeof(T));
         if (!p) throw std::bad_alloc();
         return static_cast<T*>(p);

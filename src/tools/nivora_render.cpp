@@ -35,20 +35,28 @@ std::vector<std::uint16_t> AlphaSamples(const Scene& scene) {
     return samples;
 }
 
+// Writes every file asked for, also after one fails, so that a failure of
+// one costs no other; each failure is a line on stderr.
 bool WriteFiles(const RenderOptions& options, const Scene& scene, int index) {
-    std::string error;
     bool ok = true;
     // Numbered by the picture's place in the run, so that a file names the
     // --start that makes it again.
     const int count = options.count > 1 ? options.count : 0;
     auto path = [&](const std::string& name) { return count ? NumberedPath(name, index, 2) : name; };
-    if (ok && !options.out.empty()) ok = WriteFramePng(path(options.out), *scene.FrameDib, error);
-    if (ok && !options.field.empty()) ok = WriteBitmapPng(path(options.field), *scene.FieldBitmap, error);
-    if (ok && !options.alpha.empty())
-        ok = WriteGreyPgm16(path(options.alpha), scene.FlakeSize + 1, scene.FlakeSize + 1, AlphaSamples(scene), error);
-    if (!ok) std::fprintf(stderr, "nivora-render: %s\n", error.c_str());
+    auto report = [&](bool written, const std::string& error) {
+        if (!written) std::fprintf(stderr, "nivora-render: %s\n", error.c_str());
+        ok = ok && written;
+    };
+    std::string error;
+    if (!options.out.empty()) report(WriteFramePng(path(options.out), *scene.FrameDib, error), error);
+    if (!options.field.empty()) report(WriteBitmapPng(path(options.field), *scene.FieldBitmap, error), error);
+    if (!options.alpha.empty())
+        report(WriteGreyPgm16(path(options.alpha), scene.FlakeSize + 1, scene.FlakeSize + 1, AlphaSamples(scene), error),
+               error);
     return ok;
 }
+
+int Render(const RenderOptions& options, Scene& scene);
 
 }  // namespace
 
@@ -59,23 +67,38 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nivora-render: %s\n", error.c_str());
         return 2;
     }
-
     Scene scene;
+    try {
+        return Render(*options, scene);
+    } catch (const std::bad_alloc&) {
+        // The planes of a large picture are many gigabytes (a 16384 x 16384
+        // preview needs about 20 GB); whichever allocation failed, say what
+        // the picture needs.
+        const PictureMemoryError failure(options->width, options->height,
+                                         PictureMemoryBytes(scene, options->width, options->height, 1));
+        std::fprintf(stderr, "nivora-render: %s\n", failure.what());
+        return 1;
+    }
+}
+
+namespace {
+
+int Render(const RenderOptions& options, Scene& scene) {
     RandomGenerator generator;
-    if (options->seed)
-        generator.Seed = *options->seed;
+    if (options.seed)
+        generator.Seed = *options.seed;
     else
         generator.Randomize();
     const std::uint32_t runSeed = generator.Seed;
-    SetUpScene(*options, scene);
+    SetUpScene(options, scene);
 
     // The pictures before --start only draw their numbers: a picture is made
     // from the generator's state and its own numbers alone.
-    if (options->start > 1) DrawFirstPictureNumbers(scene.Settings, generator);
-    for (int index = 2; index < options->start; ++index) DrawNextPictureNumbers(scene.Settings, generator);
+    if (options.start > 1) DrawFirstPictureNumbers(scene.Settings, generator);
+    for (int index = 2; index < options.start; ++index) DrawNextPictureNumbers(scene.Settings, generator);
 
-    const int last = options->start + options->count - 1;
-    for (int index = options->start; index <= last; ++index) {
+    const int last = options.start + options.count - 1;
+    for (int index = options.start; index <= last; ++index) {
         PictureTimings timings;
         if (index == 1)
             FirstPicture(scene, generator, &timings);
@@ -83,7 +106,17 @@ int main(int argc, char** argv) {
             HoldEnd(scene, generator, &timings);
 
         const auto start = std::chrono::steady_clock::now();
+        // Every tick reveals 2 x FlakeSize + 1 cells of (FlakeSize + 1)^2, so
+        // a picture completes within FlakeSize + 2 ticks; a reveal that does
+        // not is a fault, not a reason to spin for ever.
+        const long long tickLimit = static_cast<long long>(scene.FlakeSize) + 2;
+        long long ticks = 0;
         while (!RevealTick(scene).completed) {
+            if (++ticks > tickLimit) {
+                std::fprintf(stderr, "nivora-render: picture %d did not complete in %lld reveal ticks\n", index,
+                             tickLimit);
+                return 1;
+            }
         }
         scene.FrameGraphics->Flush();
         const double reveal = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -91,11 +124,13 @@ int main(int argc, char** argv) {
         std::printf(
             "picture %d: size %dx%d mode %s algorithm %d background %d brightness %d | again: --seed %u --start %d | "
             "snowflake %.1f ms, background %.1f ms, colouring %.1f ms, reveal %.1f ms\n",
-            index, options->width, options->height, options->preview ? "preview" : "saver", scene.Settings.Algorithm,
+            index, options.width, options.height, options.preview ? "preview" : "saver", scene.Settings.Algorithm,
             scene.Settings.Background, scene.Settings.Brightness, runSeed, index, timings.snowflake,
             timings.background, timings.colouring, reveal);
         std::fflush(stdout);
-        if (!WriteFiles(*options, scene, index)) return 1;
+        if (!WriteFiles(options, scene, index)) return 1;
     }
     return 0;
 }
+
+}  // namespace

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 namespace nivora {
 
@@ -23,6 +24,23 @@ bool ParseNumber(const std::string& text, long long low, long long high, Int& va
     if (text.empty() || ec != std::errc() || ptr != end || parsed < low || parsed > high) return false;
     value = static_cast<Int>(parsed);
     return true;
+}
+
+// An argument as an error message shows it, in single quotes: control
+// characters are written as \xNN so that the message stays one line.
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            quoted += escape;
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
 }
 
 bool ParseSize(const std::string& text, int& width, int& height) {
@@ -45,7 +63,7 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
                                              "--seed",  "--start", "--count",     "--out",        "--field",
                                              "--alpha"};
         if (std::find(std::begin(kKnown), std::end(kKnown), option) == std::end(kKnown)) {
-            error = option.rfind("--", 0) == 0 ? "unknown option '" + option + "'" : "unknown argument '" + option + "'";
+            error = option.rfind("--", 0) == 0 ? "unknown option " + Quoted(option) : "unknown argument " + Quoted(option);
             return std::nullopt;
         }
         if (i + 1 >= args.size()) {
@@ -56,11 +74,11 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
         bool ok = true;
         if (option == "--size") {
             ok = ParseSize(value, options.width, options.height);
-            if (!ok) error = "--size wants WxH with each side from 1 to 16384, not '" + value + "'";
+            if (!ok) error = "--size wants WxH with each side from 1 to 16384, not " + Quoted(value);
         } else if (option == "--mode") {
             ok = value == "saver" || value == "preview";
             options.preview = value == "preview";
-            if (!ok) error = "--mode is saver or preview, not '" + value + "'";
+            if (!ok) error = "--mode is saver or preview, not " + Quoted(value);
         } else if (option == "--algorithm") {
             int algorithm = 0;
             ok = ParseNumber(value, 0, 255, algorithm);
@@ -84,9 +102,16 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
             (option == "--out" ? options.out : option == "--field" ? options.field : options.alpha) = value;
         }
         if (!ok) {
-            if (error.empty()) error = option + ": '" + value + "' is not an allowed value";
+            if (error.empty()) error = option + ": " + Quoted(value) + " is not an allowed value";
             return std::nullopt;
         }
+    }
+    // The saver's field is half the picture's size: a picture 1 wide or high
+    // has none, and a file of no pixels is not a picture.
+    if (!options.field.empty() && !options.preview && (options.width < 2 || options.height < 2)) {
+        error = "--field: a " + std::to_string(options.width) + "x" + std::to_string(options.height) +
+                " picture in saver mode has a field of no pixels (use at least 2x2, or --mode preview)";
+        return std::nullopt;
     }
     return options;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/picture_steps.h"
 #include "engine/settings_store.h"
 #include "win32/imaging_win32.h"
 
@@ -21,6 +22,17 @@ constexpr int kMouseJump = 100;
 bool IsMouseJump(POINT last, POINT now) {
     return std::abs(static_cast<long long>(last.x) - now.x) > kMouseJump ||
            std::abs(static_cast<long long>(last.y) - now.y) > kMouseJump;
+}
+
+template <class Step>
+void TForm1::Picturing(const Scene& scene, Step&& step) {
+    try {
+        step();
+    } catch (const PictureMemoryError&) {
+        throw;
+    } catch (const std::bad_alloc&) {
+        throw PictureMemoryError(clientWidth_, clientHeight_, PictureMemoryBytes(scene, clientWidth_, clientHeight_));
+    }
 }
 
 TForm1::TForm1(Registry& registry)
@@ -75,7 +87,9 @@ void TForm1::FormCreate(Registry& registry) {
 
     // The first picture is made here, before the window shows; every later
     // one is prepared on the worker while the one before it shows.
-    primary_.Start(Imaging(DefaultBackend()), worker_, clientWidth, clientHeight);
+    clientWidth_ = clientWidth;
+    clientHeight_ = clientHeight;
+    Picturing(primary_.scene, [&] { primary_.Start(Imaging(DefaultBackend()), worker_, clientWidth, clientHeight); });
     if (!ConfigMode) CoverOtherMonitors();
     GroupCycles();
     FollowCycle();
@@ -105,6 +119,8 @@ void TForm1::CoverScreensAgain() {
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
     if (width != primary_.scene.FrameDib->Width() || height != primary_.scene.FrameDib->Height()) {
         SetBounds(0, 0, width, height);
+        clientWidth_ = width;
+        clientHeight_ = height;
         primary_.Start(Imaging(DefaultBackend()), worker_, width, height);
     }
     CoverOtherMonitors();
@@ -130,14 +146,16 @@ void TForm1::FollowCycle() {
 // timers may fire before the cycles exist.
 void TForm1::Timer1Timer() {
     if (!primary_.cycle) return;
-    group_.RevealTick();
+    Picturing(primary_.scene, [this] { group_.RevealTick(); });
     FollowCycle();
 }
 
 void TForm1::Timer2Timer() {
     if (!primary_.cycle) return;
-    if (displayChanged_ && !ConfigMode) CoverScreensAgain();
-    group_.HoldEnd();
+    Picturing(primary_.scene, [this] {
+        if (displayChanged_ && !ConfigMode) CoverScreensAgain();
+        group_.HoldEnd();
+    });
     FollowCycle();
 }
 

@@ -66,6 +66,11 @@ private:
     void CoverScreensAgain();
     void GroupCycles();
 
+    // Runs a step of the pictures; memory that runs out in it (here or on the
+    // worker) is reported with the picture's size and what it needs.
+    template <class Step>
+    void Picturing(const Scene& scene, Step&& step);
+
     POINT LastCursorPos{};
     PictureWorker worker_;  // declared first: it outlives every cycle
     ScreenPicture primary_;
@@ -74,6 +79,7 @@ private:
     SaverSettings loaded_;       // the settings as loaded, for other monitors' pictures
     std::uint32_t firstSeed_ = 0;
     bool displayChanged_ = false;
+    int clientWidth_ = 0, clientHeight_ = 0;  // the primary picture's
 };
 
 extern TForm1* Form1;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "engine/command_line.h"
+#include "engine/picture_steps.h"
 
 namespace nivora::win32 {
 
@@ -17,6 +18,11 @@ void TApplication::FormCreated(TForm& form) {
 void TApplication::HandleException(std::exception_ptr error) noexcept {
     try {
         std::rethrow_exception(error);
+    } catch (const std::bad_alloc& e) {
+        // Memory ran out: no picture can be trusted after that. The box says
+        // so, and then the program ends through its message loop.
+        ShowException(dynamic_cast<const PictureMemoryError*>(&e) ? e.what() : "Not enough memory");
+        Terminate();
     } catch (const std::exception& e) {
         ShowException(e.what());
     } catch (...) {

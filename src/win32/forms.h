@@ -25,7 +25,8 @@ public:
     void FormCreated(TForm& form);
 
     // The general error handler: a stop box with the title as caption.
-    // Tests replace OnException to see the text instead.
+    // A failed allocation (std::bad_alloc) is shown and then ends the
+    // message loop. Tests replace OnException to see the text instead.
     void HandleException(std::exception_ptr error) noexcept;
     void ShowException(const std::string& message) noexcept;
     std::function<void(const std::string&)> OnException;

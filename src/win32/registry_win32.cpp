@@ -11,19 +11,20 @@ namespace {
 
 HKEY ToHkey(RegistryKey key) { return reinterpret_cast<HKEY>(key); }
 RegistryKey FromHkey(HKEY key) { return reinterpret_cast<RegistryKey>(key); }
+HKEY Root(RegistryKey root) { return root == 0 ? HKEY_CURRENT_USER : ToHkey(root); }
 
 }  // namespace
 
 RegistryStatus Win32Registry::OpenKey(const std::string& path, RegistryKey& key) {
     HKEY opened = nullptr;
-    const LONG status = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &opened);
+    const LONG status = RegOpenKeyExA(Root(root_), path.c_str(), 0, KEY_ALL_ACCESS, &opened);
     if (status == ERROR_SUCCESS) key = FromHkey(opened);
     return status;
 }
 
 RegistryStatus Win32Registry::CreateKey(const std::string& path, RegistryKey& key) {
     HKEY opened = nullptr;
-    const LONG status = RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+    const LONG status = RegCreateKeyExA(Root(root_), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                         &opened, nullptr);
     if (status == ERROR_SUCCESS) key = FromHkey(opened);
     return status;

@@ -23,7 +23,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/memory_registry.h"
+#include "support/memory_registry.h"
 #include "win32/funcs.h"
 
 namespace {

@@ -49,8 +49,31 @@ done
 "$render" --bogus 2>"$dir/err"
 grep -q "unknown option '--bogus'" "$dir/err" || fail "--bogus alone: $(cat "$dir/err")"
 
-# An unwritable output is an error, not a success.
-"$render" --size 16x16 --out "$dir/missing/a.png" >/dev/null 2>&1 && fail "unwritable output reported success"
+# An unwritable output is an error, not a success, and costs the other files nothing.
+"$render" --size 16x16 --out "$dir/missing/a.png" --alpha "$dir/kept.pgm" >/dev/null 2>"$dir/err" &&
+  fail "unwritable output reported success"
+[ -s "$dir/kept.pgm" ] || fail "a failed --out stopped --alpha"
+
+# Memory that is not there: a 16384x16384 preview needs about 20 GB. With the
+# address space held to 2 GB its planes cannot be allocated: one clear line on
+# stderr, exit status 1, no file.
+(ulimit -v 2000000; exec "$render" --size 16384x16384 --mode preview --seed 1 --out "$dir/huge.png") \
+  >/dev/null 2>"$dir/err"
+status=$?
+[ $status -eq 1 ] || fail "out of memory: exit status $status, stderr $(cat "$dir/err")"
+grep -qx "nivora-render: Not enough memory for a picture of 16384 x 16384: it needs about [0-9.]* GB" "$dir/err" ||
+  fail "out of memory: stderr $(cat "$dir/err")"
+[ -e "$dir/huge.png" ] && fail "out of memory: a file was written"
+note_memory=$(cat "$dir/err")
+echo "out of memory as expected: $note_memory"
+
+# A long run keeps its peak memory flat: 1000 pictures of 160x90 peak within
+# 2 MB of 50 pictures.
+peak() { /usr/bin/time -f %M "$render" --size 160x90 --seed 3 --count "$1" 2>&1 >/dev/null | tail -n 1; }
+peak50=$(peak 50)
+peak1000=$(peak 1000)
+echo "peak resident memory: $peak50 KB after 50 pictures, $peak1000 KB after 1000"
+[ "$peak1000" -le $((peak50 + 2048)) ] || fail "peak memory grew from $peak50 KB to $peak1000 KB"
 
 [ $failures -eq 0 ] && echo "render command line: all checks passed"
 exit $((failures > 0))

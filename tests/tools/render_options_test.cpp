@@ -54,6 +54,18 @@ TEST(RenderOptions, BadArgumentsAreRefusedWithAOneLineMessage) {
         EXPECT_FALSE(Parse(args, &error)) << args[0];
         EXPECT_EQ(error.find('\n'), std::string::npos);
     }
+    // A saver-mode picture 1 wide or high has no field to write.
+    std::string error;
+    EXPECT_FALSE(Parse({"--size", "1x5", "--field", "f.png", "--alpha", "a.pgm"}, &error));
+    EXPECT_EQ(error, "--field: a 1x5 picture in saver mode has a field of no pixels (use at least 2x2, or --mode preview)");
+    EXPECT_FALSE(Parse({"--size", "5x1", "--field", "f.png"}));
+    EXPECT_TRUE(Parse({"--size", "1x5", "--field", "f.png", "--mode", "preview"}));
+    EXPECT_TRUE(Parse({"--size", "2x2", "--field", "f.png"}));
+    // Found by fuzzing: control characters of a value are shown escaped.
+    EXPECT_FALSE(Parse({"--mode", "a\nb\r\x7f"}, &error));
+    EXPECT_EQ(error, "--mode is saver or preview, not 'a\\x0Ab\\x0D\\x7F'");
+    EXPECT_FALSE(Parse({"\r-algo--size"}, &error));
+    EXPECT_EQ(error, "unknown argument '\\x0D-algo--size'");
 }
 
 TEST(RenderOptions, NumberedPathsOnlyForSeveralPictures) {

@@ -10,7 +10,7 @@
 #include <map>
 #include <thread>
 
-#include "engine/memory_registry.h"
+#include "support/memory_registry.h"
 #include "engine/picture_cycle.h"
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"

@@ -1,14 +1,15 @@
-// A registry held in memory with advapi32's result codes, for tests and for
-// native builds that have no Windows registry. Besides the Registry calls it
-// has hooks to plant odd values, delete values and keys, make calls fail, and
-// count the keys opened and closed.
+// A registry held in memory with advapi32's result codes, for the native tests
+// and the fuzzers. Besides the Registry calls it has hooks to plant odd values
+// and to delete values and keys. The store's tests run against it and against
+// advapi32 (under Wine) with the same bodies, so any difference in its answers
+// shows as a failure there. Failing calls and counting keys is the job of
+// InstrumentedRegistry, which wraps either.
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ inline constexpr RegistryStatus kRegistryKeyDeleted = 1018;   // ERROR_KEY_DELET
 struct RegistryValue {
     std::uint32_t type = kRegNone;
     std::vector<std::uint8_t> data;
+
+    bool operator==(const RegistryValue&) const = default;
 };
 
 class MemoryRegistry : public Registry {
@@ -48,19 +51,9 @@ public:
     std::optional<std::uint32_t> ReadDword(const std::string& path, const std::string& name) const;
     // Number of values in the key (0 when absent).
     std::size_t ValueCount(const std::string& path) const;
-
-    // OpenKey and CreateKey answer ERROR_ACCESS_DENIED while set.
-    void DenyKeyAccess(bool deny) { denyKeyAccess_ = deny; }
-    // SetDword of this value name answers ERROR_ACCESS_DENIED.
-    void FailWritesOf(const std::string& name) { failingWrites_.insert(Lower(name)); }
-
-    int OpensSucceeded() const { return opens_; }
-    int Closes() const { return closes_; }
+    // Every value of a key by lower-case name; empty when the key is absent.
+    std::map<std::string, RegistryValue> Values(const std::string& path) const;
     int OpenHandles() const { return static_cast<int>(handles_.size()); }
-    // Closes of a handle that was not open.
-    int BadCloses() const { return badCloses_; }
-    // Every path passed to OpenKey or CreateKey, as given.
-    const std::vector<std::string>& RequestedPaths() const { return requestedPaths_; }
 
 private:
     struct Key {
@@ -68,7 +61,10 @@ private:
         std::map<std::string, RegistryValue> values;  // by lower-case name
     };
 
+public:
     static std::string Lower(const std::string& text);
+
+private:
     static std::string Normalise(const std::string& path);
     Key* FindKey(const std::string& path) const;
     const std::shared_ptr<Key>& MakeKey(const std::string& path);
@@ -78,12 +74,6 @@ private:
     std::map<std::string, std::shared_ptr<Key>> keys_;  // normalised path -> key
     std::map<RegistryKey, std::shared_ptr<Key>> handles_;
     RegistryKey nextHandle_ = 0x100;
-    bool denyKeyAccess_ = false;
-    std::set<std::string> failingWrites_;
-    int opens_ = 0;
-    int closes_ = 0;
-    int badCloses_ = 0;
-    std::vector<std::string> requestedPaths_;
 };
 
 }  // namespace nivora

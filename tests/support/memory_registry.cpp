@@ -1,4 +1,4 @@
-#include "engine/memory_registry.h"
+#include "support/memory_registry.h"
 
 #include <cstring>
 
@@ -23,7 +23,13 @@ MemoryRegistry::Key* MemoryRegistry::FindKey(const std::string& path) const {
 }
 
 const std::shared_ptr<MemoryRegistry::Key>& MemoryRegistry::MakeKey(const std::string& path) {
-    auto& slot = keys_[Normalise(path)];
+    // As RegCreateKeyEx: the keys above it are created too.
+    const std::string normal = Normalise(path);
+    for (std::size_t slash = normal.find('\\'); slash != std::string::npos; slash = normal.find('\\', slash + 1)) {
+        auto& parent = keys_[normal.substr(0, slash)];
+        if (!parent) parent = std::make_shared<Key>();
+    }
+    auto& slot = keys_[normal];
     if (!slot) slot = std::make_shared<Key>();
     return slot;
 }
@@ -32,7 +38,6 @@ RegistryKey MemoryRegistry::NewHandle(const std::shared_ptr<Key>& key) {
     const RegistryKey handle = nextHandle_;
     nextHandle_ += 4;
     handles_[handle] = key;
-    ++opens_;
     return handle;
 }
 
@@ -45,8 +50,6 @@ RegistryStatus MemoryRegistry::Resolve(RegistryKey handle, Key*& key) const {
 }
 
 RegistryStatus MemoryRegistry::OpenKey(const std::string& path, RegistryKey& key) {
-    requestedPaths_.push_back(path);
-    if (denyKeyAccess_) return kRegistryAccessDenied;
     const auto found = keys_.find(Normalise(path));
     if (found == keys_.end()) return kRegistryFileNotFound;
     key = NewHandle(found->second);
@@ -54,8 +57,6 @@ RegistryStatus MemoryRegistry::OpenKey(const std::string& path, RegistryKey& key
 }
 
 RegistryStatus MemoryRegistry::CreateKey(const std::string& path, RegistryKey& key) {
-    requestedPaths_.push_back(path);
-    if (denyKeyAccess_) return kRegistryAccessDenied;
     key = NewHandle(MakeKey(path));
     return kRegistrySuccess;
 }
@@ -81,7 +82,6 @@ RegistryStatus MemoryRegistry::QueryValue(RegistryKey handle, const std::string&
 RegistryStatus MemoryRegistry::SetDword(RegistryKey handle, const std::string& name, std::uint32_t value) {
     Key* key = nullptr;
     if (const RegistryStatus status = Resolve(handle, key); status != kRegistrySuccess) return status;
-    if (failingWrites_.count(Lower(name)) != 0) return kRegistryAccessDenied;
     RegistryValue stored;
     stored.type = kRegDword;
     stored.data = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -90,13 +90,7 @@ RegistryStatus MemoryRegistry::SetDword(RegistryKey handle, const std::string& n
     return kRegistrySuccess;
 }
 
-void MemoryRegistry::CloseKey(RegistryKey handle) {
-    if (handles_.erase(handle) == 0) {
-        ++badCloses_;
-        return;
-    }
-    ++closes_;
-}
+void MemoryRegistry::CloseKey(RegistryKey handle) { handles_.erase(handle); }
 
 void MemoryRegistry::PutValue(const std::string& path, const std::string& name, std::uint32_t type,
                               std::vector<std::uint8_t> data) {
@@ -155,6 +149,11 @@ std::optional<std::uint32_t> MemoryRegistry::ReadDword(const std::string& path, 
 std::size_t MemoryRegistry::ValueCount(const std::string& path) const {
     const Key* key = FindKey(path);
     return key == nullptr ? 0 : key->values.size();
+}
+
+std::map<std::string, RegistryValue> MemoryRegistry::Values(const std::string& path) const {
+    const Key* key = FindKey(path);
+    return key == nullptr ? std::map<std::string, RegistryValue>{} : key->values;
 }
 
 }  // namespace nivora

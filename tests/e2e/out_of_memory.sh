@@ -1,0 +1,31 @@
+#!/bin/bash
+# A screen 24000 pixels high (CTest gives this test NIVORA_SCREEN=640x24000x24):
+# the snowflake layer alone is 24001 x 24001 cells of 7 bytes, about 4 GB, the
+# 32-bit program's whole address space. The allocation
+# fails for real; the box says so in words, and once it is dismissed the
+# program ends by itself with exit code 0, leaving the settings as they were.
+. "$(dirname "$0")/lib.sh"
+
+delete_key
+set_dword Algorithm 5
+set_dword BackgroundRands 1
+set_dword Background 3
+set_dword Time_Show 5
+set_dword Rands_Algorithm 1
+set_dword Brightness 14
+
+start_saver /s
+box=$(wait_window 'Nivora Glade Screensaver' 60) || fail "no message box"
+note "message box after $(seconds_since "$SAVER_START") s"
+text=$(wine_run "$NIVORA_BOX_READER" "Nivora Glade Screensaver" | tr -d '\r')
+note "text: $text"
+[[ "$text" =~ ^"Not enough memory for a picture of 640 x 24000: it needs about "[0-9.]+" GB."$ ]] ||
+    fail "box text '$text'"
+
+xdotool windowactivate --sync "$box" 2>/dev/null
+xdotool key Return
+wait_saver_exit 20 || fail "the saver did not end after the box"
+note "ended with exit code $SAVER_STATUS"
+[ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
+[ "$(reg_value Time_Show)" = "REG_DWORD 0x5" ] || fail "settings changed"
+note "pass"
