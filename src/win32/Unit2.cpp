@@ -8,9 +8,9 @@ TForm2* Form2 = nullptr;
 
 namespace {
 
-const FontSpec kWindowFont{"MS Sans Serif", 11, false};
-const FontSpec kBoldArial13{"Arial", 13, true};
-const FontSpec kBoldArial11{"Arial", 11, true};
+const FontChoice kWindowFont{"MS Sans Serif", 11, false};
+const FontChoice kBoldArial13{"Arial", 13, true};
+const FontChoice kBoldArial11{"Arial", 11, true};
 
 // The controls take 426 x 145 pixels inside an inner border of 8 on every
 // side; positions are at 96 DPI within that area.

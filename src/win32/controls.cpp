@@ -21,7 +21,7 @@ void InitControls() {
 // ---------------------------------------------------------------- controls
 
 TControl::TControl(TControlForm& form, const char* className, const std::string& text, DWORD style,
-                   const RECT& design, const FontSpec* font)
+                   const RECT& design, const FontChoice* font)
     : form_(form), design_(design), font_(font) {
     handle_ = CreateWindowExA(0, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, form.Handle(),
                               nullptr, GetModuleHandleA(nullptr), nullptr);
@@ -65,7 +65,7 @@ void TTrackBar::Notify(UINT message, WPARAM /*wParam*/) {
     if (OnChange) Guarded(OnChange);
 }
 
-TCheckBox::TCheckBox(TControlForm& form, const RECT& design, const std::string& caption, const FontSpec* font)
+TCheckBox::TCheckBox(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font)
     : TControl(form, "BUTTON", caption, BS_AUTOCHECKBOX | BS_LEFTTEXT | WS_TABSTOP, design, font) {}
 
 bool TCheckBox::Checked() const { return SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
@@ -80,14 +80,14 @@ void TCheckBox::Notify(UINT message, WPARAM wParam) {
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && OnClick) Guarded(OnClick);
 }
 
-TButton::TButton(TControlForm& form, const RECT& design, const std::string& caption, const FontSpec* font)
+TButton::TButton(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font)
     : TControl(form, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, design, font) {}
 
 void TButton::Notify(UINT message, WPARAM wParam) {
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && OnClick) Guarded(OnClick);
 }
 
-TStaticText::TStaticText(TControlForm& form, const RECT& design, const std::string& caption, const FontSpec* font)
+TStaticText::TStaticText(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font)
     : TControl(form, "STATIC", caption, SS_LEFTNOWORDWRAP | SS_NOPREFIX, design, font) {
     HandCursor = false;
     AutoWidth = true;
@@ -96,7 +96,7 @@ TStaticText::TStaticText(TControlForm& form, const RECT& design, const std::stri
 
 // ---------------------------------------------------------------- the form
 
-TControlForm::TControlForm(const char* className, COLORREF background, FontSpec font)
+TControlForm::TControlForm(const char* className, COLORREF background, FontChoice font)
     : TForm(className, background), background_(background), backgroundBrush_(CreateSolidBrush(background)),
       font_(font) {
     InitControls();
@@ -106,7 +106,7 @@ TControlForm::TControlForm(const char* className, COLORREF background, FontSpec 
 }
 
 TControlForm::~TControlForm() {
-    for (auto& [spec, font] : fonts_) DeleteObject(font);
+    for (auto& [choice, font] : fonts_) DeleteObject(font);
     DeleteObject(backgroundBrush_);
 }
 
@@ -117,15 +117,15 @@ void TControlForm::Add(TControl& control) {
     Layout(control);
 }
 
-HFONT TControlForm::FontFor(const FontSpec* spec) {
+HFONT TControlForm::FontFor(const FontChoice* choice) {
     for (auto& [known, font] : fonts_)
-        if (known == spec) return font;
-    const FontSpec& wanted = spec ? *spec : font_;
+        if (known == choice) return font;
+    const FontChoice& wanted = choice ? *choice : font_;
     // A negative height asks for the character height, without the leading.
     HFONT font = CreateFontA(-Scaled(wanted.height), 0, 0, 0, wanted.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
                              DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              DEFAULT_PITCH | FF_DONTCARE, wanted.name);
-    fonts_.emplace_back(spec, font);
+    fonts_.emplace_back(choice, font);
     return font;
 }
 
@@ -156,7 +156,7 @@ void TControlForm::SetDesignClientSize(int width, int height, int innerBorder) {
 
 void TControlForm::ApplyDpi(UINT dpi) {
     dpi_ = dpi;
-    for (auto& [spec, font] : fonts_) DeleteObject(font);
+    for (auto& [choice, font] : fonts_) DeleteObject(font);
     fonts_.clear();
     for (TControl* control : controls_) Layout(*control);
     const SIZE outer = OuterSizeForClient(Scaled(designClient_.cx + 2 * innerBorder_),

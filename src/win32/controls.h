@@ -28,7 +28,7 @@ namespace nivora::win32 {
 class TControlForm;
 
 // A font by name and character height in pixels at 96 DPI.
-struct FontSpec {
+struct FontChoice {
     const char* name = "MS Sans Serif";
     int height = 11;
     bool bold = false;
@@ -52,7 +52,7 @@ public:
 
 protected:
     TControl(TControlForm& form, const char* className, const std::string& text, DWORD style, const RECT& design,
-             const FontSpec* font);
+             const FontChoice* font);
     friend class TControlForm;
     // WM_HSCROLL or WM_COMMAND from this control.
     virtual void Notify(UINT /*message*/, WPARAM /*wParam*/) {}
@@ -60,7 +60,7 @@ protected:
     TControlForm& form_;
     HWND handle_ = nullptr;
     RECT design_;
-    const FontSpec* font_;  // nullptr: the form's font
+    const FontChoice* font_;  // nullptr: the form's font
 };
 
 class TTrackBar : public TControl {
@@ -83,7 +83,7 @@ private:
 class TCheckBox : public TControl {
 public:
     // The caption stands left of the box.
-    TCheckBox(TControlForm& form, const RECT& design, const std::string& caption, const FontSpec* font);
+    TCheckBox(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font);
 
     std::function<void()> OnClick;
     bool Checked() const;
@@ -95,7 +95,7 @@ private:
 
 class TButton : public TControl {
 public:
-    TButton(TControlForm& form, const RECT& design, const std::string& caption, const FontSpec* font);
+    TButton(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font);
     std::function<void()> OnClick;
 
 private:
@@ -104,7 +104,7 @@ private:
 
 class TStaticText : public TControl {
 public:
-    TStaticText(TControlForm& form, const RECT& design, const std::string& caption, const FontSpec* font);
+    TStaticText(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font);
 };
 
 class TControlForm : public TForm {
@@ -120,7 +120,7 @@ public:
     void FocusFirstControl();
 
 protected:
-    TControlForm(const char* className, COLORREF background, FontSpec font);
+    TControlForm(const char* className, COLORREF background, FontChoice font);
     bool DoMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool PreTranslateMessage(MSG& message) override;
 
@@ -130,17 +130,17 @@ private:
     void Add(TControl& control);
     void ApplyDpi(UINT dpi);
     void Layout(TControl& control);
-    HFONT FontFor(const FontSpec* spec);
+    HFONT FontFor(const FontChoice* choice);
     TControl* ControlOf(HWND window) const;
 
     COLORREF background_;
     HBRUSH backgroundBrush_;
-    FontSpec font_;
+    FontChoice font_;
     UINT dpi_ = 96;
     SIZE designClient_{0, 0};
     int innerBorder_ = 0;
     std::vector<TControl*> controls_;
-    std::vector<std::pair<const FontSpec*, HFONT>> fonts_;
+    std::vector<std::pair<const FontChoice*, HFONT>> fonts_;
     HWND focused_ = nullptr;  // given back when the form is activated again
 };
 

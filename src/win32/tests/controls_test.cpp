@@ -15,12 +15,12 @@
 namespace nivora::win32 {
 namespace {
 
-const FontSpec kBold13{"Arial", 13, true};
+const FontChoice kBold13{"Arial", 13, true};
 
 class PanelForm : public TControlForm {
 public:
     PanelForm()
-        : TControlForm("TPanelForm", RGB(192, 192, 192), FontSpec{}),
+        : TControlForm("TPanelForm", RGB(192, 192, 192), FontChoice{}),
           Bar(*this, {0, 25, 200, 37}, 1, 20, 1),
           Check(*this, {130, 0, 192, 17}, "Random", &kBold13),
           Text(*this, {8, 0, 79, 20}, "Snowflake", &kBold13) {
