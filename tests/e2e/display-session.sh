@@ -1,20 +1,25 @@
 #!/bin/bash
-# Runs a command on a virtual 1280x720x24 screen of its own (Xvfb), with the
-# openbox window manager unless --no-wm is given, and returns its exit code.
-#   display-session.sh [--no-wm] COMMAND [ARGUMENTS...]
+# Runs a command on a virtual screen of its own (Xvfb, 1280x720x24 unless
+# --size says otherwise), with the openbox window manager unless --no-wm is
+# given, and returns its exit code.
+#   display-session.sh [--no-wm] [--size WIDTHxHEIGHT] COMMAND [ARGUMENTS...]
 # A Wine prefix used here must have its wineserver stopped before the screen
 # goes (WINE_END_SESSION=1 for the wine wrapper, or wineserver -k): its desktop
 # process would otherwise stay bound to a display that no longer exists.
 set -u
 window_manager=1
-if [ "${1:-}" = "--no-wm" ]; then
-    window_manager=0
-    shift
-fi
+size=1280x720
+while :; do
+    case "${1:-}" in
+        --no-wm) window_manager=0; shift ;;
+        --size) size=$2; shift 2 ;;
+        *) break ;;
+    esac
+done
 
 display_fifo=$(mktemp -u)
 mkfifo "$display_fifo"
-Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$display_fifo" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$display_fifo" >/dev/null 2>&1 &
 xvfb_pid=$!
 read -r display_number <"$display_fifo"
 rm -f "$display_fifo"
