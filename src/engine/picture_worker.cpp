@@ -37,6 +37,7 @@ void PictureWorker::Wait(const Job& job) {
 }
 
 void PictureWorker::Loop() {
+    LeaveCoresFromThisThread(1);
     for (;;) {
         std::shared_ptr<Job> job;
         {
