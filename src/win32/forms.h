@@ -91,8 +91,8 @@ public:
     HWND Handle() const { return handle_; }
     void Show();
     void Hide();
-    // Runs the close handler; closing the main form ends the message loop,
-    // closing another form hides it.
+    // Runs the close handler and hides the form; closing the main form also
+    // ends the message loop.
     void Close();
 
     // Border and caption: none (a bare popup) or single (caption with the
