@@ -1,14 +1,14 @@
 #!/bin/bash
 # What the full-screen saver costs and how quickly it answers, under Wine on a
-# 1920x1080 virtual screen (Xvfb with openbox), with Time_Show 1 and both
-# random flags (new numbers for every picture):
+# 1920x1080 virtual screen (Xvfb with openbox; --size for another), with
+# Time_Show 1 and both random flags (new numbers for every picture):
 #   - the CPU share of the window's thread and of the whole process, during
 #     the reveals and during the holds;
 #   - the longest time the window took to answer a message: window_probe.exe
 #     sends it WM_NULL every 50 ms from the moment it shows (the first picture
 #     is made before that).
 # A measurement to run by hand, not a test. From the project's folder:
-#   tests/perf/saver-load.sh [--seconds N] [--scr PATH] [--out DIR]
+#   tests/perf/saver-load.sh [--seconds N] [--size WxH] [--scr PATH] [--out DIR]
 # It installs what it needs and builds build-win32 (the 32-bit NivoraGlade.scr
 # and window_probe.exe); --scr measures another NivoraGlade.scr. The raw
 # figures stay in DIR (build-win32/perf by default).
@@ -26,14 +26,16 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=20
+size=1920x1080
 scr=
 out=
 while [ $# -gt 0 ]; do
     case "$1" in
         --seconds) seconds=$2; shift 2 ;;
+        --size) size=$2; shift 2 ;;
         --scr) scr=$(realpath "$2"); shift 2 ;;
         --out) out=$(realpath -m "$2"); shift 2 ;;
-        *) echo "usage: $0 [--seconds N] [--scr PATH] [--out DIR]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--seconds N] [--size WxH] [--scr PATH] [--out DIR]" >&2; exit 2 ;;
     esac
 done
 build="$root/build-win32"
@@ -51,7 +53,7 @@ if [ -z "${NIVORA_PERF_SESSION:-}" ]; then
     fi
     cmake --build "$build" --parallel 2 --target NivoraGlade window_probe
     export NIVORA_PERF_SESSION=1
-    exec "$root/tests/e2e/display-session.sh" --size 1920x1080 "$0" --seconds "$seconds" --scr "$scr" --out "$out"
+    exec "$root/tests/e2e/display-session.sh" --size "$size" "$0" --seconds "$seconds" --scr "$scr" --out "$out"
 fi
 
 # ---- inside the display session
