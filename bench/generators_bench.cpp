@@ -12,35 +12,38 @@
 namespace nivora {
 namespace {
 
-// Sets up a saver scene for a screen of the given height (16:9).
-void SaverScene(int screenHeight) {
+// A saver scene for a screen of the given height (16:9), kept between
+// benchmarks of the same height.
+Scene& SaverScene(int screenHeight) {
+    static Scene scene;
     static int current = 0;
-    if (current == screenHeight) return;
+    if (current == screenHeight) return scene;
     scene = Scene{};
     const int screenWidth = screenHeight * 16 / 9;
     SetSaverGeometry(scene, screenWidth, screenHeight);
     CreateSurfaces(scene, SoftwareImaging(), screenWidth, screenHeight);
     current = screenHeight;
+    return scene;
 }
 
 void ApplyThreads(const benchmark::State& state) { SetGeneratorThreads(static_cast<int>(state.range(2))); }
 
 void BM_Snowflake(benchmark::State& state) {
-    SaverScene(static_cast<int>(state.range(0)));
+    Scene& scene = SaverScene(static_cast<int>(state.range(0)));
     ApplyThreads(state);
     scene.Settings.Algorithm = static_cast<std::uint8_t>(state.range(1));
     for (auto _ : state) Snowflake(scene);
 }
 
 void BM_Background0(benchmark::State& state) {
-    SaverScene(static_cast<int>(state.range(0)));
+    Scene& scene = SaverScene(static_cast<int>(state.range(0)));
     ApplyThreads(state);
     scene.Settings.Background = static_cast<std::int32_t>(state.range(1));
     for (auto _ : state) Background0(scene);
 }
 
 void BM_Background1(benchmark::State& state) {
-    SaverScene(static_cast<int>(state.range(0)));
+    Scene& scene = SaverScene(static_cast<int>(state.range(0)));
     ApplyThreads(state);
     scene.Settings.Background = static_cast<std::int32_t>(state.range(1));
     scene.Settings.Brightness = 14;
@@ -49,13 +52,13 @@ void BM_Background1(benchmark::State& state) {
 }
 
 void BM_LayField(benchmark::State& state) {
-    SaverScene(static_cast<int>(state.range(0)));
+    Scene& scene = SaverScene(static_cast<int>(state.range(0)));
     for (auto _ : state) LayField(scene);
 }
 
 // One 10 ms reveal tick through the middle of a snowflake.
 void BM_RevealTick(benchmark::State& state) {
-    SaverScene(static_cast<int>(state.range(0)));
+    Scene& scene = SaverScene(static_cast<int>(state.range(0)));
     scene.Settings.Algorithm = 7;
     Snowflake(scene);
     for (auto _ : state) {

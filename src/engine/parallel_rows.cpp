@@ -11,6 +11,7 @@ namespace {
 
 int requestedThreads = 0;
 thread_local const std::atomic<bool>* currentStop = nullptr;
+thread_local int coresLeft = 0;
 
 #if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
 using ControlWord = unsigned short;
@@ -46,11 +47,22 @@ int GeneratorThreads() {
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+void LeaveCoresFromThisThread(int cores) { coresLeft = std::max(cores, 0); }
+
+namespace {
+
+int ThreadsForThisThread() {
+    if (requestedThreads > 0) return requestedThreads;
+    return std::max(GeneratorThreads() - coresLeft, 1);
+}
+
+}  // namespace
+
 void ForEachRow(int count, const std::function<void(int)>& row) {
     if (count <= 0) return;
     const std::atomic<bool>* const stop = currentStop;
     auto stopped = [stop] { return stop && stop->load(std::memory_order_relaxed); };
-    const int threads = std::min(GeneratorThreads(), count);
+    const int threads = std::min(ThreadsForThisThread(), count);
     if (threads == 1) {
         EnsureExtendedPrecision();
         for (int r = 0; r < count && !stopped(); ++r) row(r);

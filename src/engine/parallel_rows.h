@@ -34,6 +34,13 @@ bool StopRequested();
 void SetGeneratorThreads(int threads);
 int GeneratorThreads();
 
+// ForEachRow calls made on the calling thread leave `cores` cores to the rest
+// of the program when the generators use one thread per core (a number set
+// with SetGeneratorThreads is kept); at least one thread still works. The
+// picture worker leaves one, so that a window's thread never has to wait for a
+// core while the next picture is made.
+void LeaveCoresFromThisThread(int cores);
+
 // Sets the x87 precision control to the full 64-bit significand on the calling
 // thread. A thread started by the system may run with 53 bits (Windows does
 // this), which would silently change every extended-precision result.

@@ -1,5 +1,7 @@
 #include "engine/picture_cycle.h"
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "engine/background_colouring.h"
@@ -13,6 +15,14 @@ namespace {
 
 bool IsRecipe(std::int32_t background) { return background >= 0 && background <= 20; }
 
+void CopyPixels(const Frame& from, Frame& to) {
+    const int rows = std::min(from.Height(), to.Height());
+    const auto bytes = static_cast<std::size_t>(std::min(from.Stride(), to.Stride()));
+    for (int y = 0; y < rows; ++y)
+        std::memcpy(to.Bits() + static_cast<std::size_t>(y) * to.Stride(),
+                    from.Bits() + static_cast<std::size_t>(y) * from.Stride(), bytes);
+}
+
 }  // namespace
 
 PictureCycle::PictureCycle(Scene& scene, ImagingPlatform& platform, RandomGenerator& random, PictureWorker& worker)
@@ -22,6 +32,14 @@ PictureCycle::PictureCycle(Scene& scene, ImagingPlatform& platform, RandomGenera
     next_.FieldWidth = scene.FieldWidth;
     next_.FieldHeight = scene.FieldHeight;
     next_.FieldBitmap = platform.CreateBitmap(scene.FieldWidth, scene.FieldHeight);
+    // Stretching the field over a 4K frame takes longer than a window may
+    // stay deaf, so the worker lays it into a frame of its own and the
+    // window's thread only copies the pixels. The field is opaque: what it is
+    // laid over makes no difference.
+    if (scene.FrameDib) {
+        next_.FrameDib = platform.CreateFrame(scene.FrameDib->Width(), scene.FrameDib->Height());
+        next_.FrameGraphics = platform.CreateGraphics(*next_.FrameDib);
+    }
 }
 
 PictureCycle::~PictureCycle() { StopJob(); }
@@ -58,6 +76,9 @@ void PictureCycle::Make(const Request& request) {
             fieldHolds_ = request.background;
         }
         Background1(next_);
+        if (StopRequested() || !next_.FrameGraphics) return;
+        LayField(next_);
+        next_.FrameGraphics->Flush();
     }
 }
 
@@ -114,7 +135,12 @@ void PictureCycle::Take(const Request& request) {
         std::swap(scene_.FieldBitmap, next_.FieldBitmap);
         shownRecipe_ = request.background;
     }
-    LayField(scene_);
+    if ((request.parts & kBackground) && next_.FrameDib && scene_.FrameDib) {
+        if (scene_.FrameGraphics) scene_.FrameGraphics->Flush();
+        CopyPixels(*next_.FrameDib, *scene_.FrameDib);
+    } else {
+        LayField(scene_);
+    }
     scene_.RevealX = 0;
     scene_.RevealY = 0;
     if (scene_.FrameDib && scene_.FrameDib->Height() > 0) {

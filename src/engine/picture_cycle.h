@@ -9,8 +9,9 @@
 // at the hold's end the real numbers are drawn from the real generator, in
 // the same order as ever, and the prepared layers are taken only when they
 // match. Otherwise they are made again, and the old picture stays until they
-// are ready. Either way the pictures are the ones the steps give on one
-// thread, bit for bit.
+// are ready. The worker also lays the new field over a frame of its own, so
+// that taking a picture on the calling thread is a copy of pixels. Either way
+// the pictures are the ones the steps give on one thread, bit for bit.
 #pragma once
 
 #include <cstdint>
@@ -103,7 +104,7 @@ private:
     Scene& scene_;
     RandomGenerator& random_;
     PictureWorker& worker_;
-    Scene next_;  // the worker's: layers being made, the field, a FieldBitmap
+    Scene next_;  // the worker's: layers being made, the field, a FieldBitmap, a frame with it laid
 
     std::shared_ptr<PictureWorker::Job> job_;
     Request jobRequest_;

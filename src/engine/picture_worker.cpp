@@ -43,6 +43,7 @@ void PictureWorker::Wait(const Job& job) {
 }
 
 void PictureWorker::Loop() {
+    LeaveCoresFromThisThread(1);
 #if defined(__linux__)
     // The window's thread must never queue for a processor behind a
     // generator: a reveal tick that waits is a visible stall, while the next

@@ -1,6 +1,8 @@
 // One background thread that generates pictures, so that a window's thread
 // never waits for a generator. Jobs run one at a time in the order given; the
-// generators inside a job still spread their rows over every core.
+// generators inside a job spread their rows over every core but one, which
+// stays free for the window's thread (thread priorities would be the other
+// way, but Wine leaves every thread at the same nice level).
 #pragma once
 
 #include <atomic>

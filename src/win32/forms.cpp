@@ -202,10 +202,11 @@ void TForm::Close() {
     if (closed_) return;
     closed_ = true;
     Guarded([this] { DoClose(); });
-    if (Application.MainForm() == this)
-        Application.Terminate();
-    else
-        Hide();
+    // Off the screen at once, also the main window: the process may take a
+    // moment longer to end (threads stopped, libraries unloaded), and a saver
+    // that a key has ended must not stay in view meanwhile.
+    Hide();
+    if (Application.MainForm() == this) Application.Terminate();
 }
 
 void TForm::SetBorder(Border border) {

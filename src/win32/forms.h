@@ -108,8 +108,8 @@ public:
     static TForm* FromHandle(HWND window);
     void Show();
     void Hide();
-    // Runs the close handler; closing the main form ends the message loop,
-    // closing another form hides it.
+    // Runs the close handler and hides the form; closing the main form also
+    // ends the message loop.
     void Close();
 
     // Border and caption: none (a bare popup) or single (caption with the

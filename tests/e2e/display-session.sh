@@ -1,6 +1,6 @@
 #!/bin/bash
 # Runs a command on a virtual screen of its own (Xvfb, 1280x720x24 unless
-# --screen or NIVORA_SCREEN says otherwise), with the openbox window manager
+# --screen says otherwise), with the openbox window manager
 # unless --no-wm is given, and returns its exit code.
 #   display-session.sh [--no-wm] [--screen WxHxD] COMMAND [ARGUMENTS...]
 # A Wine prefix used here must have its wineserver stopped before the screen
@@ -8,7 +8,7 @@
 # process would otherwise stay bound to a display that no longer exists.
 set -u
 window_manager=1
-screen=${NIVORA_SCREEN:-1280x720x24}
+screen=1280x720x24
 while :; do
     case "${1:-}" in
         --no-wm) window_manager=0; shift ;;

@@ -7,6 +7,7 @@
 #   NIVORA_WINEPREFIX   the prefix (made on first use)
 #   NIVORA_WINEARCH     win32 or win64
 #   NIVORA_BOX_READER   message_box_text.exe
+#   NIVORA_UNCOVER      uncover.exe
 #   NIVORA_E2E_OUT      a folder for screenshots
 set -u
 
@@ -135,5 +136,38 @@ taskbar_names() {
     for id in $(xprop -root _NET_CLIENT_LIST | sed 's/.*# //; s/,//g'); do
         xprop -id "$id" _NET_WM_STATE | grep -q SKIP_TASKBAR && continue
         xprop -id "$id" WM_NAME | sed -n 's/^WM_NAME([A-Z_0-9]*) = "\(.*\)"$/\1/p'
+# Starts the saver with Wine's trace of its window timers: a line goes to
+# $TIMER_TRACE each time the reveal (timer 1) or the hold (timer 2) is started.
+# The reveal's timer starts once at creation and again at every hold's end.
+start_saver_traced() {
+    TIMER_TRACE="$NIVORA_E2E_OUT/timers.txt"
+    : >"$TIMER_TRACE"
+    SAVER_START=$(now)
+    WINEDEBUG=-all,+timestamp,+msg wine "$NIVORA_SCR" "$@" \
+        2> >(grep --line-buffered 'NtUserSetTimer Added' >"$TIMER_TRACE") &
+    SAVER_PID=$!
+}
+
+# How often timer $1 was started so far.
+timer_starts() { grep -c "Added 0x[0-9a-f]* $1 " "$TIMER_TRACE"; }
+
+# Waits up to $3 seconds until timer $1 has been started $2 times.
+wait_timer_starts() {
+    local deadline
+    deadline=$(echo "$(now) + $3" | bc)
+    while [ "$(timer_starts "$1")" -lt "$2" ]; do
+        less_than "$(now)" "$deadline" || return 1
+        saver_running || return 1
+        sleep 0.01
+    done
+}
+
+# Waits up to $2 seconds until X window $1 is no longer viewable.
+wait_window_gone() {
+    local deadline
+    deadline=$(echo "$(now) + $2" | bc)
+    while xwininfo -id "$1" 2>/dev/null | grep -q IsViewable; do
+        less_than "$(now)" "$deadline" || return 1
+        sleep 0.005
     done
 }

@@ -1,5 +1,5 @@
 #!/bin/bash
-# A screen 24000 pixels high (CTest gives this test NIVORA_SCREEN=640x24000x24):
+# A screen 24000 pixels high (CTest runs this test on a 640x24000 Xvfb screen):
 # the snowflake layer alone is 24001 x 24001 cells of 7 bytes, about 4 GB, the
 # 32-bit program's whole address space. The allocation
 # fails for real; the box says so in words, and once it is dismissed the

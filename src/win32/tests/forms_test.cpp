@@ -117,8 +117,11 @@ TEST(MainWindow, TheFirstFormToCompleteItsCreation) {
     MSG message;
     EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
 
-    // Closing the main form ends the message loop.
+    // Closing the main form ends the message loop, and it leaves the screen
+    // before that.
+    outer.inner.Show();
     outer.inner.Close();
+    EXPECT_FALSE(IsWindowVisible(outer.inner.Handle()));
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
