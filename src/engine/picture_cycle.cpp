@@ -18,6 +18,7 @@ bool IsRecipe(std::int32_t background) { return background >= 0 && background <=
 void CopyPixels(const Frame& from, Frame& to) {
     const int rows = std::min(from.Height(), to.Height());
     const auto bytes = static_cast<std::size_t>(std::min(from.Stride(), to.Stride()));
+    if (bytes == 0 || !from.Bits() || !to.Bits()) return;  // a frame of no pixels has no memory
     for (int y = 0; y < rows; ++y)
         std::memcpy(to.Bits() + static_cast<std::size_t>(y) * to.Stride(),
                     from.Bits() + static_cast<std::size_t>(y) * from.Stride(), bytes);

@@ -69,6 +69,21 @@ sleep 8  # both reveals done (768 rows take about 4 s)
 screenshot "$NIVORA_E2E_OUT/both.png"
 while read -r _ x _ w h; do check_picture "$x" "$w" "$h" "$NIVORA_E2E_OUT/both.png"; done < <(saver_windows)
 
+# A display change: at the next picture the other monitor's window is made
+# anew, and both monitors are covered again.
+second=$(saver_windows | awk '$2 == 1280 { print $1 }')
+wine_run "$NIVORA_DISPLAY_CHANGE" || fail "no saver window to tell of a display change"
+deadline=$(echo "$(now) + 20" | bc)
+while [ "$(saver_windows | awk '$2 == 1280 { print $1 }')" = "$second" ]; do
+    less_than "$(now)" "$deadline" || fail "the monitors were not covered again after a display change"
+    saver_running || fail "the saver ended after a display change"
+    sleep 0.2
+done
+sleep 1
+[ "$(saver_windows | awk '{ print $4 "x" $5 "+" $2 "+" $3 }' | tr '\n' ' ')" = "1280x720+0+0 1024x768+1280+0 " ] ||
+    fail "after a display change the windows do not cover the monitors: $(saver_windows)"
+note "display change: the second monitor's window made anew at the next picture"
+
 # A jump of the mouse on the second monitor ends both.
 xdotool mousemove 1510 405
 sleep 0.5
