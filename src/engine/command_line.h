@@ -1,6 +1,7 @@
 // Reading the command line the way the screen-saver host passes it.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,5 +30,18 @@ std::string ErrorBoxText(const std::string& message);
 // and nothing after. Hex takes up to 32 bits as the handle's bit pattern.
 // Anything else, or a decimal outside 32-bit signed, gives 0 (no parent).
 std::int32_t ParseWindowHandle(const std::string& text);
+
+// A whole decimal number within [low, high], nothing before or after it, as
+// the tools' options take them. Leaves `value` alone and returns false
+// otherwise.
+template <class Int>
+bool ParseDecimal(const std::string& text, long long low, long long high, Int& value) {
+    long long parsed = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
+    if (text.empty() || ec != std::errc() || ptr != end || parsed < low || parsed > high) return false;
+    value = static_cast<Int>(parsed);
+    return true;
+}
 
 }  // namespace nivora

@@ -1,11 +1,12 @@
 #include "tools/render_options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <iterator>
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "engine/command_line.h"
 
 namespace nivora {
 
@@ -14,17 +15,6 @@ const char* const kRenderUsage =
     "[--brightness N] [--seed N] [--start N] [--count N] [--out FILE.png] [--field FILE.png] [--alpha FILE.pgm]";
 
 namespace {
-
-// A whole decimal number within [low, high], nothing before or after it.
-template <class Int>
-bool ParseNumber(const std::string& text, long long low, long long high, Int& value) {
-    long long parsed = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
-    if (text.empty() || ec != std::errc() || ptr != end || parsed < low || parsed > high) return false;
-    value = static_cast<Int>(parsed);
-    return true;
-}
 
 // An argument as an error message shows it, in single quotes: control
 // characters are written as \xNN so that the message stays one line.
@@ -45,8 +35,8 @@ std::string Quoted(const std::string& text) {
 
 bool ParseSize(const std::string& text, int& width, int& height) {
     const auto x = text.find_first_of("xX");
-    return x != std::string::npos && ParseNumber(text.substr(0, x), 1, kMaxRenderSide, width) &&
-           ParseNumber(text.substr(x + 1), 1, kMaxRenderSide, height);
+    return x != std::string::npos && ParseDecimal(text.substr(0, x), 1, kMaxRenderSide, width) &&
+           ParseDecimal(text.substr(x + 1), 1, kMaxRenderSide, height);
 }
 
 }  // namespace
@@ -81,22 +71,22 @@ std::optional<RenderOptions> ParseRenderOptions(const std::vector<std::string>& 
             if (!ok) error = "--mode is saver or preview, not " + Quoted(value);
         } else if (option == "--algorithm") {
             int algorithm = 0;
-            ok = ParseNumber(value, 0, 255, algorithm);
+            ok = ParseDecimal(value, 0, 255, algorithm);
             options.algorithm = algorithm;
         } else if (option == "--background") {
             std::int32_t background = 0;
-            ok = ParseNumber(value, INT32_MIN, INT32_MAX, background);
+            ok = ParseDecimal(value, INT32_MIN, INT32_MAX, background);
             options.background = background;
         } else if (option == "--brightness") {
-            ok = ParseNumber(value, 0, 255, options.brightness);
+            ok = ParseDecimal(value, 0, 255, options.brightness);
         } else if (option == "--seed") {
             std::uint32_t seed = 0;
-            ok = ParseNumber(value, 0, UINT32_MAX, seed);
+            ok = ParseDecimal(value, 0, UINT32_MAX, seed);
             options.seed = seed;
         } else if (option == "--start") {
-            ok = ParseNumber(value, 1, kMaxRenderCount, options.start);
+            ok = ParseDecimal(value, 1, kMaxRenderCount, options.start);
         } else if (option == "--count") {
-            ok = ParseNumber(value, 1, kMaxRenderCount, options.count);
+            ok = ParseDecimal(value, 1, kMaxRenderCount, options.count);
         } else if (option == "--out" || option == "--field" || option == "--alpha") {
             ok = !value.empty();
             (option == "--out" ? options.out : option == "--field" ? options.field : options.alpha) = value;

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdint>
 
+#include "engine/command_line.h"
+
 namespace nivora::x11 {
 
 const char* const kSaverUsage =
@@ -33,21 +35,11 @@ const char* const kSaverHelp =
 
 namespace {
 
-template <class Int>
-bool ParseNumber(const std::string& text, long long low, long long high, Int& value) {
-    long long parsed = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
-    if (text.empty() || ec != std::errc() || ptr != end || parsed < low || parsed > high) return false;
-    value = static_cast<Int>(parsed);
-    return true;
-}
-
 bool ParseGeometry(const std::string& text, int& width, int& height) {
     constexpr int kLargest = 16384;
     const auto x = text.find_first_of("xX");
-    return x != std::string::npos && ParseNumber(text.substr(0, x), 1, kLargest, width) &&
-           ParseNumber(text.substr(x + 1), 1, kLargest, height);
+    return x != std::string::npos && ParseDecimal(text.substr(0, x), 1, kLargest, width) &&
+           ParseDecimal(text.substr(x + 1), 1, kLargest, height);
 }
 
 }  // namespace
@@ -126,20 +118,20 @@ std::optional<SaverOptions> ParseSaverOptions(const std::vector<std::string>& ar
             geometryGiven = true;
             wants = "WxH, each side 1 to 16384";
         } else if (option == "--algorithm") {
-            ok = ParseNumber(value, 1, 20, options.settings.Algorithm);
+            ok = ParseDecimal(value, 1, 20, options.settings.Algorithm);
             wants = "1 to 20";
         } else if (option == "--background") {
-            ok = ParseNumber(value, 0, 20, options.settings.Background);
+            ok = ParseDecimal(value, 0, 20, options.settings.Background);
             wants = "0 to 20";
         } else if (option == "--time-show") {
-            ok = ParseNumber(value, 0, 86400, options.settings.TimeShow);
+            ok = ParseDecimal(value, 0, 86400, options.settings.TimeShow);
             wants = "0 to 86400 seconds";
         } else if (option == "--brightness") {
-            ok = ParseNumber(value, 1, 20, options.settings.Brightness);
+            ok = ParseDecimal(value, 1, 20, options.settings.Brightness);
             wants = "1 to 20";
         } else if (option == "--seed") {
             std::uint32_t seed = 0;
-            ok = ParseNumber(value, 0, UINT32_MAX, seed);
+            ok = ParseDecimal(value, 0, UINT32_MAX, seed);
             options.seed = seed;
             wants = "0 to 4294967295";
         } else if (option == "--tick-log") {
