@@ -136,6 +136,9 @@ taskbar_names() {
     for id in $(xprop -root _NET_CLIENT_LIST | sed 's/.*# //; s/,//g'); do
         xprop -id "$id" _NET_WM_STATE | grep -q SKIP_TASKBAR && continue
         xprop -id "$id" WM_NAME | sed -n 's/^WM_NAME([A-Z_0-9]*) = "\(.*\)"$/\1/p'
+    done
+}
+
 # Starts the saver with Wine's trace of its window timers: a line goes to
 # $TIMER_TRACE each time the reveal (timer 1) or the hold (timer 2) is started.
 # The reveal's timer starts once at creation and again at every hold's end.

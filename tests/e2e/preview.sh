@@ -30,15 +30,26 @@ whitish_pixels() {
         -format '%[fx:round(mean*w*h)]' info:
 }
 
-# A picture of width x height at X,Y of screenshot $1: coloured, and light in its centred square.
-check_picture() {
-    local shot=$1 x=$2 y=$3 width=$4 height=$5 left inside outside
+# Waits up to $6 seconds for a picture of width x height at X,Y on the
+# screen: coloured, and light in its centred square. Screenshots go to $1.
+# Some snowflakes have little white until most rows are revealed, so the
+# screen is looked at again until one shows enough.
+wait_picture() {
+    local shot=$1 x=$2 y=$3 width=$4 height=$5 left inside outside deadline
     left=$(( (width - height) / 2 ))
-    [ "$(colours "$shot" "${width}x$height+$x+$y")" -gt 100 ] || fail "no coloured background in $shot"
-    inside=$(whitish_pixels "$shot" "${height}x$height+$((x + left))+$y")
-    outside=$(whitish_pixels "$shot" "${left}x$height+$x+$y")
-    note "$shot: $inside near-white pixels in the square, $outside left of it"
-    [ "$inside" -gt 200 ] && [ "$inside" -gt $((4 * outside)) ] || fail "no snowflake in $shot"
+    deadline=$(echo "$(now) + $6" | bc)
+    while :; do
+        screenshot "$shot"
+        inside=$(whitish_pixels "$shot" "${height}x$height+$((x + left))+$y")
+        outside=$(whitish_pixels "$shot" "${left}x$height+$x+$y")
+        if [ "$inside" -gt 200 ] && [ "$inside" -gt $((4 * outside)) ]; then
+            [ "$(colours "$shot" "${width}x$height+$x+$y")" -gt 100 ] || fail "no coloured background in $shot"
+            note "$shot: $inside near-white pixels in the square, $outside left of it"
+            return 0
+        fi
+        less_than "$(now)" "$deadline" || fail "no snowflake in $shot: $inside near-white pixels in the square, $outside left of it"
+        sleep 0.5
+    done
 }
 
 # The popup keeps no title; it is the program's visible window of 640 x 360.
@@ -101,9 +112,7 @@ popup=$(wait_popup) || fail "/p junk shows no popup"
 read -r px py pw ph < <(window_geometry "$popup")
 note "popup at $px,$py size ${pw}x$ph"
 [ "$px $py $pw $ph" = "320 180 640 360" ] || fail "popup geometry $px,$py ${pw}x$ph"
-sleep 4
-screenshot "$NIVORA_E2E_OUT/popup.png"
-check_picture "$NIVORA_E2E_OUT/popup.png" "$px" "$py" "$pw" "$ph"
+wait_picture "$NIVORA_E2E_OUT/popup.png" "$px" "$py" "$pw" "$ph" 12
 xdotool windowactivate --sync "$popup" 2>/dev/null
 xdotool key space
 wait_saver_exit 3 || fail "a key did not end the popup without a password"
@@ -145,13 +154,11 @@ xdotool key space
 wait_saver_exit 3 || fail "without the module a key did not end the popup"
 
 # The pane's picture, drawn by the host code in the pane host's own process.
-pane_host inprocess --in-process 300 200 5 &
+pane_host inprocess --in-process 300 200 9 &
 inprocess=$!
 host=$(wait_window 'Pane Host' 30) || fail "no in-process pane host"
-sleep 3
 read -r hx hy _ _ < <(window_geometry "$host")
-screenshot "$NIVORA_E2E_OUT/pane.png"
-check_picture "$NIVORA_E2E_OUT/pane.png" $((hx + 20)) $((hy + 20)) 300 200
+wait_picture "$NIVORA_E2E_OUT/pane.png" $((hx + 20)) $((hy + 20)) 300 200 7
 wait "$inprocess"
 grep -q '^child MyBriskScreenSaverClass 300x200' "$work/inprocess.txt" || fail "in-process: $(cat "$work/inprocess.txt")"
 note "pass"
