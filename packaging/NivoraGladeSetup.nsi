@@ -153,12 +153,12 @@ Section "${PRODUCT}"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "PreviousSaverRecorded" 1
   ${EndIf}
 
-  ; The current saver. SystemParametersInfo tells the running session too,
-  ; and writes ScreenSaveActive itself; the explicit write covers a system
-  ; that does not.
+  ; The current saver. SystemParametersInfo tells the running session too;
+  ; ScreenSaveActive is written after it, so that the stored value is "1"
+  ; whatever the call did to it (under Wine it was seen missing afterwards).
   WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $R0
-  WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
   System::Call 'user32::SystemParametersInfoW(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})'
+  WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
