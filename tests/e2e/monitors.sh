@@ -2,8 +2,10 @@
 # Two monitors side by side, 1280x720 and 1024x768: a nested X server
 # (Xephyr) with two Xinerama heads and no RandR, the way Wine lists several
 # monitors. One saver window per monitor, each with a picture of its own in
-# its centred square; a mouse jump seen only by the second monitor's window
-# ends both; a key press ends both.
+# its centred square; after a display change the windows cover the monitors
+# again at the next picture; a mouse jump seen only by the second monitor's
+# window ends both; a key press ends both, and the system's screen-saver flag
+# is set while the saver runs and cleared when it ends.
 . "$(dirname "$0")/lib.sh"
 
 # Visible saver windows, one "ID X Y W H" per line.
@@ -95,10 +97,17 @@ note "mouse jump on the second monitor: ended after $(seconds_since "$moved") s,
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 [ "$(saver_windows | wc -l)" = 0 ] || fail "windows left after the end"
 
+# Wine keeps the screen-saver-running flag among its temporary parameters.
+saver_flag() {
+    wine_run reg query 'HKCU\Software\Wine\Temporary System Parameters\Control Panel\Desktop' \
+        /v WINE_ScreenSaverRunning 2>/dev/null | tr -d '\r' | awk '$1 == "WINE_ScreenSaverRunning" { print $3 }'
+}
+
 # A key press on the first monitor's window ends both.
 start_saver /s
 wait_two_windows || fail "no two saver windows the second time"
 sleep 2
+[ "$(saver_flag)" = 1 ] || fail "the screen-saver flag is '$(saver_flag)' while the saver runs"
 primary=$(saver_windows | awk '$4 == 1280 { print $1 }')
 xdotool windowactivate --sync "$primary" 2>/dev/null
 pressed=$(now)
@@ -107,4 +116,6 @@ wait_saver_exit 3 || fail "a key press did not end the saver"
 note "key press: ended after $(seconds_since "$pressed") s, exit code $SAVER_STATUS"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 [ "$(saver_windows | wc -l)" = 0 ] || fail "windows left after the end"
+[ "$(saver_flag)" = 0 ] || fail "the screen-saver flag is '$(saver_flag)' after the end"
+note "screen-saver flag 1 while running, 0 after the end"
 note "pass"
