@@ -10,13 +10,7 @@
 # again, up to three times.
 . "$(dirname "$0")/lib.sh"
 
-delete_key
-set_dword Algorithm 9
-set_dword BackgroundRands 0
-set_dword Background 2
-set_dword Time_Show 1
-set_dword Rands_Algorithm 0
-set_dword Brightness 14
+store_settings 9 0 2 1 0 14
 
 for attempt in 1 2 3; do
     start_saver_traced /s

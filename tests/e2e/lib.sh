@@ -49,6 +49,18 @@ delete_key() { wine_run reg delete "$KEY" /f >/dev/null 2>&1 || true; }
 
 set_dword() { wine_run reg add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null || fail "reg add $1"; }
 
+# A key of exactly the six settings as REG_DWORDs, in the store's order:
+# Algorithm BackgroundRands Background Time_Show Rands_Algorithm Brightness.
+store_settings() {
+    delete_key
+    set_dword Algorithm "$1"
+    set_dword BackgroundRands "$2"
+    set_dword Background "$3"
+    set_dword Time_Show "$4"
+    set_dword Rands_Algorithm "$5"
+    set_dword Brightness "$6"
+}
+
 # "TYPE VALUE" of one value, e.g. "REG_DWORD 0x14"; empty when absent.
 reg_value() {
     wine_run reg query "$KEY" /v "$1" 2>/dev/null | tr -d '\r' | awk -v name="$1" '$1 == name { print $2, $3 }'

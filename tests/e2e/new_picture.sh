@@ -5,13 +5,7 @@
 # so the next pictures are watched too).
 . "$(dirname "$0")/lib.sh"
 
-delete_key
-set_dword Algorithm 20
-set_dword BackgroundRands 1
-set_dword Background 1
-set_dword Time_Show 1
-set_dword Rands_Algorithm 1
-set_dword Brightness 14
+store_settings 20 1 1 1 1 14
 
 start_saver /s
 window=$(wait_window 'Nivora Glade' 30) || fail "no saver window"

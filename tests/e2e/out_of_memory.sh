@@ -6,13 +6,7 @@
 # program ends by itself with exit code 0, leaving the settings as they were.
 . "$(dirname "$0")/lib.sh"
 
-delete_key
-set_dword Algorithm 5
-set_dword BackgroundRands 1
-set_dword Background 3
-set_dword Time_Show 5
-set_dword Rands_Algorithm 1
-set_dword Brightness 14
+store_settings 5 1 3 5 1 14
 
 start_saver /s
 box=$(wait_window 'Nivora Glade Screensaver' 60) || fail "no message box"

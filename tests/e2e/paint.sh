@@ -6,13 +6,7 @@
 # which uncover.exe asks for in the same way.
 . "$(dirname "$0")/lib.sh"
 
-delete_key
-set_dword Algorithm 20
-set_dword BackgroundRands 1
-set_dword Background 1
-set_dword Time_Show 120
-set_dword Rands_Algorithm 1
-set_dword Brightness 14
+store_settings 20 1 1 120 1 14
 start_saver_traced /s
 window=$(wait_window 'Nivora Glade' 60) || fail "no saver window"
 # The reveal of a 720-pixel square takes about 4 s; then the picture holds.

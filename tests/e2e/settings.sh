@@ -9,13 +9,7 @@
 # window away. Escape ends both windows with exit code 0.
 . "$(dirname "$0")/lib.sh"
 
-delete_key
-set_dword Algorithm 20
-set_dword BackgroundRands 0
-set_dword Background 1
-set_dword Time_Show 5
-set_dword Rands_Algorithm 0
-set_dword Brightness 14
+store_settings 20 0 1 5 0 14
 
 start_saver /c
 settings=$(wait_window 'Screensaver Settings' 30) || fail "no settings window"

@@ -13,13 +13,7 @@ restore_dpi() {
 }
 trap restore_dpi EXIT
 
-delete_key
-set_dword Algorithm 20
-set_dword BackgroundRands 0
-set_dword Background 1
-set_dword Time_Show 5
-set_dword Rands_Algorithm 0
-set_dword Brightness 14
+store_settings 20 0 1 5 0 14
 wine_run reg add "$DESKTOP" /v LogPixels /t REG_DWORD /d 192 /f >/dev/null || fail "reg add LogPixels"
 # The DPI is read when the wineserver starts.
 wineserver -k 2>/dev/null
