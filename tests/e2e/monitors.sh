@@ -99,8 +99,8 @@ note "mouse jump on the second monitor: ended after $(seconds_since "$moved") s,
 
 # Wine keeps the screen-saver-running flag among its temporary parameters.
 saver_flag() {
-    wine_run reg query 'HKCU\Software\Wine\Temporary System Parameters\Control Panel\Desktop' \
-        /v WINE_ScreenSaverRunning 2>/dev/null | tr -d '\r' | awk '$1 == "WINE_ScreenSaverRunning" { print $3 }'
+    reg_query 'HKCU\Software\Wine\Temporary System Parameters\Control Panel\Desktop' \
+        /v WINE_ScreenSaverRunning | tr -d '\r' | awk '$1 == "WINE_ScreenSaverRunning" { print $3 }'
 }
 
 # A key press on the first monitor's window ends both.

@@ -122,7 +122,7 @@ wait_saver_exit 3 || fail "a key did not end the popup without a password"
 cp "$NIVORA_SCR" "$NIVORA_PASSWORD_MODULE" "$work/"
 wine_run reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f >/dev/null
 wine_run reg add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 0 /f >/dev/null
-test_value() { wine_run reg query "$TESTKEY" /v "$1" 2>/dev/null | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
+test_value() { reg_query "$TESTKEY" /v "$1" | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
 SAVER_START=$(now)
 (cd "$work" && exec "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$work/$(basename "$NIVORA_SCR")" /p 0) &
 SAVER_PID=$!

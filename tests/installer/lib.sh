@@ -38,23 +38,8 @@ fail() {
     exit 1
 }
 
-# A registry query (arguments of reg query), read until two reads agree.
-# Now and then Wine's reg exits 1 at once, printing nothing, for a value the
-# registry holds (seen in about one run in twenty); the test must fail only on
-# what the registry holds.
-query() {
-    local previous current attempt
-    previous=$(native reg query "$@" 2>/dev/null; echo "exit $?")
-    for attempt in 1 2 3; do
-        current=$(native reg query "$@" 2>/dev/null; echo "exit $?")
-        [ "$current" = "$previous" ] && break
-        echo "-- two reads of reg query $* differ; reading again" >&2
-        previous=$current
-        sleep 1
-    done
-    printf '%s\n' "$current" | sed '$d'
-    return "${current##*exit }"
-}
+# Registry reads go through the prefix's own reg.
+REG_RUNNER=native
 
 fresh_prefix() {
     rm -rf "$NIVORA_WINEPREFIX"
@@ -70,14 +55,14 @@ remove_prefix() {
 
 # The data of value $2 under key $1; status 1 when there is no such value.
 reg_get() {
-    query "$1" /v "$2" | tr -d '\r' |
+    reg_query "$1" /v "$2" | tr -d '\r' |
         awk -F '    ' -v name="$2" '$2 == name { print $4; found = 1 } END { exit !found }'
 }
 
 reg_set() { native reg add "$1" /v "$2" /t "${4:-REG_SZ}" /d "$3" /f >/dev/null || fail "reg add $1 $2"; }
 
 # Every value under a key, for comparing before and after.
-reg_dump() { query "$1" | tr -d '\r' | sort; }
+reg_dump() { reg_query "$1" | tr -d '\r' | sort; }
 
 # Asserts value $2 of key $1 is $3, or absent when $3 is "-".
 expect_value() {
@@ -109,7 +94,7 @@ run_setup() {
 
 # The uninstall entries named Nivora Glade, in the system's own registry view.
 entries() {
-    query "$UNINSTALL_KEY" /s | tr -d '\r' | grep -c '^    DisplayName    REG_SZ    Nivora Glade$'
+    reg_query "$UNINSTALL_KEY" /s | tr -d '\r' | grep -c '^    DisplayName    REG_SZ    Nivora Glade$'
 }
 
 # What an installation leaves: the right program in the system folder, chosen
