@@ -8,7 +8,7 @@ delete_key
 set_dword Algorithm 5
 set_dword BackgroundRands 1
 set_dword Background 3
-wine_run reg add "$KEY" /v Time_Show /t REG_SZ /d 5 /f >/dev/null || fail "reg add Time_Show"
+reg_change add "$KEY" /v Time_Show /t REG_SZ /d 5 /f || fail "reg add Time_Show"
 set_dword Rands_Algorithm 1
 set_dword Brightness 14
 

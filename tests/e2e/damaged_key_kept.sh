@@ -6,7 +6,7 @@
 . "$(dirname "$0")/lib.sh"
 
 delete_key
-wine_run reg add "$KEY" /v Algorithm /t REG_SZ /d 5 /f >/dev/null || fail "reg add Algorithm"
+reg_change add "$KEY" /v Algorithm /t REG_SZ /d 5 /f || fail "reg add Algorithm"
 set_dword BackgroundRands 0
 set_dword Background 7
 set_dword Time_Show 12
@@ -14,7 +14,7 @@ set_dword Rands_Algorithm 0
 set_dword Brightness 9
 export_key() {
     rm -f "$1"
-    wine_run reg export "$KEY" "$(winepath -w "$1" 2>/dev/null)" >/dev/null 2>&1 || fail "reg export"
+    reg_change export "$KEY" "$(winepath -w "$1" 2>/dev/null)" || fail "reg export"
     [ -s "$1" ] || fail "reg export wrote nothing"
 }
 before="$NIVORA_E2E_OUT/before.reg"

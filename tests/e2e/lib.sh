@@ -44,28 +44,13 @@ now() { date +%s.%N; }
 seconds_since() { echo "$(now) - $1" | bc; }
 less_than() { [ "$(echo "$1 < $2" | bc)" = 1 ]; }
 
-# A first run: no key at all.
-delete_key() { wine_run reg delete "$KEY" /f >/dev/null 2>&1 || true; }
-
-set_dword() { wine_run reg add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null || fail "reg add $1"; }
-
-# A key of exactly the six settings as REG_DWORDs, in the store's order:
-# Algorithm BackgroundRands Background Time_Show Rands_Algorithm Brightness.
-store_settings() {
-    delete_key
-    set_dword Algorithm "$1"
-    set_dword BackgroundRands "$2"
-    set_dword Background "$3"
-    set_dword Time_Show "$4"
-    set_dword Rands_Algorithm "$5"
-    set_dword Brightness "$6"
-}
+# Registry reads and changes go through this runner.
+REG_RUNNER=wine_run
 
 # A registry query (the arguments of reg query), read until two reads agree.
 # Now and then Wine's reg exits 1 at once, printing nothing, for a value the
 # registry holds (seen in about one run in twenty of a test that reads some
 # thirty values); a test must fail only on what the registry holds.
-REG_RUNNER=wine_run
 reg_query() {
     local previous current attempt
     previous=$("$REG_RUNNER" reg query "$@" 2>/dev/null; echo "exit $?")
@@ -78,6 +63,38 @@ reg_query() {
     done
     printf '%s\n' "$current" | sed '$d'
     return "${current##*exit }"
+}
+
+# Runs reg add, delete or export, again when it failed without a word: the
+# silent failure described at reg_query can hit these too, and each of them
+# may be repeated. A failure that reg explains is returned at once. (Its words
+# go to a file: a wineserver it starts keeps the error stream open for
+# seconds, and a pipe would wait for that.)
+reg_change() {
+    local attempt
+    for attempt in 1 2 3; do
+        "$REG_RUNNER" reg "$@" >/dev/null 2>"$NIVORA_E2E_OUT/reg-error.txt" && return 0
+        [ ! -s "$NIVORA_E2E_OUT/reg-error.txt" ] || return 1
+        sleep 0.5
+    done
+    return 1
+}
+
+# A first run: no key at all.
+delete_key() { reg_change delete "$KEY" /f || true; }
+
+set_dword() { reg_change add "$KEY" /v "$1" /t REG_DWORD /d "$2" /f || fail "reg add $1"; }
+
+# A key of exactly the six settings as REG_DWORDs, in the store's order:
+# Algorithm BackgroundRands Background Time_Show Rands_Algorithm Brightness.
+store_settings() {
+    delete_key
+    set_dword Algorithm "$1"
+    set_dword BackgroundRands "$2"
+    set_dword Background "$3"
+    set_dword Time_Show "$4"
+    set_dword Rands_Algorithm "$5"
+    set_dword Brightness "$6"
 }
 
 # "TYPE VALUE" of one value, e.g. "REG_DWORD 0x14"; empty when absent.

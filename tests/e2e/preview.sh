@@ -10,8 +10,8 @@ DESKTOP='HKCU\Control Panel\Desktop'
 TESTKEY='HKCU\Software\NivoraGladeTest'
 work=$(mktemp -d)
 end_preview() {
-    wine_run reg delete "$DESKTOP" /v ScreenSaveUsePassword /f >/dev/null 2>&1
-    wine_run reg delete "$TESTKEY" /f >/dev/null 2>&1
+    reg_change delete "$DESKTOP" /v ScreenSaveUsePassword /f
+    reg_change delete "$TESTKEY" /f
     end_wine
     rm -rf "$work"
 }
@@ -66,7 +66,7 @@ wait_popup() {
 }
 
 delete_key
-wine_run reg delete "$DESKTOP" /v ScreenSaveUsePassword /f >/dev/null 2>&1
+reg_change delete "$DESKTOP" /v ScreenSaveUsePassword /f
 
 # A 152 x 112 pane; mouse clicks and keys on it while it runs.
 (sleep 2.5
@@ -120,8 +120,8 @@ wait_saver_exit 3 || fail "a key did not end the popup without a password"
 
 # With a password in use, the stand-in module beside the program decides.
 cp "$NIVORA_SCR" "$NIVORA_PASSWORD_MODULE" "$work/"
-wine_run reg add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f >/dev/null
-wine_run reg add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 0 /f >/dev/null
+reg_change add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
+reg_change add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 0 /f
 test_value() { reg_query "$TESTKEY" /v "$1" | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
 SAVER_START=$(now)
 (cd "$work" && exec "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$work/$(basename "$NIVORA_SCR")" /p 0) &
@@ -137,7 +137,7 @@ for press in 1 2; do
 done
 [ "$(test_value PasswordWindowClass)" = MyBriskScreenSaverClass ] ||
     fail "the module was given a window of class $(test_value PasswordWindowClass)"
-wine_run reg add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 1 /f >/dev/null
+reg_change add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 1 /f
 xdotool windowactivate --sync "$popup" 2>/dev/null
 xdotool key space
 wait_saver_exit 3 || fail "an accepted password did not end the popup"

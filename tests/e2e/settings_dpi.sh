@@ -8,13 +8,13 @@
 
 DESKTOP='HKCU\Control Panel\Desktop'
 restore_dpi() {
-    wine_run reg delete "$DESKTOP" /v LogPixels /f >/dev/null 2>&1
+    reg_change delete "$DESKTOP" /v LogPixels /f
     end_wine
 }
 trap restore_dpi EXIT
 
 store_settings 20 0 1 5 0 14
-wine_run reg add "$DESKTOP" /v LogPixels /t REG_DWORD /d 192 /f >/dev/null || fail "reg add LogPixels"
+reg_change add "$DESKTOP" /v LogPixels /t REG_DWORD /d 192 /f || fail "reg add LogPixels"
 # The DPI is read when the wineserver starts.
 wineserver -k 2>/dev/null
 wineserver -w 2>/dev/null

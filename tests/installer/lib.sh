@@ -59,7 +59,7 @@ reg_get() {
         awk -F '    ' -v name="$2" '$2 == name { print $4; found = 1 } END { exit !found }'
 }
 
-reg_set() { native reg add "$1" /v "$2" /t "${4:-REG_SZ}" /d "$3" /f >/dev/null || fail "reg add $1 $2"; }
+reg_set() { reg_change add "$1" /v "$2" /t "${4:-REG_SZ}" /d "$3" /f || fail "reg add $1 $2"; }
 
 # Every value under a key, for comparing before and after.
 reg_dump() { reg_query "$1" | tr -d '\r' | sort; }
