@@ -24,11 +24,11 @@ INSTALLED="$SYSTEM32/NivoraGlade.scr"
 CALLS="$NIVORA_E2E_OUT/calls.log"
 : >"$CALLS"
 native() {
+    local status=0
     echo "$(date +%T.%N) $*" >>"$CALLS"
-    "$NIVORA_WINE_NATIVE" "$@" 2>>"$CALLS"
-    set -- $?
-    echo "  exit $1" >>"$CALLS"
-    return "$1"
+    "$NIVORA_WINE_NATIVE" "$@" 2>>"$CALLS" || status=$?
+    echo "  exit $status" >>"$CALLS"
+    return "$status"
 }
 
 fail() {
@@ -38,7 +38,8 @@ fail() {
     exit 1
 }
 
-# Registry reads go through the prefix's own reg.
+# Registry reads and writes go through the prefix's own reg. Its error text
+# goes to the log, so a failed write is always tried three times.
 REG_RUNNER=native
 
 fresh_prefix() {
