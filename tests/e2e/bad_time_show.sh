@@ -17,12 +17,11 @@ box=$(wait_window 'Nivora Glade Screensaver' 30) || fail "no message box"
 note "message box after $(seconds_since "$SAVER_START") s at $(window_geometry "$box")"
 [ -z "$(xdotool search --onlyvisible --name '^Nivora Glade$' 2>/dev/null)" ] ||
     fail "the saver window is up before the box is dismissed"
-text=$(wine_run "$NIVORA_BOX_READER" "Nivora Glade Screensaver" | tr -d '\r')
+text=$(box_text)
 note "text: $text"
 [ "$text" = "Invalid data type for 'Time_Show'" ] || fail "box text '$text'"
 
-xdotool windowactivate --sync "$box" 2>/dev/null
-xdotool key Return
+dismiss_box "$box"
 window=$(wait_window 'Nivora Glade' 30) || fail "no saver window after the box"
 sleep 2
 shot="$NIVORA_E2E_OUT/after-box.png"

@@ -23,12 +23,11 @@ export_key "$before"
 
 start_saver /s
 box=$(wait_window 'Nivora Glade Screensaver' 30) || fail "no message box"
-text=$(wine_run "$NIVORA_BOX_READER" "Nivora Glade Screensaver" | tr -d '\r')
+text=$(box_text)
 note "text: $text"
 [ "$text" = "Invalid data type for 'Algorithm'" ] || fail "box text '$text'"
 
-xdotool windowactivate --sync "$box" 2>/dev/null
-xdotool key Return
+dismiss_box "$box"
 window=$(wait_window 'Nivora Glade' 30) || fail "no saver window after the box"
 sleep 1
 saver_running || fail "the saver ended after the box"

@@ -102,6 +102,15 @@ reg_value() {
     reg_query "$KEY" /v "$1" | tr -d '\r' | awk -v name="$1" '$1 == name { print $2, $3 }'
 }
 
+# The text of the saver's message box.
+box_text() { wine_run "$NIVORA_BOX_READER" "Nivora Glade Screensaver" | tr -d '\r'; }
+
+# Answers message box $1 with Return.
+dismiss_box() {
+    xdotool windowactivate --sync "$1" 2>/dev/null
+    xdotool key Return
+}
+
 start_saver() {
     SAVER_START=$(now)
     wine_run "$NIVORA_SCR" "$@" &

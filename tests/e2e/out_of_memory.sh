@@ -11,13 +11,12 @@ store_settings 5 1 3 5 1 14
 start_saver /s
 box=$(wait_window 'Nivora Glade Screensaver' 60) || fail "no message box"
 note "message box after $(seconds_since "$SAVER_START") s"
-text=$(wine_run "$NIVORA_BOX_READER" "Nivora Glade Screensaver" | tr -d '\r')
+text=$(box_text)
 note "text: $text"
 [[ "$text" =~ ^"Not enough memory for a picture of 640 x 24000: it needs about "[0-9.]+" GB."$ ]] ||
     fail "box text '$text'"
 
-xdotool windowactivate --sync "$box" 2>/dev/null
-xdotool key Return
+dismiss_box "$box"
 wait_saver_exit 20 || fail "the saver did not end after the box"
 note "ended with exit code $SAVER_STATUS"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
