@@ -92,12 +92,16 @@ void PictureCycle::Submit(const Request& request) {
 void PictureCycle::FirstPicture() {
     StopJob();
     DrawFirstPictureNumbers(scene_.Settings, random_);
-    const Request request = RequestFor(scene_.Settings, kSnowflake | kBackground);
-    Make(request);
-    Take(request);
     revealEnabled_ = true;
     holdEnabled_ = false;
-    PrepareNext();
+    awaitedParts_ = 0;
+    Await(kSnowflake | kBackground);
+}
+
+void PictureCycle::FinishAwaited() {
+    if (!awaitedParts_) return;
+    if (job_) PictureWorker::Wait(*job_);
+    TakeIfReady();
 }
 
 void PictureCycle::PrepareNext() {

@@ -36,10 +36,18 @@ public:
     PictureCycle(const PictureCycle&) = delete;
     PictureCycle& operator=(const PictureCycle&) = delete;
 
-    // The first picture, made on the calling thread (background drawn
-    // first), its field laid; then the reveal runs and the next picture is
-    // prepared.
+    // Starts the first picture: its numbers are drawn now, on the calling
+    // thread and in the usual order (background first), and the picture is
+    // made on the worker, so that a window answers from its first message.
+    // Until it is ready the frame keeps what it holds (black in a new one)
+    // and Waiting() is true; RevealTick takes it once it is there (a memory
+    // error of the worker comes out of that call), then the reveal runs and
+    // the next picture is prepared.
     void FirstPicture();
+
+    // Blocks until the awaited layers are ready, and takes them. For tools
+    // and tests, which may wait; a window's thread never calls it.
+    void FinishAwaited();
 
     bool RevealEnabled() const { return revealEnabled_; }
     bool HoldEnabled() const { return holdEnabled_; }

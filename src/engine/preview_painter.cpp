@@ -12,7 +12,9 @@ bool PreviewPainter::Paint(std::uint64_t nowMs) {
         pausing_ = false;
         steps = remainingSteps_;
     } else {
-        if (nowMs < nextPaintAt_) return false;
+        // The first picture is made on the worker: nothing is revealed
+        // before it is there.
+        if (nowMs < nextPaintAt_ || !cycle_.TakeAwaited()) return false;
         steps = scene.FlakeSize > 0 ? 2 * scene.FlakeSize + 1 : 1;
     }
     while (steps > 0) {

@@ -170,7 +170,7 @@ TEST(SettingsPanel, CreationShowsTheStoredSettingsAndPlacesTheWindowUnderTheSave
     // The sliders' handlers ran (positions differed from the design ones) and
     // found the settings equal: the first picture was not made again.
     EXPECT_EQ(w.changeHandlerRuns, 3);
-    EXPECT_FALSE(rig.cycle->Waiting());
+    rig.AwaitLayers();
     EXPECT_EQ(rig.cycle->LayersTaken(), 1u);
     // 316 + (646 - 448) / 2, and two pixels under 144 + 389.
     EXPECT_EQ(w.own.left, 415);
@@ -191,8 +191,10 @@ TEST(SettingsPanel, StoredNumbersOutsideTheRangesAreClampedOrKept) {
     EXPECT_EQ(over.scene.Settings.TimeShow, 20);
     EXPECT_EQ(over.cycle->HoldIntervalMs(), 20000u);
     EXPECT_EQ(over.window.texts[StaticTextId::StaticText4], "Time show   20 sec");
+    // The first picture is still on the worker: it is made again with the
+    // clamped rule and taken once.
     over.AwaitLayers();
-    EXPECT_EQ(over.cycle->LayersTaken(), 2u);
+    EXPECT_EQ(over.cycle->LayersTaken(), 1u);
 
     // Algorithm 0 with the slider already at 1: no handler runs, 0 stays.
     // Background 0 is in its slider's range and moves the slider.
@@ -201,6 +203,7 @@ TEST(SettingsPanel, StoredNumbersOutsideTheRangesAreClampedOrKept) {
     EXPECT_EQ(under.scene.Settings.Algorithm, 0);
     EXPECT_EQ(under.window.texts[StaticTextId::StaticText1], "Snowflake   0");
     EXPECT_EQ(under.window.sliders[TrackBarId::TrackBar2].position, 0);
+    under.AwaitLayers();
     EXPECT_EQ(under.cycle->LayersTaken(), 1u);
     // The sync timer keeps it so until the user moves that slider.
     under.panel->Timer2Timer();
@@ -314,6 +317,7 @@ TEST(SettingsPanel, TheSyncTimerFollowsRandomPicturesAndTheSaverWindow) {
 
 TEST(SettingsPanel, FlagsSaveAndClose) {
     Rig rig(Stored(20, 1, 14, 5, true), 51);
+    rig.AwaitLayers();
     FakeSettingsWindow& w = rig.window;
     const SaverSettings picked = rig.scene.Settings;
 
