@@ -1,5 +1,7 @@
 #include "engine/settings_panel.h"
 
+#include <algorithm>
+
 #include "engine/settings_store.h"
 
 namespace nivora {
@@ -11,6 +13,28 @@ WindowBounds PlaceUnder(const WindowBounds& saver, const WindowBounds& own) {
     return placed;
 }
 
+namespace {
+
+// Moves [start, start + length) into [low, high) as far as it can; `low` wins.
+int KeepInside(int start, int length, int low, int high) { return std::max(low, std::min(start, high - length)); }
+
+}  // namespace
+
+WindowBounds PlaceUnder(const WindowBounds& saver, const WindowBounds& own, const WindowBounds& workArea) {
+    WindowBounds placed = PlaceUnder(saver, own);
+    placed.left = KeepInside(placed.left, placed.width, workArea.left, workArea.Right());
+    placed.top = KeepInside(placed.top, placed.height, workArea.top, workArea.Bottom());
+    return placed;
+}
+
+PairPlacement PlacePair(const WindowBounds& saver, const WindowBounds& own, const WindowBounds& workArea) {
+    PairPlacement pair{saver, PlaceUnder(saver, own)};
+    const int overhang = pair.own.Bottom() - workArea.Bottom();
+    if (overhang > 0) pair.saver.top = std::min(saver.top, std::max(workArea.top, saver.top - overhang));
+    pair.own = PlaceUnder(pair.saver, own, workArea);
+    return pair;
+}
+
 std::string SnowflakeCaption(int algorithm) { return "Snowflake   " + std::to_string(algorithm); }
 
 std::string TimeShowCaption(int seconds) { return "Time show   " + std::to_string(seconds) + " sec"; }
@@ -18,14 +42,24 @@ std::string TimeShowCaption(int seconds) { return "Time show   " + std::to_strin
 SettingsPanel::SettingsPanel(SettingsWindow& window, PictureCycle& cycle, Registry& registry)
     : window_(window), cycle_(cycle), registry_(registry) {}
 
+void SettingsPanel::PlacePairOnScreen() {
+    const WindowBounds saver = window_.SaverBounds();
+    const PairPlacement placed = PlacePair(saver, window_.Bounds(), window_.WorkArea());
+    if (placed.saver.top != saver.top) window_.MoveSaverTo(placed.saver.left, placed.saver.top);
+    PlaceUnderSaver();
+}
+
+// Every 30 ms: the settings window follows the saver window, and stays on the
+// screen when the user has dragged the saver window low; the saver window
+// itself is never moved back against the user's drag.
 void SettingsPanel::PlaceUnderSaver() {
     const WindowBounds own = window_.Bounds();
-    const WindowBounds placed = PlaceUnder(window_.SaverBounds(), own);
+    const WindowBounds placed = PlaceUnder(window_.SaverBounds(), own, window_.WorkArea());
     if (placed.left != own.left || placed.top != own.top) window_.MoveTo(placed.left, placed.top);
 }
 
 void SettingsPanel::FormCreate() {
-    PlaceUnderSaver();
+    PlacePairOnScreen();
     // Each of these may run its slider's change handler: a stored number out
     // of the slider's range is brought into it and the picture made again.
     window_.SetTrackBarPosition(TrackBarId::TrackBar1, Settings().Algorithm);

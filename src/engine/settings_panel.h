@@ -18,12 +18,31 @@ enum class StaticTextId { StaticText1, StaticText4 };
 
 struct WindowBounds {
     int left = 0, top = 0, width = 0, height = 0;
+    int Right() const { return left + width; }
+    int Bottom() const { return top + height; }
 };
 
 // Where the settings window goes: centred under the saver window (the
 // halving truncates toward zero, also when the settings window is the wider
 // one), two pixels below its lower edge. Both are outer sizes.
 WindowBounds PlaceUnder(const WindowBounds& saver, const WindowBounds& own);
+
+// The same place, kept inside the work area of the saver window's monitor:
+// where it would leave the work area the settings window moves in, over the
+// saver window's bottom if need be. When the work area is smaller than the
+// window, its caption (the top-left corner) stays inside.
+WindowBounds PlaceUnder(const WindowBounds& saver, const WindowBounds& own, const WindowBounds& workArea);
+
+struct PairPlacement {
+    WindowBounds saver, own;
+};
+
+// The two windows as they are first shown. The saver window sits a fifth of
+// the screen down, which leaves no room for the settings window under it on
+// a small screen: there the saver window goes up (not above the work area)
+// until the settings window under it ends inside the work area, and what is
+// still missing the settings window takes from the saver window's bottom.
+PairPlacement PlacePair(const WindowBounds& saver, const WindowBounds& own, const WindowBounds& workArea);
 
 std::string SnowflakeCaption(int algorithm);  // "Snowflake   N"
 std::string TimeShowCaption(int seconds);     // "Time show   N sec"
@@ -44,7 +63,10 @@ public:
 
     virtual WindowBounds Bounds() const = 0;
     virtual WindowBounds SaverBounds() const = 0;
+    // The work area (the screen less the task bar) of the saver window's monitor.
+    virtual WindowBounds WorkArea() const = 0;
     virtual void MoveTo(int left, int top) = 0;
+    virtual void MoveSaverTo(int left, int top) = 0;
 
     // The saver window follows its cycle: its timers, and the frame rows drawn.
     virtual void FollowCycle() = 0;
@@ -78,6 +100,7 @@ public:
 
 private:
     SaverSettings& Settings() { return cycle_.scene().Settings; }
+    void PlacePairOnScreen();
     void PlaceUnderSaver();
     // A new background for Background or Brightness as the slider gives it.
     void BackgroundSliderChanged(TrackBarId bar, auto& setting);

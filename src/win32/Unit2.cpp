@@ -37,14 +37,26 @@ public:
     }
     WindowBounds Bounds() const override { return BoundsOf(form_); }
     WindowBounds SaverBounds() const override { return BoundsOf(*Form1); }
-    void MoveTo(int left, int top) override {
-        SetWindowPos(form_.Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    WindowBounds WorkArea() const override {
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
+        RECT r{};
+        if (GetMonitorInfoA(MonitorFromWindow(Form1->Handle(), MONITOR_DEFAULTTONEAREST), &monitor))
+            r = monitor.rcWork;
+        else
+            SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
+        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
     }
+    void MoveTo(int left, int top) override { Move(form_, left, top); }
+    void MoveSaverTo(int left, int top) override { Move(*Form1, left, top); }
     void FollowCycle() override { Form1->FollowCycle(); }
     void Close() override { form_.Close(); }
     void CloseSaver() override { Form1->Close(); }
 
 private:
+    static void Move(const TForm& form, int left, int top) {
+        SetWindowPos(form.Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     static WindowBounds BoundsOf(const TForm& form) {
         const RECT r = form.WindowRect();
         return {r.left, r.top, r.right - r.left, r.bottom - r.top};

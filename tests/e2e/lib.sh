@@ -186,6 +186,24 @@ window_numbers() { sed -n 's/^window "[^"]*" //p' <<<"$1"; }
 # Fields of the listing line that matches the extended regular expression $2.
 control_line() { grep -E -m 1 "$2" <<<"$1"; }
 
+# "WIDTH HEIGHT" of the screen.
+screen_size() { xwininfo -root | awk '/^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print w, h }'; }
+
+# The lines of a listing ($1) whose window or control does not lie wholly on
+# the screen, each followed by its rectangle on the screen; nothing when all do.
+off_screen() {
+    local width height
+    read -r width height <<<"$(screen_size)"
+    awk -v W="$width" -v H="$height" '
+        function check(l, t, w, h) {
+            if (l < 0 || t < 0 || l + w > W || t + h > H) print line " -> on the screen " l, t, w, h
+        }
+        { line = $0; gsub(/"[^"]*"/, "\"\"") }  # texts may hold blanks
+        $1 == "window" { check($3, $4, $5, $6) }
+        $1 == "origin" { x = $2; y = $3 }
+        $1 == "control" { check(x + $4, y + $5, $6, $7) }' <<<"$1"
+}
+
 # Windows of the X client list that a task bar shows (no skip-taskbar state),
 # one name a line.
 taskbar_names() {

@@ -1,12 +1,15 @@
 #!/bin/bash
 # /c with stored settings: the saver runs windowed at half the screen with
-# the settings window centred two pixels under it; the controls show the
-# stored numbers; one task-bar entry carries the application's title. Then
+# the settings window centred two pixels under it, both wholly on the screen
+# (the pair goes up where a fifth of the screen down is too low); the
+# controls show the stored numbers; one task-bar entry carries the
+# application's title. Then
 # the keyboard: Left on the first slider makes a new snowflake (the square is
 # wiped and revealed again, the background around it stays), Tab Tab Right
 # changes the time; "Save Settings" stores both. Moving the saver window
 # brings the settings window back under it, so does dragging the settings
-# window away. Escape ends both windows with exit code 0.
+# window away. Escape on the saver window does nothing; on the settings
+# window it ends both windows with exit code 0.
 . "$(dirname "$0")/lib.sh"
 
 store_settings 20 0 1 5 0 14
@@ -26,6 +29,10 @@ read -r fl ft fw fh _ fcw fch _ <<<"$(window_numbers "$list")"
 [ "$fcw $fch" = "442 161" ] || fail "settings client ${fcw}x$fch, not 426x145 inside an 8-pixel border"
 [ "$fl" = $((sl + (sw - fw) / 2)) ] || fail "settings window left $fl, not centred under the saver ($sl, $sw, $fw)"
 [ "$ft" = $((st + sh + 2)) ] || fail "settings window top $ft, not two pixels under the saver ($st + $sh)"
+outside=$(off_screen "$list"; off_screen "$saver_list")
+[ -z "$outside" ] || fail "off the screen: $outside"
+[ "$st" -le 144 ] || fail "the saver window's top $st is below a fifth of the screen"
+note "saver window top $st, settings window from $ft to $((ft + fh))"
 
 expect_control() {
     control_line "$list" "$1" >/dev/null || fail "no control matching: $1"
@@ -134,6 +141,12 @@ taken=$(follow_time "$moved") || fail "the settings window did not snap back: $(
 note "settings window back under the saver window after $taken s"
 less_than "$taken" 0.1 || fail "snapping back took $taken s"
 
+# The saver window takes no keys: Escape there leaves both windows open.
+xdotool windowactivate --sync "$saver" 2>/dev/null
+xdotool key Escape
+sleep 0.5
+saver_running || fail "Escape on the saver window ended the program"
+wait_window 'Screensaver Settings' 1 >/dev/null || fail "Escape on the saver window closed the settings window"
 xdotool windowactivate --sync "$settings" 2>/dev/null
 xdotool key Escape
 wait_saver_exit 5 || fail "Escape did not end the program"

@@ -1,7 +1,8 @@
 #!/bin/bash
 # /c at 192 DPI (Wine's LogPixels): the settings window's layout and fonts
 # are twice the 96-DPI pixels, the saver's client area is still half the
-# screen in physical pixels. Then drags of the snowflake and of the background
+# screen in physical pixels; the pair is too tall for the screen, so the
+# settings window overlaps the saver window's bottom and stays on the screen. Then drags of the snowflake and of the background
 # slider through 20 positions each while a probe asks the window's thread for
 # an answer every 10 ms: no answer may take 50 ms or more.
 . "$(dirname "$0")/lib.sh"
@@ -25,11 +26,15 @@ list=$(controls 'Screensaver Settings')
 echo "$list"
 saver_list=$(controls 'Nivora Glade')
 echo "$saver_list"
-read -r _ _ _ _ _ scw sch _ sdpi <<<"$(window_numbers "$saver_list")"
+read -r _ st _ sh _ scw sch _ sdpi <<<"$(window_numbers "$saver_list")"
 read -r fl ft fw fh _ fcw fch _ fdpi <<<"$(window_numbers "$list")"
 [ "$fdpi" = 192 ] || fail "the settings window runs at $fdpi DPI, not 192"
 [ "$scw $sch" = "640 360" ] || fail "saver client ${scw}x$sch at 192 DPI, not half of 1280x720"
 [ "$fcw $fch" = "884 322" ] || fail "settings client ${fcw}x$fch, not twice 442x161"
+outside=$(off_screen "$list"; off_screen "$saver_list")
+[ -z "$outside" ] || fail "at 192 DPI off the screen: $outside"
+[ "$st" = 0 ] && [ "$ft" -lt $((st + sh)) ] || fail "saver window $st+$sh, settings window at $ft: no overlap"
+note "192 DPI: the saver window went up to $st, the settings window at $ft overlaps its bottom at $((st + sh))"
 for expected in '^control msctls_trackbar32 "" 16 66 400 24 range 1 20 pos 20' \
                 '^control msctls_trackbar32 "" 468 196 400 24 range 1 20 pos 14' \
                 '^control Button "Save Settings" 32 256 200 50' \

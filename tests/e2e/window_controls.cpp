@@ -2,8 +2,10 @@
 // window shows (the controls draw their text; X11 tools see none of it).
 //   window_controls.exe CAPTION
 //     window "CAPTION" LEFT TOP WIDTH HEIGHT client WIDTH HEIGHT dpi DPI
+//     origin X Y
 //     control CLASS "TEXT" LEFT TOP WIDTH HEIGHT [range MIN MAX pos POS] [check 0|1] [focus]
-//   (control rectangles are in the window's client area)
+//   (control rectangles are in the window's client area, whose top-left
+//   corner lies at the origin on the screen)
 //   window_controls.exe --probe CAPTION MILLISECONDS
 //     asks the window's thread for an answer (WM_NULL) every 10 ms for that
 //     long and prints "longest MS answers N": the longest time it was busy.
@@ -102,6 +104,9 @@ int main(int argc, char** argv) {
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow")));
     std::printf("window \"%s\" %ld %ld %ld %ld client %ld %ld dpi %u\n", argv[1], r.left, r.top, r.right - r.left,
                 r.bottom - r.top, client.right, client.bottom, getDpi ? getDpi(window) : 0u);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    std::printf("origin %ld %ld\n", origin.x, origin.y);
     Lister lister{window, thread.hwndFocus};
     EnumChildWindows(window, ListControl, reinterpret_cast<LPARAM>(&lister));
     return 0;

@@ -38,6 +38,7 @@ public:
                                               {StaticTextId::StaticText4, "Time show"}};
     WindowBounds own{377, 352, 448, 190};
     WindowBounds saver{316, 144, 646, 389};
+    WindowBounds workArea{0, 0, 1280, 1024};
     int changeHandlerRuns = 0, closes = 0, saverCloses = 0, follows = 0;
 
     int TrackBarPosition(TrackBarId bar) const override { return sliders.at(bar).position; }
@@ -66,9 +67,14 @@ public:
     void SetStaticText(StaticTextId text, const std::string& caption) override { texts[text] = caption; }
     WindowBounds Bounds() const override { return own; }
     WindowBounds SaverBounds() const override { return saver; }
+    WindowBounds WorkArea() const override { return workArea; }
     void MoveTo(int left, int top) override {
         own.left = left;
         own.top = top;
+    }
+    void MoveSaverTo(int left, int top) override {
+        saver.left = left;
+        saver.top = top;
     }
     void FollowCycle() override { ++follows; }
     void Close() override {
@@ -123,7 +129,8 @@ struct Rig {
     std::unique_ptr<PictureCycle> cycle;
     std::unique_ptr<SettingsPanel> panel;
 
-    Rig(const SaverSettings& settings, std::uint32_t seed) {
+    Rig(const SaverSettings& settings, std::uint32_t seed, WindowBounds workArea = {0, 0, 1280, 1024}) {
+        window.workArea = workArea;
         StartScene(scene, random, settings, seed);
         cycle = std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker);
         cycle->FirstPicture();
@@ -313,6 +320,108 @@ TEST(SettingsPanel, TheSyncTimerFollowsRandomPicturesAndTheSaverWindow) {
     rig.panel->Timer2Timer();
     EXPECT_EQ(w.own.left, 40 + (646 - 448) / 2);
     EXPECT_EQ(w.own.top, 10 + 389 + 2);
+}
+
+bool Inside(const WindowBounds& window, const WindowBounds& area) {
+    return window.left >= area.left && window.top >= area.top && window.Right() <= area.Right() &&
+           window.Bottom() <= area.Bottom();
+}
+
+// The saver window as the settings mode makes it on a screen: half the
+// screen inside a caption and border, a fifth of the screen down.
+WindowBounds SaverOn(int screenWidth, int screenHeight) {
+    const int width = screenWidth / 2 + 6, height = screenHeight / 2 + 29;
+    return {screenWidth / 2 - width / 2, screenHeight / 5, width, height};
+}
+
+// Screens from 448 x 280 to 2560 x 1600, with no task bar, one at the bottom
+// and one at the top: the settings window always ends on the screen, keeps
+// its classic place wherever that fits, and leaves the saver window's lower
+// edge only when the saver window has gone up as far as it can.
+TEST(SettingsPlacement, TheSettingsWindowEndsInsideTheWorkAreaOfEveryScreen) {
+    const WindowBounds own{0, 0, 448, 190};
+    int classic = 0, moved = 0, overlapping = 0;
+    for (int height = 280; height <= 1600; height += 8) {
+        const int width = height * 16 / 10;
+        for (const int bar : {0, 40, -40}) {
+            const WindowBounds work{0, std::max(0, -bar), width, height - std::abs(bar)};
+            const WindowBounds saver = SaverOn(width, height);
+            const PairPlacement placed = PlacePair(saver, own, work);
+            SCOPED_TRACE(testing::Message() << width << "x" << height << " task bar " << bar);
+            EXPECT_EQ(placed.saver.left, saver.left);
+            EXPECT_LE(placed.saver.top, saver.top);
+            EXPECT_GE(placed.saver.top, std::min(saver.top, work.top));
+            EXPECT_EQ(placed.saver.width, saver.width);
+            EXPECT_EQ(placed.saver.height, saver.height);
+            EXPECT_EQ(placed.own.width, own.width);
+            EXPECT_EQ(placed.own.height, own.height);
+            EXPECT_TRUE(Inside(placed.own, work));
+            const WindowBounds under = PlaceUnder(saver, own);
+            if (under.Bottom() <= work.Bottom()) {
+                ++classic;
+                EXPECT_EQ(placed.saver.top, saver.top);
+                EXPECT_EQ(placed.own.left, under.left);
+                EXPECT_EQ(placed.own.top, under.top);
+            } else if (placed.own.top == placed.saver.Bottom() + 2) {
+                ++moved;
+                EXPECT_EQ(placed.own.Bottom(), work.Bottom()) << "moved further than needed";
+                EXPECT_EQ(placed.own.left, under.left);
+            } else {
+                ++overlapping;
+                EXPECT_EQ(placed.saver.top, work.top) << "overlaps while the saver window could go up";
+                EXPECT_LT(placed.own.top, placed.saver.Bottom() + 2);
+            }
+        }
+    }
+    // The sweep met all three cases.
+    EXPECT_GT(classic, 0);
+    EXPECT_GT(moved, 0);
+    EXPECT_GT(overlapping, 0);
+
+    // 800 x 600 with the Windows program's borders: 41 pixels too low, so
+    // the pair goes up by 41 and the settings window ends at the screen's edge.
+    const PairPlacement small = PlacePair({197, 120, 406, 329}, own, {0, 0, 800, 600});
+    EXPECT_EQ(small.saver.top, 79);
+    EXPECT_EQ(small.own.top, 79 + 329 + 2);
+    EXPECT_EQ(small.own.left, 197 + (406 - 448) / 2);
+
+    // A work area that is smaller than the window keeps the caption on it; a
+    // monitor left of the primary one has negative coordinates.
+    const WindowBounds tiny = PlaceUnder({10, 10, 100, 60}, own, {0, 0, 300, 150});
+    EXPECT_EQ(tiny.left, 0);
+    EXPECT_EQ(tiny.top, 0);
+    const WindowBounds left = PlaceUnder({-1800, 600, 800, 300}, own, {-1600, 0, 1600, 900});
+    EXPECT_EQ(left.left, -1600);
+    EXPECT_EQ(left.top, 900 - 190);
+}
+
+// On a small screen creation moves the saver window up; afterwards the sync
+// timer only ever moves the settings window, also when the user drags the
+// saver window low.
+TEST(SettingsPanel, OnASmallScreenThePairGoesUpAndTheSettingsWindowStaysOnIt) {
+    const WindowBounds work{0, 0, 1024, 570};  // 1024 x 600 less a task bar
+    Rig rig(Stored(20, 1, 14, 5, false), 61, work);
+    FakeSettingsWindow& w = rig.window;
+    // 144 + 389 + 2 + 190 = 725 would end 155 pixels below the work area;
+    // the saver window can go up by 144 only, the rest is overlap.
+    EXPECT_EQ(w.saver.top, 0);
+    EXPECT_EQ(w.saver.left, 316);
+    EXPECT_EQ(w.own.top, 570 - 190);
+    EXPECT_EQ(w.own.left, 316 + (646 - 448) / 2);
+
+    w.saver.top = 300;
+    rig.panel->Timer2Timer();
+    EXPECT_EQ(w.saver.top, 300) << "the timer moved the saver window back";
+    EXPECT_TRUE(Inside(w.own, work));
+    w.saver.left = 900;
+    rig.panel->Timer2Timer();
+    EXPECT_EQ(w.own.left, 1024 - 448);
+    EXPECT_TRUE(Inside(w.own, work));
+    // Dragged back to where the settings window fits under it: glued again.
+    w.saver = {100, -250, 646, 389};
+    rig.panel->Timer2Timer();
+    EXPECT_EQ(w.own.top, -250 + 389 + 2);
+    EXPECT_EQ(w.own.left, 100 + (646 - 448) / 2);
 }
 
 TEST(SettingsPanel, FlagsSaveAndClose) {
