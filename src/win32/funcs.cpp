@@ -65,13 +65,16 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
                 PostQuitMessage(0);
             }
             return 0;
+        // Only the popup gets these (the pane's child is disabled): a key or a
+        // click ends it once the password allows, the mouse moving does not.
+        // An end already allowed is not asked for again.
         case WM_KEYDOWN:
-            QuitRequested = VerifySaverPassword();
-            return 0;
-        case WM_MOUSEMOVE:
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
+            if (!QuitRequested) QuitRequested = VerifySaverPassword();
+            return 0;
+        case WM_MOUSEMOVE:
             return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);

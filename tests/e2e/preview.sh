@@ -2,8 +2,10 @@
 # The preview host (/p): in a pane of another process as the display settings
 # make it (size, class and style of the child, input ignored, the end when the
 # pane goes), panes of odd sizes, handles that name no window, the popup with
-# no pane and its password check through a stand-in PASSWORD.CPL, and the
-# picture itself, in the popup and in a pane of the host's own process.
+# no pane (a click or a key ends it, the mouse moving does not) and its
+# password check through a stand-in PASSWORD.CPL, asked by keys and clicks
+# alike, and the picture itself, in the popup and in a pane of the host's own
+# process.
 . "$(dirname "$0")/lib.sh"
 
 DESKTOP='HKCU\Control Panel\Desktop'
@@ -106,16 +108,19 @@ note "/p 12345: ended after $(seconds_since "$SAVER_START") s, exit code $SAVER_
 [ "$SAVER_STATUS" = 0 ] || fail "/p 12345 exit code $SAVER_STATUS"
 
 # No pane (not a number): the top-most popup, a quarter of the screen, centred.
-# Without a password in use a key ends it.
+# Without a password in use the mouse moving over it leaves it, a click ends it.
 start_saver /p junk
 popup=$(wait_popup) || fail "/p junk shows no popup"
 read -r px py pw ph < <(window_geometry "$popup")
 note "popup at $px,$py size ${pw}x$ph"
 [ "$px $py $pw $ph" = "320 180 640 360" ] || fail "popup geometry $px,$py ${pw}x$ph"
 wait_picture "$NIVORA_E2E_OUT/popup.png" "$px" "$py" "$pw" "$ph" 12
-xdotool windowactivate --sync "$popup" 2>/dev/null
-xdotool key space
-wait_saver_exit 3 || fail "a key did not end the popup without a password"
+xdotool mousemove $((px + 100)) $((py + 100)) sleep 0.2 mousemove $((px + 500)) $((py + 300)) sleep 0.2 \
+    mousemove $((px + 20)) $((py + 340))
+sleep 1
+saver_running || fail "the mouse moving over the popup ended it"
+xdotool mousemove $((px + 300)) $((py + 200)) click 1
+wait_saver_exit 3 || fail "a click did not end the popup without a password"
 [ "$SAVER_STATUS" = 0 ] || fail "popup exit code $SAVER_STATUS"
 
 # With a password in use, the stand-in module beside the program decides.
@@ -127,21 +132,27 @@ SAVER_START=$(now)
 (cd "$work" && exec "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$work/$(basename "$NIVORA_SCR")" /p 0) &
 SAVER_PID=$!
 popup=$(wait_popup) || fail "no popup for the password check"
+read -r px py _ _ < <(window_geometry "$popup")
 sleep 1
-for press in 1 2; do
+# A key, a left click and a middle click each ask once; the mouse moving asks nothing.
+press=0
+for input in "key space" "click 1" "mousemove $((px + 400)) $((py + 250))" "click 2"; do
+    [ "${input%% *}" = mousemove ] || press=$((press + 1))
     xdotool windowactivate --sync "$popup" 2>/dev/null
-    xdotool key space
+    # shellcheck disable=SC2086
+    xdotool mousemove $((px + 300)) $((py + 200)) $input
     sleep 1.5
-    saver_running || fail "a refused password ended the popup"
-    [ "$(test_value PasswordCalls)" = "0x$press" ] || fail "after key $press the module was called $(test_value PasswordCalls) times"
+    saver_running || fail "$input with a refused password ended the popup"
+    [ "$(test_value PasswordCalls)" = "0x$press" ] ||
+        fail "after $input the module was called $(test_value PasswordCalls) times, not $press"
 done
 [ "$(test_value PasswordWindowClass)" = MyBriskScreenSaverClass ] ||
     fail "the module was given a window of class $(test_value PasswordWindowClass)"
 reg_change add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 1 /f
-xdotool windowactivate --sync "$popup" 2>/dev/null
-xdotool key space
-wait_saver_exit 3 || fail "an accepted password did not end the popup"
-note "password: refused twice (two calls with the host window), then accepted; exit code $SAVER_STATUS"
+xdotool mousemove $((px + 300)) $((py + 200)) click 3
+wait_saver_exit 3 || fail "a right click with an accepted password did not end the popup"
+[ "$(test_value PasswordCalls)" = "0x$((press + 1))" ] || fail "the accepted end made $(test_value PasswordCalls) calls"
+note "password: refused for a key and two clicks, not asked for a move, accepted for a click; exit code $SAVER_STATUS"
 
 # Password in use but no module where the program looks: a key ends it.
 rm "$work/PASSWORD.CPL"
