@@ -1,6 +1,7 @@
 ; NivoraGladeSetup.exe: installs NivoraGlade.scr into the system folder (the
-; 64-bit program on 64-bit Windows, the 32-bit one on 32-bit Windows), makes it
-; the current screen saver and registers an uninstaller. /S runs it silently.
+; 64-bit program on 64-bit Windows, the 32-bit one on 32-bit Windows; on 64-bit
+; Windows the 32-bit one into SysWOW64 as well), makes it the current screen
+; saver and registers an uninstaller. /S runs it silently.
 ;
 ; packaging/CMakeLists.txt runs makensis with:
 ;   SCR32, SCR64   the two builds of NivoraGlade.scr
@@ -20,6 +21,7 @@ Unicode true
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
 
+!include FileFunc.nsh
 !include LogicLib.nsh
 !include x64.nsh
 
@@ -126,6 +128,21 @@ Section "${PRODUCT}"
   StrCpy $R1 $0
   ${If} ${RunningX64}
     ${EnableX64FSRedirection}
+    ; A 32-bit program that starts the saver by its SCRNSAVE.EXE path sees
+    ; System32 redirected to SysWOW64: the 32-bit program waits there under
+    ; the same name. Should the two copies have got different short names,
+    ; the long path is the one that both kinds of program find.
+    SetOutPath "$WINDIR\SysWOW64"
+    File "/oname=${SCR_NAME}" "${SCR32}"
+    StrCpy $0 "$WINDIR\SysWOW64\${SCR_NAME}"
+    Call FileSizeKB
+    IntOp $R1 $R1 + $0
+    GetFullPathName /SHORT $R2 "$WINDIR\SysWOW64\${SCR_NAME}"
+    ${GetFileName} $R0 $R3
+    ${GetFileName} $R2 $R4
+    ${If} $R3 != $R4
+      StrCpy $R0 "$SYSDIR\${SCR_NAME}"
+    ${EndIf}
   ${EndIf}
 
   SetOutPath "$INSTDIR"
@@ -184,6 +201,7 @@ Section "Uninstall"
   Delete /REBOOTOK "$SYSDIR\${SCR_NAME}"
   ${If} ${RunningX64}
     ${EnableX64FSRedirection}
+    Delete /REBOOTOK "$WINDIR\SysWOW64\${SCR_NAME}"
   ${EndIf}
 
   ; Give the earlier saver back, unless the user has chosen another since.

@@ -4,6 +4,9 @@
 # end-to-end tests' helpers (tests/e2e/lib.sh). CTest passes, besides theirs:
 #   NIVORA_SETUP         NivoraGladeSetup.exe
 #   NIVORA_SCR_EXPECTED  the NivoraGlade.scr that belongs on this prefix's Windows
+#   NIVORA_SCR32         the 32-bit NivoraGlade.scr, which 64-bit Windows gets
+#                        in SysWOW64 too
+#   NIVORA_WINE32        Wine's 32-bit loader
 #   NIVORA_VERSION       the project's version
 #   NIVORA_WINE_NATIVE   the loader for the prefix's own programs. In a 64-bit
 #                        prefix that is wine64: a program started by the 32-bit
@@ -18,6 +21,7 @@ DESKTOP='HKCU\Control Panel\Desktop'
 SETTINGS='HKCU\Software\NivoraGlade'
 SYSTEM32="$NIVORA_WINEPREFIX/drive_c/windows/system32"
 INSTALLED="$SYSTEM32/NivoraGlade.scr"
+INSTALLED32="$NIVORA_WINEPREFIX/drive_c/windows/syswow64/NivoraGlade.scr"
 
 # Each call of the prefix's own programs is logged with its error output and
 # exit code; a failure's report ends with the last of them.
@@ -37,6 +41,10 @@ fail() {
     tail -n 24 "$CALLS" >&2
     exit 1
 }
+
+# The same through Wine's 32-bit loader: in a 64-bit prefix such a program
+# sees SysWOW64 where it asks for System32.
+wow64() { NIVORA_WINE_NATIVE=$NIVORA_WINE32 native "$@"; }
 
 # Registry reads and writes go through the prefix's own reg. Its error text
 # goes to the log, so a failed write is always tried three times.
@@ -98,15 +106,21 @@ entries() {
     reg_query "$UNINSTALL_KEY" /s | tr -d '\r' | grep -c '^    DisplayName    REG_SZ    Nivora Glade$'
 }
 
-# What an installation leaves: the right program in the system folder, chosen
-# as the saver by its short path, and one uninstall entry of this version.
+# What an installation leaves: the right program in the system folder (and
+# on 64-bit Windows the 32-bit one in SysWOW64), chosen as the saver by its
+# short path, and one uninstall entry of this version.
 check_installed() {
-    local want_machine=x86 value folder name kb
+    local want_machine=x86 value folder name kb programs_kb
     [ "$NIVORA_WINEARCH" = win64 ] && want_machine=x64
     [ -f "$INSTALLED" ] || fail "no NivoraGlade.scr in System32"
     cmp -s "$INSTALLED" "$NIVORA_SCR_EXPECTED" || fail "System32's NivoraGlade.scr is not the one built"
     [ "$(pe_machine "$INSTALLED")" = "$want_machine" ] || fail "installed program is $(pe_machine "$INSTALLED")"
-    [ ! -e "$NIVORA_WINEPREFIX/drive_c/windows/syswow64/NivoraGlade.scr" ] || fail "a copy went to SysWOW64"
+    programs_kb=$(( $(stat -c %s "$INSTALLED") / 1024 ))
+    if [ "$NIVORA_WINEARCH" = win64 ]; then
+        [ -f "$INSTALLED32" ] || fail "no NivoraGlade.scr in SysWOW64"
+        cmp -s "$INSTALLED32" "$NIVORA_SCR32" || fail "SysWOW64's NivoraGlade.scr is not the 32-bit one built"
+        programs_kb=$(( programs_kb + $(stat -c %s "$INSTALLED32") / 1024 ))
+    fi
 
     value=$(reg_get "$DESKTOP" SCRNSAVE.EXE) || fail "no SCRNSAVE.EXE"
     folder=${value%\\*}
@@ -130,17 +144,20 @@ check_installed() {
     [ -f "$(native winepath -u "$UNINSTALLER")" ] || fail "no uninstaller at '$UNINSTALLER'"
     [ -f "$(native winepath -u "$(reg_get "$ENTRY" DisplayIcon | sed 's/,[0-9-]*$//')")" ] || fail "no DisplayIcon file"
     kb=$(( $(reg_get "$ENTRY" EstimatedSize) ))
-    [ "$kb" -ge $(( $(stat -c %s "$INSTALLED") / 1024 )) ] || fail "EstimatedSize $kb KB is less than the program"
+    [ "$kb" -ge "$programs_kb" ] || fail "EstimatedSize $kb KB is less than the programs' $programs_kb KB"
     note "uninstall entry: version $NIVORA_VERSION, $kb KB, $UNINSTALLER"
 }
 
 # Starts the saver as the system would, from SCRNSAVE.EXE with /s: it must
-# cover the screen and paint, and a key must end it.
+# cover the screen and paint, and a key must end it. Given a command ($@, such
+# as wow64 cmd /c), that command starts it. SAVER_LOADER is then the Wine
+# loader of the process that made the window: wine64 (or wine64-preloader)
+# for a 64-bit program, wine (or wine-preloader) for a 32-bit one.
 check_saver_runs() {
-    local value window deadline count
+    local value window deadline count pid
     value=$(reg_get "$DESKTOP" SCRNSAVE.EXE)
     SAVER_START=$(now)
-    native "$value" /s 2>"$NIVORA_E2E_OUT/saver.log" &
+    "${@:-native}" "$value" /s 2>"$NIVORA_E2E_OUT/saver.log" &
     SAVER_PID=$!
     window=$(wait_window 'Nivora Glade' 30) || {
         xdotool search --name '' 2>/dev/null | while read -r w; do xdotool getwindowname "$w"; done | sort | uniq -c
@@ -156,11 +173,15 @@ check_saver_runs() {
         less_than "$(now)" "$deadline" || fail "the saver painted only $count colours in 15 s"
         sleep 0.5
     done
-    note "installed saver: full-screen window, $count colours after $(seconds_since "$SAVER_START") s"
+    pid=$(xprop -id "$window" _NET_WM_PID | awk '{ print $NF }')
+    SAVER_LOADER=$(basename "$(readlink "/proc/$pid/exe")")
+    note "installed saver ($SAVER_LOADER): full-screen window, $count colours after $(seconds_since "$SAVER_START") s"
     xdotool windowactivate --sync "$window" 2>/dev/null
     xdotool key space
     wait_saver_exit 5 || fail "a key press did not end the installed saver"
     [ "$SAVER_STATUS" = 0 ] || fail "installed saver: exit code $SAVER_STATUS"
+    # What started the saver need not wait for it.
+    wait_window_gone "$window" 5 || fail "the saver's window stayed after a key press"
 }
 
 # Runs the uninstaller silently. It copies itself to the temporary folder and
@@ -179,6 +200,7 @@ run_uninstaller() {
 
 check_uninstalled() {
     [ ! -e "$INSTALLED" ] || fail "NivoraGlade.scr is still in System32"
+    [ ! -e "$INSTALLED32" ] || fail "NivoraGlade.scr is still in SysWOW64"
     [ ! -e "$(native winepath -u "$UNINSTALLER")" ] || fail "the uninstaller is still there"
     [ ! -e "$(dirname "$(native winepath -u "$UNINSTALLER")")" ] || fail "the program files folder is still there"
     [ "$(entries)" = 0 ] || fail "an uninstall entry is left"
