@@ -49,9 +49,9 @@ void SettingsPanel::PlacePairOnScreen() {
     PlaceUnderSaver();
 }
 
-// Every 30 ms: the settings window follows the saver window, and stays on the
-// screen when the user has dragged the saver window low; the saver window
-// itself is never moved back against the user's drag.
+// At creation and every 30 ms after: the settings window follows the saver
+// window, and stays on the screen when the user has dragged the saver window
+// low; the saver window itself is never moved back against the user's drag.
 void SettingsPanel::PlaceUnderSaver() {
     const WindowBounds own = window_.Bounds();
     const WindowBounds placed = PlaceUnder(window_.SaverBounds(), own, window_.WorkArea());
