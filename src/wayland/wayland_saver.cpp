@@ -52,6 +52,7 @@ private:
 
     SaverState state_;
     int wakeFd_;
+    bool windowsOnly_;  // NIVORA_WAYLAND_SHELL=xdg: full-screen windows even with layer-shell
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
     wl_seat* seat_ = nullptr;
@@ -126,6 +127,8 @@ const xdg_wm_base_listener WaylandSaver::kWmBaseListener = {
 };
 
 WaylandSaver::WaylandSaver(const x11::SaverOptions& options, int wakeFd) : wakeFd_(wakeFd) {
+    const char* shell = std::getenv("NIVORA_WAYLAND_SHELL");
+    windowsOnly_ = shell && std::strcmp(shell, "xdg") == 0;
     state_.settings = options.settings;
     RandomGenerator first;
     if (options.seed)
@@ -167,7 +170,7 @@ void WaylandSaver::Global(wl_registry* registry, std::uint32_t name, const char*
         state_.compositor = static_cast<wl_compositor*>(bind(&wl_compositor_interface, 4));
     } else if (std::strcmp(interface, wl_shm_interface.name) == 0) {
         state_.shm = static_cast<wl_shm*>(bind(&wl_shm_interface, 1));
-    } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
+    } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0 && !windowsOnly_) {
         state_.layerShell = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
         state_.wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
@@ -306,7 +309,7 @@ int WaylandSaver::Run() {
                    stderr);
         return 1;
     }
-    if (!state_.layerShell)
+    if (!state_.layerShell && !windowsOnly_)
         std::fputs("nivoraglade: the compositor has no layer-shell: full-screen windows instead, not a screen saver\n",
                    stderr);
     state_.globalsKnown = true;

@@ -89,11 +89,21 @@ start_sway() {
     as_user swaymsg -t get_version >/dev/null || fail "sway does not answer"
 }
 
+# A headless weston (no layer-shell) with one output of WxH.
+start_weston() {
+    user_cmd
+    "${RUN_AS[@]}" weston --backend=headless-backend.so --width="${1%x*}" --height="${1#*x}" --idle-time=0 \
+        --socket=wayland-nivora >"$WL_HOME/compositor.log" 2>&1 &
+    COMPOSITOR_PID=$!
+    wait_socket
+}
+
 swaycmd() { as_user swaymsg "$@" >/dev/null || fail "swaymsg $*"; }
 
+SAVER_ENV=()  # NAME=VALUE words for the saver's environment
 start_saver() {
     user_cmd
-    "${RUN_AS[@]}" "$WL_HOME/nivoraglade" "$@" 2>>"$ERR" &
+    "${RUN_AS[@]}" "${SAVER_ENV[@]}" "$WL_HOME/nivoraglade" "$@" 2>>"$ERR" &
     SAVER_PID=$!
 }
 
