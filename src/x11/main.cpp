@@ -104,6 +104,8 @@ int main(int argc, char** argv) {
         case DisplayKind::Wayland:
 #ifdef NIVORA_WAYLAND
             return nivora::wayland::RunSaver(*options, wakePipe[0]);
+#else
+            [[fallthrough]];  // not chosen without the Wayland front-end
 #endif
         case DisplayKind::X11:
             break;
