@@ -1,6 +1,8 @@
 #include "wayland/output_surface.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <tuple>
 #include <stdexcept>
 
 #include "engine/cycle_group.h"
@@ -141,8 +143,11 @@ void OutputSurface::OutputDone() {
     if (!surface_) {
         MakeSurface();
     } else if (configured_) {
-        // A new scale (or, for a window, mode) changes the picture's size.
-        Configured(logicalWidth_, logicalHeight_);
+        // A new scale changes the picture's size. When the output's logical
+        // size changes with it, the compositor configures the surface anew:
+        // the picture waits for that.
+        const auto [width, height] = LogicalSize();
+        if (width == logicalWidth_ && height == logicalHeight_) Configured(logicalWidth_, logicalHeight_);
     }
 }
 
@@ -174,20 +179,22 @@ void OutputSurface::MakeSurface() {
 }
 
 void OutputSurface::Configured(std::uint32_t width, std::uint32_t height) {
-    if (width == 0 || height == 0) {
-        // The client chooses: the output's own size, in logical pixels.
-        int w = modeWidth_, h = modeHeight_;
-        if (SwapsSides(transform_)) std::swap(w, h);
-        width = static_cast<std::uint32_t>(std::max(w / scale_, 1));
-        height = static_cast<std::uint32_t>(std::max(h / scale_, 1));
-    }
+    if (width == 0 || height == 0) std::tie(width, height) = LogicalSize();  // the client chooses
     logicalWidth_ = width;
     logicalHeight_ = height;
     configured_ = true;
     const int physicalWidth = static_cast<int>(width) * scale_, physicalHeight = static_cast<int>(height) * scale_;
     if (!scene_ || physicalWidth != scene_->FrameDib->Width() || physicalHeight != scene_->FrameDib->Height())
         NewPicture(physicalWidth, physicalHeight);
+    else if (bufferScale_ != scale_)
+        rows_.Reset(physicalHeight);  // the same picture, at a new scale: committed whole
     Present();
+}
+
+std::pair<std::uint32_t, std::uint32_t> OutputSurface::LogicalSize() const {
+    int w = modeWidth_, h = modeHeight_;
+    if (SwapsSides(transform_)) std::swap(w, h);
+    return {static_cast<std::uint32_t>(std::max(w / scale_, 1)), static_cast<std::uint32_t>(std::max(h / scale_, 1))};
 }
 
 void OutputSurface::NewPicture(int width, int height) {
@@ -234,6 +241,7 @@ void OutputSurface::Present() {
     if (bufferScale_ != scale_) {
         wl_surface_set_buffer_scale(surface_, scale_);
         bufferScale_ = scale_;
+        Log("scale %d %d", index_, scale_);
     }
     wl_surface_attach(surface_, buffer.Buffer(), 0, 0);
     const int width = scene_->FrameDib->Width(), rows = commit->damage.last - commit->damage.first + 1;

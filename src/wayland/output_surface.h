@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/picture_cycle.h"
 #include "engine/random.h"
@@ -61,6 +62,8 @@ private:
     void DropSurface();  // its picture too; the output stays
     void Configured(std::uint32_t width, std::uint32_t height);  // logical size; 0 = the output's
     void NewPicture(int width, int height);
+    // The output's size in logical pixels, turned by its transform.
+    std::pair<std::uint32_t, std::uint32_t> LogicalSize() const;
     void Present();
     void Log(const char* format, ...) const;
 

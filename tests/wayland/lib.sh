@@ -115,25 +115,40 @@ shot() {
 
 size_of() { identify -format '%wx%h' "$1"; }
 
-# Output $1's picture is the one nivora-render makes at $2 (WxH) from seed
-# $3, every pixel: a white snowflake in the centred square, a coloured
-# background, nothing of the desktop.
+# A finished picture of WxH ($2) in file $1: a white snowflake in the centred
+# square, nothing white beside it, a background of many colours (nothing of
+# the desktop); an upright one has its white. Prints the near-white pixels
+# in the square.
+check_look() {
+    local file=$1 w=${2%x*} h=${2#*x} left square outside
+    [ "$(size_of "$file")" = "$2" ] || fail "$file: $(size_of "$file"), not $2"
+    left=$(((w - h) / 2))
+    if [ "$left" -le 0 ]; then
+        # Upright: the square is cut by the sides; only the white is looked for.
+        square=$(whitish_pixels "$file" "$2+0+0")
+        [ "$square" -gt 100 ] || fail "$file: $square near-white pixels"
+        echo "$square"
+        return
+    fi
+    square=$(whitish_pixels "$file" "$((h + 1))x$h+$left+0")
+    outside=$(($(whitish_pixels "$file" "${left}x$h+0+0") +
+        $(whitish_pixels "$file" "$((w - left - h - 1))x$h+$((left + h + 1))+0")))
+    [ "$square" -gt 100 ] && [ "$outside" -eq 0 ] || fail "$file: $square near-white pixels in the square, $outside beside it"
+    [ "$(colours "$file" "${left}x$h+0+0")" -gt 50 ] || fail "$file: a background of few colours"
+    echo "$square"
+}
+
+# Output $1 shows the picture nivora-render makes at $2 (WxH) from seed $3,
+# every pixel, and it looks like one.
 check_picture() {
-    local output=$1 size=$2 seed=$3 w h file expected differ side left square outside
+    local output=$1 size=$2 seed=$3 file expected differ square
     file=$output-$seed.png expected=expected-$size-$seed.png
     shot "$output" "$file"
     [ "$(size_of "$NIVORA_OUT/$file")" = "$size" ] || fail "$output: a $(size_of "$NIVORA_OUT/$file") screenshot, not $size"
     "$NIVORA_RENDER" --size "$size" --seed "$seed" --out "$NIVORA_OUT/$expected" >/dev/null || fail "nivora-render"
     differ=$(differing_pixels "$NIVORA_OUT/$file" "$NIVORA_OUT/$expected")
     [ "$differ" = 0 ] || fail "$output: $differ pixels differ from nivora-render --seed $seed --size $size"
-    w=${size%x*} h=${size#*x}
-    side=$h left=$(((w - h) / 2))
-    square=$(whitish_pixels "$NIVORA_OUT/$file" "$((side + 1))x$side+$left+0")
-    outside=$(($(whitish_pixels "$NIVORA_OUT/$file" "${left}x$h+0+0") +
-        $(whitish_pixels "$NIVORA_OUT/$file" "$((w - left - side - 1))x$h+$((left + side + 1))+0")))
-    [ "$square" -gt 100 ] && [ "$outside" -eq 0 ] ||
-        fail "$output: $square near-white pixels in the square, $outside outside it"
-    [ "$(colours "$NIVORA_OUT/$file" "${left}x$h+0+0")" -gt 50 ] || fail "$output: a background of few colours"
+    square=$(check_look "$NIVORA_OUT/$file" "$size") || exit 1
     note "$output: $size, nivora-render's picture for seed $seed to the pixel ($square near-white in the square)"
 }
 
