@@ -28,6 +28,7 @@ public:
     WaylandSaver(const x11::SaverOptions& options, int wakeFd);
     ~WaylandSaver();
     int Run();
+    void Disconnect();  // the compositor takes the surfaces away; the tick log is closed
 
 private:
     static const wl_registry_listener kRegistryListener;
@@ -154,11 +155,17 @@ WaylandSaver::~WaylandSaver() {
     if (state_.shm) wl_shm_destroy(state_.shm);
     if (state_.compositor) wl_compositor_destroy(state_.compositor);
     if (registry_) wl_registry_destroy(registry_);
+    Disconnect();
+}
+
+void WaylandSaver::Disconnect() {
     if (display_) {
         wl_display_flush(display_);
         wl_display_disconnect(display_);
+        display_ = nullptr;
     }
     if (state_.tickLog) std::fclose(state_.tickLog);
+    state_.tickLog = nullptr;
 }
 
 void WaylandSaver::Global(wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
@@ -393,14 +400,22 @@ void WaylandSaver::Log(const char* what, long long start) {
 
 }  // namespace
 
-int RunSaver(const x11::SaverOptions& options, int wakeFd) {
+void RunSaver(const x11::SaverOptions& options, int wakeFd) {
+    int status = 1;
     try {
-        WaylandSaver saver(options, wakeFd);
-        return saver.Run();
+        auto saver = std::make_unique<WaylandSaver>(options, wakeFd);
+        status = saver->Run();
+        saver->Disconnect();
+        // The saver object is left as it is: its destruction would wait for
+        // the worker to stop in the picture it is making, and the worker runs
+        // at a lower priority, slowly under load. The surfaces went with the
+        // connection; the process takes the rest.
+        saver.release();
     } catch (const std::exception& e) {
         std::fprintf(stderr, "nivoraglade: %s\n", e.what());
-        return 1;
     }
+    std::fflush(nullptr);
+    _exit(status);
 }
 
 }  // namespace nivora::wayland

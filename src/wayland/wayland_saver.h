@@ -13,7 +13,8 @@ namespace nivora::wayland {
 
 // Runs until a key, a mouse jump, the wake-up pipe or the compositor ends it
 // (0), or the connection is lost or cannot be made (1, with one line on
-// stderr).
-int RunSaver(const x11::SaverOptions& options, int wakeFd);
+// stderr), and then ends the process with that status at once, without
+// waiting for the picture worker.
+[[noreturn]] void RunSaver(const x11::SaverOptions& options, int wakeFd);
 
 }  // namespace nivora::wayland

@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
             return 2;
         case DisplayKind::Wayland:
 #ifdef NIVORA_WAYLAND
-            return nivora::wayland::RunSaver(*options, wakePipe[0]);
+            nivora::wayland::RunSaver(*options, wakePipe[0]);  // ends the process
 #else
             [[fallthrough]];  // not chosen without the Wayland front-end
 #endif

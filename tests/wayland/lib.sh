@@ -102,6 +102,7 @@ swaycmd() { as_user swaymsg "$@" >/dev/null || fail "swaymsg $*"; }
 
 SAVER_ENV=()  # NAME=VALUE words for the saver's environment
 start_saver() {
+    rm -f "$LOG"  # waits for its lines start afresh
     user_cmd
     "${RUN_AS[@]}" "${SAVER_ENV[@]}" "$WL_HOME/nivoraglade" "$@" 2>>"$ERR" &
     SAVER_PID=$!
@@ -150,6 +151,35 @@ check_picture() {
     [ "$differ" = 0 ] || fail "$output: $differ pixels differ from nivora-render --seed $seed --size $size"
     square=$(check_look "$NIVORA_OUT/$file" "$size") || exit 1
     note "$output: $size, nivora-render's picture for seed $seed to the pixel ($square near-white in the square)"
+}
+
+# Types a key with wtype (after 300 ms, so that the saver has the new
+# keyboard) and expects the saver to end with status 0 within $1 ms of it.
+# wtype ends right after the key, so the time is taken from its end: a
+# start-up of wtype slowed by load does not count. Sets KEY_MS.
+key_ends_saver() {
+    local wtype_pid wtype_end='' saver_end='' start now
+    user_cmd
+    "${RUN_AS[@]}" wtype -s 300 x &
+    wtype_pid=$!
+    # The clock without a process of its own, so that the loop stays quick under load.
+    now=${EPOCHREALTIME/./}
+    start=$((now / 1000))
+    while [ -z "$saver_end" ] || [ -z "$wtype_end" ]; do
+        now=${EPOCHREALTIME/./}
+        now=$((now / 1000))
+        [ -z "$wtype_end" ] && ! kill -0 "$wtype_pid" 2>/dev/null && wtype_end=$now
+        [ -z "$saver_end" ] && ! saver_running && saver_end=$now
+        [ $((now - start)) -lt 5000 ] || fail "a key did not end the saver within 5 s"
+        sleep 0.005
+    done
+    wait "$wtype_pid" || fail "wtype"
+    SAVER_STATUS=0
+    wait "$SAVER_PID" || SAVER_STATUS=$?
+    SAVER_PID=
+    [ "$SAVER_STATUS" -eq 0 ] || fail "key: status $SAVER_STATUS"
+    KEY_MS=$((saver_end > wtype_end ? saver_end - wtype_end : 0))
+    [ "$KEY_MS" -lt "$1" ] || fail "the saver ended $KEY_MS ms after the key"
 }
 
 # nivora's seed for output $2 beside the first, from the first seed $1.
