@@ -199,6 +199,10 @@ std::pair<std::uint32_t, std::uint32_t> OutputSurface::LogicalSize() const {
 
 void OutputSurface::NewPicture(int width, int height) {
     const auto start = state_.Now();
+    // The surface wants a buffer of the new size now, not at the next frame
+    // callback of the old one (which a hidden output may never send).
+    if (frame_) wl_callback_destroy(frame_);
+    frame_ = nullptr;
     cycle_.reset();
     for (auto& buffer : buffers_) buffer.reset();
     scene_ = std::make_unique<Scene>();

@@ -100,8 +100,9 @@ const wl_keyboard_listener WaylandSaver::kKeyboardListener = {
 
 const wl_pointer_listener WaylandSaver::kPointerListener = {
     .enter =
-        [](void* data, wl_pointer*, std::uint32_t, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
+        [](void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
             auto* self = static_cast<WaylandSaver*>(data);
+            wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no cursor over the pictures
             // Positions on another output are not comparable: start afresh.
             self->pointerSurface_ = surface;
             self->pointerX_ = wl_fixed_to_double(x);
