@@ -98,9 +98,13 @@ int main(int argc, char** argv) {
     constexpr bool kWaylandBuilt = false;
 #endif
     switch (ChooseDisplay(*options, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"), kWaylandBuilt)) {
-        case DisplayKind::Missing:
-            std::fputs("nivoraglade: no display to draw on: neither WAYLAND_DISPLAY nor DISPLAY is set\n", stderr);
+        case DisplayKind::Missing: {
+            const char* wayland = std::getenv("WAYLAND_DISPLAY");
+            std::fputs(wayland && *wayland ? "nivoraglade: no X display to draw on: DISPLAY is not set\n"
+                                           : "nivoraglade: no display to draw on: neither WAYLAND_DISPLAY nor DISPLAY is set\n",
+                       stderr);
             return 2;
+        }
         case DisplayKind::Wayland:
 #ifdef NIVORA_WAYLAND
             nivora::wayland::RunSaver(*options, wakePipe[0]);  // ends the process
