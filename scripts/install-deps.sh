@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need. Safe to run again:
 # it installs only what is missing. Usage: scripts/install-deps.sh [native|all]
-#   native  the Linux build (with the X11 saver), the renderer, the fuzz targets
+#   native  the Linux build (with the X11 and Wayland saver), the renderer, the fuzz targets
 #           (clang's libFuzzer) and the benchmarks
 #   all     also the tests on virtual screens: Xvfb and its tools, the
-#           screen-saver daemon, MinGW-w64 and Wine for the Windows program, and NSIS
+#           screen-saver daemon, headless Wayland compositors, MinGW-w64 and Wine
+#           for the Windows program, and NSIS
 set -euo pipefail
 
 what=${1:-all}
@@ -16,9 +17,14 @@ windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
 # The X11 saver's tests: the daemon it runs under, the options file's check,
 # the package's dependency list.
 x11=(xscreensaver libxml2-utils python3 dpkg-dev)
+# The Wayland front-end's build (libwayland-client, xdg-shell, wayland-scanner),
+# and its tests under headless compositors: sway and its IPC client, grim for
+# screenshots, wtype for keys, weston (no layer-shell).
+wayland_build=(libwayland-dev wayland-protocols libwayland-bin)
+wayland_tests=(sway grim wtype weston)
 
-packages=("${native[@]}")
-[ "$what" = all ] && packages+=("${windows[@]}" "${x11[@]}")
+packages=("${native[@]}" "${wayland_build[@]}")
+[ "$what" = all ] && packages+=("${windows[@]}" "${x11[@]}" "${wayland_tests[@]}")
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo

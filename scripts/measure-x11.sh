@@ -48,23 +48,4 @@ wait $saver_pid
 saver_pid=
 
 echo "X server: $(xdpyinfo | grep -c MIT-SHM) MIT-SHM; $(grep -c '^tick' "$log") ticks logged"
-awk -v check=$check '
-    # step START_US END_US THREAD_CPU_US
-    /^first/ { revealFrom = $3; cpuFrom = $4 }
-    /^hold / && holds == 0 { holds = 1; revealTo = lastEnd; cpuTo = lastCpu }
-    /^hold-end/ { changing = 1; prev = 0 }
-    /^picture/ && changing { pictures++ }
-    changing && /^(tick|hold-end)/ {
-        if (prev) { gap = $2 - prev; if (gap > maxGap) maxGap = gap }
-        if ($3 - $2 > maxStep) maxStep = $3 - $2
-        prev = $2
-        if (pictures >= 1 && /^tick/ && ++after >= 100) changing = 0
-    }
-    /^(tick|hold-end|first)/ { lastEnd = $3; lastCpu = $4 }
-    END {
-        share = 100 * (cpuTo - cpuFrom) / (revealTo - revealFrom)
-        printf "reveal of the first picture: %.2f s wall, %.1f ms CPU of the drawing thread = %.2f %% of one core\n",
-               (revealTo - revealFrom) / 1e6, (cpuTo - cpuFrom) / 1e3, share
-        printf "picture change: longest gap between two steps %.1f ms, longest step %.1f ms\n", maxGap / 1e3, maxStep / 1e3
-        if (check && (share > 5 || maxGap > 50000 || !holds)) { print "FAIL: over the targets (5 %, 50 ms)"; exit 1 }
-    }' "$log"
+awk -v check=$check -f "$root/scripts/tick-log.awk" "$log"

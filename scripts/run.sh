@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs Nivora Glade. With a display (DISPLAY set and reachable) it builds the
-# native X11 saver and starts it in a window of its own: a key press, a quick
+# Runs Nivora Glade. On a Wayland desktop (WAYLAND_DISPLAY set) it builds the
+# native saver and starts it over every output; with an X display (DISPLAY set
+# and reachable) it starts it in a window of its own: a key press, a quick
 # mouse jump or closing the window ends it. Without a display it says so and
 # renders a few pictures as PNG files instead. Installs what it needs first.
 #   scripts/run.sh             the saver in a window on the display, or pictures into ./out
@@ -27,6 +28,7 @@ if [ "${1:-}" = --render ]; then
 fi
 
 has_display() {
+    [ -n "${WAYLAND_DISPLAY:-}" ] && return 0
     [ -n "${DISPLAY:-}" ] || return 1
     # xdpyinfo comes with x11-utils; without it, trust DISPLAY.
     command -v xdpyinfo >/dev/null || return 0
@@ -61,5 +63,9 @@ fi
 scripts/install-deps.sh native
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target nivoraglade >/dev/null
-echo "Starting the saver in a window on $DISPLAY: press a key, move the mouse quickly or close the window to end it."
+if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    echo "Starting the saver over every output of the Wayland desktop: press a key or move the mouse quickly to end it."
+else
+    echo "Starting the saver in a window on $DISPLAY: press a key, move the mouse quickly or close the window to end it."
+fi
 exec build/src/x11/nivoraglade "$@"

@@ -24,6 +24,8 @@ for f in usr/libexec/xscreensaver/nivoraglade usr/share/xscreensaver/config/nivo
          usr/share/man/man1/nivoraglade.1 usr/share/man/man1/nivora-render.1; do
   grep -q "\./$f\$" <<<"$contents" || { echo "FAIL: the package lacks $f"; exit 1; }
 done
+dpkg-deb -f build/nivoraglade_*.deb Depends | grep -q libwayland-client0 ||
+  { echo "FAIL: the package does not depend on libwayland-client0"; exit 1; }
 echo "$(ls build/nivoraglade_*.deb): the saver, its options file, nivora-render and both man pages"
 
 echo "== native tests under the address and undefined-behaviour sanitizers"

@@ -16,6 +16,9 @@
 
 #include "x11/saver_options.h"
 #include "x11/saver_window.h"
+#ifdef NIVORA_WAYLAND
+#include "wayland/wayland_saver.h"
+#endif
 
 using namespace nivora::x11;
 
@@ -87,6 +90,29 @@ int main(int argc, char** argv) {
     if (!SetUpSignals()) {
         std::perror("nivoraglade: signals");
         return 1;
+    }
+
+#ifdef NIVORA_WAYLAND
+    constexpr bool kWaylandBuilt = true;
+#else
+    constexpr bool kWaylandBuilt = false;
+#endif
+    switch (ChooseDisplay(*options, std::getenv("WAYLAND_DISPLAY"), std::getenv("DISPLAY"), kWaylandBuilt)) {
+        case DisplayKind::Missing: {
+            const char* wayland = std::getenv("WAYLAND_DISPLAY");
+            std::fputs(wayland && *wayland ? "nivoraglade: no X display to draw on: DISPLAY is not set\n"
+                                           : "nivoraglade: no display to draw on: neither WAYLAND_DISPLAY nor DISPLAY is set\n",
+                       stderr);
+            return 2;
+        }
+        case DisplayKind::Wayland:
+#ifdef NIVORA_WAYLAND
+            nivora::wayland::RunSaver(*options, wakePipe[0]);  // ends the process
+#else
+            [[fallthrough]];  // not chosen without the Wayland front-end
+#endif
+        case DisplayKind::X11:
+            break;
     }
 
     Display* display = XOpenDisplay(nullptr);

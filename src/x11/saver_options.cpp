@@ -9,7 +9,8 @@ namespace nivora::x11 {
 
 const char* const kSaverUsage =
     "usage: nivoraglade [--root | --window-id ID | --geometry WxH] [--algorithm N] [--background N] "
-    "[--time-show S] [--brightness N] [--[no-]random-algorithm] [--[no-]random-background] [--seed N]";
+    "[--time-show S] [--brightness N] [--[no-]random-algorithm] [--[no-]random-background] [--seed N] "
+    "[--wayland | --x11]";
 
 const char* const kSaverHelp =
     "Usage: nivoraglade [options]\n"
@@ -29,6 +30,9 @@ const char* const kSaverHelp =
     "  --random-background, --no-random-background  a new recipe for every picture (on)\n"
     "  --seed N             seeds the random generator (default: the time of day), so that\n"
     "                       a run shows the pictures 'nivora-render --seed N' makes\n"
+    "Display (WAYLAND_DISPLAY set: Wayland, one picture on every output; else X11):\n"
+    "  --wayland            Wayland even without WAYLAND_DISPLAY\n"
+    "  --x11                X11 (DISPLAY) even on a Wayland desktop\n"
     "  --tick-log FILE      writes one line per step of the picture cycle (for measurements)\n"
     "  --help               this text\n"
     "Options may also be written with one dash (-root). SIGTERM or SIGINT ends the saver.\n";
@@ -79,6 +83,9 @@ std::optional<SaverOptions> ParseSaverOptions(const std::vector<std::string>& ar
             continue;
         } else if (option == "--root") {
             rootGiven = true;
+            continue;
+        } else if (option == "--wayland" || option == "--x11") {
+            (option == "--wayland" ? options.wayland : options.x11) = true;
             continue;
         } else if (option == "--random-algorithm" || option == "--no-random-algorithm") {
             flag = &options.settings.RandsAlgorithm;
@@ -148,9 +155,22 @@ std::optional<SaverOptions> ParseSaverOptions(const std::vector<std::string>& ar
         error = "--root, --window-id and --geometry exclude each other";
         return std::nullopt;
     }
+    if (options.wayland && options.x11) {
+        error = "--wayland and --x11 exclude each other";
+        return std::nullopt;
+    }
     if (rootGiven) options.target = Target::Root;
     if (windowGiven) options.target = Target::WindowId;
     return options;
+}
+
+DisplayKind ChooseDisplay(const SaverOptions& options, const char* waylandDisplay, const char* x11Display,
+                          bool waylandBuilt) {
+    const bool hasWayland = waylandDisplay && *waylandDisplay, hasX11 = x11Display && *x11Display;
+    const bool wantsX11 = options.x11 || options.target != Target::OwnWindow || !waylandBuilt;
+    if (options.wayland && waylandBuilt) return DisplayKind::Wayland;
+    if (wantsX11 || !hasWayland) return hasX11 ? DisplayKind::X11 : DisplayKind::Missing;
+    return DisplayKind::Wayland;
 }
 
 }  // namespace nivora::x11

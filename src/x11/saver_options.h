@@ -16,6 +16,9 @@ namespace nivora::x11 {
 
 enum class Target { OwnWindow, Root, WindowId };
 
+// Which display system the saver talks to.
+enum class DisplayKind { Missing, X11, Wayland };
+
 struct SaverOptions {
     Target target = Target::OwnWindow;
     unsigned long windowId = 0;  // with Target::WindowId
@@ -24,6 +27,7 @@ struct SaverOptions {
     std::optional<std::uint32_t> seed;
     std::string tickLog;  // one line per cycle call, for measurements
     bool help = false;
+    bool wayland = false, x11 = false;  // --wayland, --x11
 
     static SaverSettings DefaultSettings();
 };
@@ -35,6 +39,12 @@ std::optional<SaverOptions> ParseSaverOptions(const std::vector<std::string>& ar
 // An X window id in decimal or 0x hex, nothing before or after it; 0 and
 // values beyond 32 bits are refused.
 std::optional<unsigned long> ParseWindowId(const std::string& text);
+
+// --wayland, else --x11, else an X window named by --root or --window-id,
+// else WAYLAND_DISPLAY, else DISPLAY (an unset or empty variable is none).
+// Without the Wayland front-end built in, an X display serves in any case.
+DisplayKind ChooseDisplay(const SaverOptions& options, const char* waylandDisplay, const char* x11Display,
+                          bool waylandBuilt);
 
 extern const char* const kSaverUsage;  // one line
 extern const char* const kSaverHelp;   // the --help text

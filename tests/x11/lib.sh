@@ -72,7 +72,7 @@ signal_ends_saver() {
 # lines matching the extended regular expression $2.
 wait_log() {
     local deadline=$(($(now_ms) + $3 * 1000))
-    while [ "$(grep -cE "$2" "$1" 2>/dev/null)" -lt "${4:-1}" ]; do
+    while [ "$(cat "$1" 2>/dev/null | grep -cE "$2")" -lt "${4:-1}" ]; do
         [ "$(now_ms)" -lt "$deadline" ] || fail "no '$2' (x${4:-1}) in $1 within $3 s"
         saver_running || fail "the saver ended while waiting for '$2'"
         sleep 0.05

@@ -83,5 +83,32 @@ TEST(SaverOptions, BadArgumentsSayWhatIsWrongInOneLine) {
     }
 }
 
+// Which display: the whole table of options and environments, both builds.
+TEST(SaverOptions, TheDisplayFollowsTheOptionsThenWaylandThenX11) {
+    const auto choose = [](std::vector<std::string> args, const char* wayland, const char* x11, bool built = true) {
+        const auto options = Parse(args);
+        EXPECT_TRUE(options);
+        return ChooseDisplay(*options, wayland, x11, built);
+    };
+    using K = DisplayKind;
+    EXPECT_EQ(choose({}, "wayland-0", ":0"), K::Wayland);
+    EXPECT_EQ(choose({}, "", ":0"), K::X11);
+    EXPECT_EQ(choose({}, nullptr, nullptr), K::Missing);
+    EXPECT_EQ(choose({}, "", ""), K::Missing);
+    EXPECT_EQ(choose({"--x11"}, "wayland-0", ":0"), K::X11);
+    EXPECT_EQ(choose({"--x11"}, "wayland-0", nullptr), K::Missing);
+    EXPECT_EQ(choose({"--wayland"}, nullptr, ":0"), K::Wayland);
+    // An X window to draw into is on the X display.
+    EXPECT_EQ(choose({"--root"}, "wayland-0", ":0"), K::X11);
+    EXPECT_EQ(choose({"--window-id", "0x400001"}, "wayland-0", ":0"), K::X11);
+    // Without the Wayland front-end, XWayland's display serves.
+    EXPECT_EQ(choose({}, "wayland-0", ":0", false), K::X11);
+    EXPECT_EQ(choose({"--wayland"}, "wayland-0", nullptr, false), K::Missing);
+
+    std::string error;
+    EXPECT_FALSE(Parse({"--wayland", "-x11"}, &error));
+    EXPECT_EQ(error, "--wayland and --x11 exclude each other");
+}
+
 }  // namespace
 }  // namespace nivora::x11
