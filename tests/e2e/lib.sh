@@ -315,6 +315,18 @@ start_saver_probed() {
     fail "in three starts the window's thread took up to $LONGEST ms to answer"
 }
 
+# Starts the full-screen saver with the probe watching it, and presses a key
+# $2 seconds after the probe saw its window's event $1 (exists or visible).
+# Sets EVENT_AT and PRESSED (Unix times).
+start_saver_key_after() {
+    start_probe "$NIVORA_E2E_OUT/probe-key.txt" 5
+    start_saver /s
+    EVENT_AT=$(wait_probe_event "$1" 60) || fail "the probe saw no saver window ($1)"
+    sleep "$(echo "$EVENT_AT + $2 - $(now)" | bc | sed 's/^-.*/0/')"
+    PRESSED=$(now)
+    xdotool key space
+}
+
 # ---- several monitors
 
 # A nested X server (Xephyr) with one head per WxH argument, side by side,
