@@ -28,19 +28,43 @@ void CopyPixels(const Frame& from, Frame& to) {
 
 PictureCycle::PictureCycle(Scene& scene, ImagingPlatform& platform, RandomGenerator& random, PictureWorker& worker)
     : scene_(scene), random_(random), worker_(worker) {
-    next_.FlakeSize = scene.FlakeSize;
-    next_.FlakeOffsetX = scene.FlakeOffsetX;
-    next_.FieldWidth = scene.FieldWidth;
-    next_.FieldHeight = scene.FieldHeight;
-    next_.FieldBitmap = platform.CreateBitmap(scene.FieldWidth, scene.FieldHeight);
+    MakeNextSurfaces(platform);
+}
+
+PictureCycle::PictureCycle(Scene& scene, ImagingPlatform& platform, RandomGenerator& random, PictureWorker& worker,
+                           int frameWidth, int frameHeight)
+    : scene_(scene),
+      random_(random),
+      worker_(worker),
+      surfacesPlatform_(&platform),
+      frameWidth_(frameWidth),
+      frameHeight_(frameHeight) {}
+
+void PictureCycle::MakeNextSurfaces(ImagingPlatform& platform) {
+    next_.FlakeSize = scene_.FlakeSize;
+    next_.FlakeOffsetX = scene_.FlakeOffsetX;
+    next_.FieldWidth = scene_.FieldWidth;
+    next_.FieldHeight = scene_.FieldHeight;
+    next_.FieldBitmap = platform.CreateBitmap(scene_.FieldWidth, scene_.FieldHeight);
     // Stretching the field over a 4K frame takes longer than a window may
     // stay deaf, so the worker lays it into a frame of its own and the
     // window's thread only copies the pixels. The field is opaque: what it is
     // laid over makes no difference.
-    if (scene.FrameDib) {
-        next_.FrameDib = platform.CreateFrame(scene.FrameDib->Width(), scene.FrameDib->Height());
+    if (scene_.FrameDib) {
+        next_.FrameDib = platform.CreateFrame(scene_.FrameDib->Width(), scene_.FrameDib->Height());
         next_.FrameGraphics = platform.CreateGraphics(*next_.FrameDib);
     }
+}
+
+void PictureCycle::MakeSurfaces() {
+    if (!surfacesPlatform_) return;
+    CreateSurfaces(scene_, *surfacesPlatform_, frameWidth_, frameHeight_);
+    try {
+        MakeNextSurfaces(*surfacesPlatform_);
+    } catch (const std::bad_alloc&) {
+        throw PictureMemoryError(frameWidth_, frameHeight_, PictureMemoryBytes(scene_, frameWidth_, frameHeight_));
+    }
+    surfacesPlatform_ = nullptr;
 }
 
 PictureCycle::~PictureCycle() { StopJob(); }
@@ -63,6 +87,7 @@ PictureCycle::Request PictureCycle::RequestFor(const SaverSettings& settings, in
 
 void PictureCycle::Make(const Request& request) {
     EnsureExtendedPrecision();
+    MakeSurfaces();
     next_.Settings.Algorithm = request.algorithm;
     next_.Settings.Background = request.background;
     next_.Settings.Brightness = request.brightness;
@@ -114,7 +139,9 @@ void PictureCycle::PrepareNext() {
     Submit(request);
 }
 
-void PictureCycle::SettingsChanged() { PrepareNext(); }
+void PictureCycle::SettingsChanged() {
+    if (!failed_) PrepareNext();
+}
 
 void PictureCycle::Await(int parts) {
     // Parts awaited before are made again too, from the settings as they are.
@@ -128,7 +155,12 @@ bool PictureCycle::TakeIfReady() {
     if (!awaitedParts_ || !job_ || !job_->done.load(std::memory_order_acquire)) return false;
     const auto job = std::move(job_);
     awaitedParts_ = 0;
-    if (job->error) std::rethrow_exception(job->error);
+    if (job->error) {
+        failed_ = true;
+        revealEnabled_ = false;
+        holdEnabled_ = false;
+        std::rethrow_exception(job->error);
+    }
     Take(jobRequest_);
     PrepareNext();
     return true;
@@ -156,6 +188,7 @@ void PictureCycle::Take(const Request& request) {
 }
 
 void PictureCycle::RevealTick() {
+    if (failed_) return;
     if (awaitedParts_ && !TakeIfReady()) return;
     const RevealTickResult tick = nivora::RevealTick(scene_);
     changed_.Add(tick.rows);
@@ -166,6 +199,7 @@ void PictureCycle::RevealTick() {
 }
 
 void PictureCycle::HoldEnd() {
+    if (failed_) return;
     scene_.RevealX = 0;
     scene_.RevealY = 0;
     DrawNextPictureNumbers(scene_.Settings, random_);
@@ -176,11 +210,13 @@ void PictureCycle::HoldEnd() {
 }
 
 void PictureCycle::RegenerateSnowflake() {
+    if (failed_) return;
     revealEnabled_ = true;
     Await(kSnowflake);
 }
 
 void PictureCycle::RegenerateBackground() {
+    if (failed_) return;
     revealEnabled_ = true;
     Await(kBackground);
 }

@@ -32,6 +32,15 @@ public:
     // `scene` has its settings, geometry and surfaces; the cycle keeps a
     // second scene of the same geometry for the picture being prepared.
     PictureCycle(Scene& scene, ImagingPlatform& platform, RandomGenerator& random, PictureWorker& worker);
+
+    // For a window's thread, which must not wait for memory either: `scene`
+    // has its settings and geometry but no surfaces. They are made for a
+    // frame of frameWidth x frameHeight on the worker, in the job of the first
+    // picture, and the calling thread must leave the scene's surfaces alone
+    // until Waiting() turns false. Memory that runs out for them comes out
+    // of the RevealTick that would take the picture, as a PictureMemoryError.
+    PictureCycle(Scene& scene, ImagingPlatform& platform, RandomGenerator& random, PictureWorker& worker, int frameWidth,
+                 int frameHeight);
     ~PictureCycle();  // stops and waits for its job
     PictureCycle(const PictureCycle&) = delete;
     PictureCycle& operator=(const PictureCycle&) = delete;
@@ -76,6 +85,10 @@ public:
     // any more. For front-ends that reveal by their own rules (the preview).
     bool TakeAwaited() { return !awaitedParts_ || TakeIfReady(); }
 
+    // A job failed (memory ran out): the cycle has no picture to show and
+    // does nothing more; neither timer is enabled.
+    bool Failed() const { return failed_; }
+
     // Frame rows drawn since the last call.
     RowSpan TakeChangedRows();
 
@@ -102,7 +115,9 @@ private:
 
     Request RequestFor(const SaverSettings& settings, int parts) const;
     void Submit(const Request& request);
-    void Make(const Request& request);  // on the worker, or at creation
+    void Make(const Request& request);  // on the worker
+    void MakeSurfaces();                 // on the worker, before the first picture when they were left to it
+    void MakeNextSurfaces(ImagingPlatform& platform);
     void PrepareNext();
     void Await(int parts);
     bool TakeIfReady();
@@ -113,6 +128,11 @@ private:
     RandomGenerator& random_;
     PictureWorker& worker_;
     Scene next_;  // the worker's: layers being made, the field, a FieldBitmap, a frame with it laid
+
+    // Surfaces left to the worker: the platform and the frame's size; read
+    // and cleared by jobs only.
+    ImagingPlatform* surfacesPlatform_ = nullptr;
+    int frameWidth_ = 0, frameHeight_ = 0;
 
     std::shared_ptr<PictureWorker::Job> job_;
     Request jobRequest_;
@@ -126,6 +146,7 @@ private:
 
     bool revealEnabled_ = false;
     bool holdEnabled_ = false;
+    bool failed_ = false;
     RowSpan changed_;
     std::uint64_t layersTaken_ = 0;
 };

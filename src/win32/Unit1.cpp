@@ -1,7 +1,9 @@
 #include "win32/Unit1.h"
 
+#include <climits>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "engine/picture_steps.h"
 #include "engine/settings_store.h"
@@ -26,11 +28,16 @@ bool IsMouseJump(POINT last, POINT now) {
 
 template <class Step>
 void TForm1::Picturing(const Scene& scene, Step&& step) {
+    if (pictureFailed_) return;
     try {
         step();
-    } catch (const PictureMemoryError&) {
-        throw;
-    } catch (const std::bad_alloc&) {
+    } catch (const std::bad_alloc& error) {
+        // No picture can be trusted after that: the timers stop, so that the
+        // other monitors' cycles do not go on under the error box.
+        pictureFailed_ = true;
+        Timer1.SetEnabled(false);
+        Timer2.SetEnabled(false);
+        if (dynamic_cast<const PictureMemoryError*>(&error)) throw;
         throw PictureMemoryError(clientWidth_, clientHeight_, PictureMemoryBytes(scene, clientWidth_, clientHeight_));
     }
 }
@@ -50,6 +57,9 @@ TForm1::TForm1(Registry& registry)
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate(Registry& registry) {
+    // From now on a jump of the mouse ends the saver, whatever it is doing.
+    GetCursorPos(&LastCursorPos);
+
     // A damaged key is reported and start-up goes on with what could be read
     // and defaults for the rest.
     std::string loadError;
@@ -85,45 +95,76 @@ void TForm1::FormCreate(Registry& registry) {
         }
     }
 
-    // The first picture is made here, before the window shows; every later
-    // one is prepared on the worker while the one before it shows.
+    // The first picture's numbers are drawn here, in the usual order; the
+    // picture itself, like every later one, is made on the worker, so the
+    // window shows black at once and answers from its first message. The
+    // primary picture is asked for first, and so made first.
     clientWidth_ = clientWidth;
     clientHeight_ = clientHeight;
-    Picturing(primary_.scene, [&] { primary_.Start(Imaging(DefaultBackend()), worker_, clientWidth, clientHeight); });
-    if (!ConfigMode) CoverOtherMonitors();
+    AnswerSentMessages();
+    primary_.Start(Imaging(DefaultBackend()), worker_, clientWidth, clientHeight, true);
+    AnswerSentMessages();
+    if (!ConfigMode) CoverOtherMonitors(OtherMonitors(), true);
     GroupCycles();
     FollowCycle();
 
-    GetCursorPos(&LastCursorPos);
     SystemParametersInfoA(kScreenSaverRunning, 1, nullptr, 0);
 }
 
-void TForm1::CoverOtherMonitors() {
+void TForm1::CoverOtherMonitors(const std::vector<RECT>& others, bool first) {
     int index = 0;
-    for (const RECT& monitor : OtherMonitors()) {
+    for (const RECT& monitor : others) {
         auto form = std::make_unique<TMonitorForm>(
             monitor, [this](WPARAM key) { FormKeyDown(key); }, [this] { FormMouseMove(); });
         ScreenPicture& picture = form->Picture;
         picture.scene.Settings = loaded_;
         picture.random.Seed = MonitorSeed(firstSeed_, ++index);
-        picture.Start(Imaging(DefaultBackend()), worker_, monitor.right - monitor.left, monitor.bottom - monitor.top);
+        picture.Start(Imaging(DefaultBackend()), worker_, monitor.right - monitor.left, monitor.bottom - monitor.top,
+                      first);
         ShowWindow(form->Handle(), SW_SHOWNA);
         monitors_.push_back(std::move(form));
+        AnswerSentMessages();
     }
 }
 
-void TForm1::CoverScreensAgain() {
-    displayChanged_ = false;
-    group_.Clear();
-    monitors_.clear();
+namespace {
+
+bool SameRects(const std::vector<RECT>& monitors, const std::vector<std::unique_ptr<TMonitorForm>>& forms) {
+    if (monitors.size() != forms.size()) return false;
+    for (std::size_t i = 0; i < monitors.size(); ++i) {
+        const RECT a = monitors[i], b = forms[i]->Monitor();
+        if (a.left != b.left || a.top != b.top || a.right != b.right || a.bottom != b.bottom) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+// At a hold's end: a picture whose screen changed size is made again, at the
+// new size. The system does not always tell of a change (Wine sends no
+// WM_DISPLAYCHANGE when a screen is resized), so the sizes are compared every
+// time; the message still has every other monitor covered again. A remade
+// picture's cycle starts with the HoldEnd that follows, which draws its
+// numbers as the old cycle would have; the making is on the worker.
+void TForm1::CoverChangedScreens() {
+    const bool told = std::exchange(displayChanged_, false);
+    if (ConfigMode) return;
     const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    if (width != primary_.scene.FrameDib->Width() || height != primary_.scene.FrameDib->Height()) {
+    const bool primaryChanged = width != primary_.Width() || height != primary_.Height();
+    const std::vector<RECT> others = OtherMonitors();
+    const bool othersChanged = told || !SameRects(others, monitors_);
+    if (!primaryChanged && !othersChanged) return;
+    group_.Clear();
+    if (primaryChanged) {
         SetBounds(0, 0, width, height);
         clientWidth_ = width;
         clientHeight_ = height;
-        primary_.Start(Imaging(DefaultBackend()), worker_, width, height);
+        primary_.Start(Imaging(DefaultBackend()), worker_, width, height, false);
     }
-    CoverOtherMonitors();
+    if (othersChanged) {
+        monitors_.clear();
+        CoverOtherMonitors(others, false);
+    }
     GroupCycles();
 }
 
@@ -135,11 +176,18 @@ void TForm1::GroupCycles() {
 
 void TForm1::FollowCycle() {
     if (!primary_.cycle) return;
-    Timer1.SetEnabled(group_.RevealEnabled());
-    Timer2.SetInterval(group_.HoldIntervalMs());
-    Timer2.SetEnabled(group_.HoldEnabled());
-    primary_.ShowChangedRows(Handle());
-    for (auto& monitor : monitors_) monitor->Picture.ShowChangedRows(monitor->Handle());
+    if (pictureFailed_) {
+        Timer1.SetEnabled(false);
+        Timer2.SetEnabled(false);
+    } else {
+        Timer1.SetEnabled(group_.RevealEnabled());
+        Timer2.SetInterval(group_.HoldIntervalMs());
+        Timer2.SetEnabled(group_.HoldEnabled());
+    }
+    // One band for all windows a tick; everything when no tick follows.
+    long long budget = Timer1.Enabled() ? ScreenPicture::kBandPixels : LLONG_MAX;
+    budget = primary_.ShowChangedRows(Handle(), budget);
+    for (auto& monitor : monitors_) budget = monitor->Picture.ShowChangedRows(monitor->Handle(), budget);
 }
 
 // A message box shown during creation runs a message loop of its own, so the
@@ -153,7 +201,7 @@ void TForm1::Timer1Timer() {
 void TForm1::Timer2Timer() {
     if (!primary_.cycle) return;
     Picturing(primary_.scene, [this] {
-        if (displayChanged_ && !ConfigMode) CoverScreensAgain();
+        CoverChangedScreens();
         group_.HoldEnd();
     });
     FollowCycle();

@@ -1,6 +1,7 @@
 // The saver window: full screen (or half screen beside the settings window).
-// Its creation loads the settings and makes the first picture; from then on
-// it only translates: Timer1 (the reveal) and Timer2 (the hold) call the
+// Its creation loads the settings, draws the first picture's numbers and asks
+// the worker for the picture; the window shows black until it is there and
+// answers meanwhile. From then on it only translates: Timer1 (the reveal) and Timer2 (the hold) call the
 // engine's picture cycles, and the rows they drew are copied to the windows.
 // In the full-screen mode every other monitor gets a window of its own
 // (TMonitorForm) with its own picture on the same clock. A key press or a
@@ -39,6 +40,7 @@ public:
     // The primary picture: the one the settings window shows and changes.
     Scene& PictureScene() { return primary_.scene; }
     PictureCycle& Cycle() { return *primary_.cycle; }
+    bool HasCycle() const { return primary_.cycle != nullptr; }
 
     // After any call into a cycle: the timers follow what the cycles say,
     // and the rows they drew go to the windows.
@@ -56,14 +58,15 @@ private:
     void DoKeyDown(WPARAM key) override { FormKeyDown(key); }
     void DoMouseMove() override { FormMouseMove(); }
     bool PaintsItself() const override { return true; }
-    void DoPaint(HDC dc, const RECT& area) override { primary_.Paint(dc, area); }
+    void DoPaint(HDC dc, const RECT& area) override { primary_.Paint(Handle(), dc, area); }
     void DoDisplayChange() override { displayChanged_ = true; }
 
-    // A window with a picture of its own on every monitor but the primary.
-    void CoverOtherMonitors();
-    // After a display change: the primary picture at the screen's new size,
-    // and the other monitors covered again.
-    void CoverScreensAgain();
+    // A window with a picture of its own on each of `others`; with `first`
+    // their first pictures are started, otherwise the next HoldEnd starts them.
+    void CoverOtherMonitors(const std::vector<RECT>& others, bool first);
+    // At a hold's end: the pictures of screens that changed size (or all the
+    // other monitors' after a display change) made again, at the new sizes.
+    void CoverChangedScreens();
     void GroupCycles();
 
     // Runs a step of the pictures; memory that runs out in it (here or on the
@@ -79,6 +82,7 @@ private:
     SaverSettings loaded_;       // the settings as loaded, for other monitors' pictures
     std::uint32_t firstSeed_ = 0;
     bool displayChanged_ = false;
+    bool pictureFailed_ = false;  // memory ran out: the timers stay off
     int clientWidth_ = 0, clientHeight_ = 0;  // the primary picture's
 };
 

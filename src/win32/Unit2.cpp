@@ -110,6 +110,9 @@ void TForm2::FormCreate(Registry& registry) {
     // to keys and mouse.
     ConfigMode = true;
     new TForm1(registry);  // lives until the process ends; completes first, so it is the main window
+    // A saver window whose creation failed has been reported, and the
+    // program is ending: there is no picture for the panel to change.
+    if (!Form1->HasCycle()) return;
 
     window_ = std::make_unique<Window>(*this);
     panel_ = std::make_unique<SettingsPanel>(*window_, Form1->Cycle(), registry);

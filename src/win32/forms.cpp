@@ -43,9 +43,15 @@ void TApplication::ShowException(const std::string& message) noexcept {
     }
 }
 
+void AnswerSentMessages() {
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void TApplication::Run() {
     if (!mainForm_) return;
     ShowHandle();
+    AnswerSentMessages();
     mainForm_->Show();
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -192,6 +198,7 @@ void TForm::Show() {
     closed_ = false;
     ShowWindow(handle_, SW_SHOW);
     SetForegroundWindow(handle_);
+    AnswerSentMessages();
     UpdateWindow(handle_);
 }
 

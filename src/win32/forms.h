@@ -55,6 +55,12 @@ private:
 
 extern TApplication Application;
 
+// Answers the messages other threads and processes have sent to this
+// thread's windows, and leaves the queue as it is. Between the steps of a
+// window's creation, so that a new window answers while it is being set up
+// and shown.
+void AnswerSentMessages();
+
 // Runs a handler so that no exception unwinds into the system: whatever it
 // throws goes to the general handler and the message loop carries on.
 template <class Handler>

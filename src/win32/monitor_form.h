@@ -25,7 +25,7 @@ private:
     void DoKeyDown(WPARAM key) override { keyDown_(key); }
     void DoMouseMove() override { mouseMove_(); }
     bool PaintsItself() const override { return true; }
-    void DoPaint(HDC dc, const RECT& area) override { Picture.Paint(dc, area); }
+    void DoPaint(HDC dc, const RECT& area) override { Picture.Paint(Handle(), dc, area); }
 
     RECT monitor_;
     std::function<void(WPARAM)> keyDown_;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "engine/imaging.h"
 #include "engine/picture_cycle.h"
@@ -25,16 +26,39 @@ struct ScreenPicture {
     ScreenPicture& operator=(const ScreenPicture&) = delete;
     ~ScreenPicture() { cycle.reset(); }  // the cycle's job stops before the scene goes
 
-    // Surfaces for a client area of width x height in the saver geometry and
-    // a cycle over them, its first picture made. Settings and seed are set first.
-    void Start(ImagingPlatform& imaging, PictureWorker& worker, int width, int height);
+    // A cycle for a client area of width x height in the saver geometry.
+    // Settings and seed are set first. Nothing is made here: the surfaces
+    // and the picture are made on the worker, so that the window's thread
+    // only ever waits for a copy of pixels. With `first`, the first
+    // picture's numbers are drawn now and its making starts; otherwise the
+    // cycle starts with the next HoldEnd, as the one it replaces would have.
+    void Start(ImagingPlatform& imaging, PictureWorker& worker, int width, int height, bool first);
 
-    void ShowChangedRows(HWND window);
-    void Paint(HDC dc, const RECT& area);
+    // The client area the picture is made for.
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+    // Copies the rows the cycle drew to the window, at most `budget` pixels
+    // of them (top first), and returns what is left of the budget; the rest
+    // waits for the next call. Under Wine a 3840 x 2160 frame takes about a
+    // fifth of a second to reach the screen, longer than a window may stay
+    // deaf, so a whole new picture goes in bands, one a tick.
+    long long ShowChangedRows(HWND window, long long budget);
+    // The part of `area` that one band allows; the rest of it is made invalid
+    // again, for the next WM_PAINT. Until the first picture is there the
+    // window is black.
+    void Paint(HWND window, HDC dc, const RECT& area);
+
+    // The pixels that go to the windows in one message.
+    static constexpr int kBandPixels = 1 << 19;
 
 private:
     void Flush();
-    HDC frameDC_ = nullptr;  // the DIB section's memory DC
+    HDC FrameDC();
+    HDC frameDC_ = nullptr;  // the DIB section's memory DC, once the worker made it
+    int width_ = 0, height_ = 0;
+    std::vector<char> unshown_;  // per frame row: drawn, not yet copied to the window
+    int unshownCount_ = 0;
 };
 
 }  // namespace nivora::win32

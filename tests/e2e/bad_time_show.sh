@@ -13,7 +13,7 @@ set_dword Rands_Algorithm 1
 set_dword Brightness 14
 
 start_saver /s
-box=$(wait_window 'Nivora Glade Screensaver' 30) || fail "no message box"
+box=$(wait_box 30) || fail "no message box"
 note "message box after $(seconds_since "$SAVER_START") s at $(window_geometry "$box")"
 [ -z "$(xdotool search --onlyvisible --name '^Nivora Glade$' 2>/dev/null)" ] ||
     fail "the saver window is up before the box is dismissed"

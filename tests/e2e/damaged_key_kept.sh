@@ -22,7 +22,7 @@ after="$NIVORA_E2E_OUT/after.reg"
 export_key "$before"
 
 start_saver /s
-box=$(wait_window 'Nivora Glade Screensaver' 30) || fail "no message box"
+box=$(wait_box 30) || fail "no message box"
 text=$(box_text)
 note "text: $text"
 [ "$text" = "Invalid data type for 'Algorithm'" ] || fail "box text '$text'"

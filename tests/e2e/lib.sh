@@ -8,6 +8,7 @@
 #   NIVORA_WINEARCH     win32 or win64
 #   NIVORA_BOX_READER   message_box_text.exe
 #   NIVORA_UNCOVER      uncover.exe
+#   NIVORA_PROBE        window_probe.exe
 #   NIVORA_E2E_OUT      a folder for screenshots
 set -u
 
@@ -104,6 +105,25 @@ reg_value() {
 
 # The text of the saver's message box.
 box_text() { wine_run "$NIVORA_BOX_READER" "Nivora Glade Screensaver" | tr -d '\r'; }
+
+# Waits up to $1 seconds for the saver's message box and prints its X window
+# id. The application's own window has the same caption, and shows from the
+# start of the message loop, but no size.
+wait_box() {
+    local deadline id
+    deadline=$(echo "$(now) + $1" | bc)
+    while less_than "$(now)" "$deadline"; do
+        for id in $(xdotool search --onlyvisible --name '^Nivora Glade Screensaver$' 2>/dev/null); do
+            read -r _ _ width height < <(window_geometry "$id")
+            if [ "${width:-0}" -gt 10 ] && [ "${height:-0}" -gt 10 ]; then
+                echo "$id"
+                return 0
+            fi
+        done
+        sleep 0.1
+    done
+    return 1
+}
 
 # Answers message box $1 with Return.
 dismiss_box() {
@@ -248,4 +268,159 @@ wait_window_gone() {
         less_than "$(now)" "$deadline" || return 1
         sleep 0.005
     done
+}
+
+# ---- the window's thread, asked every 50 ms (window_probe.exe --from-creation)
+
+# Starts the probe for $2 seconds from the moment a window "Nivora Glade"
+# exists; its lines go to file $1. Returns once the probe is looking, so that
+# a saver started next is seen from its window's creation on.
+start_probe() {
+    PROBE_OUT=$1
+    : >"$PROBE_OUT"
+    wine_run "$NIVORA_PROBE" --from-creation "$2" >"$PROBE_OUT" &
+    PROBE_PID=$!
+    wait_probe_event waiting 60 >/dev/null || fail "the probe did not start"
+}
+
+# The Unix time of the probe's first line of kind $1 (waiting, exists,
+# visible, field, gone); nothing when there is none yet.
+probe_event() { tr -d '\r' <"$PROBE_OUT" | awk -v kind="$1" '$1 == kind { print $2; exit }'; }
+
+# Waits up to $2 seconds for the probe's event $1 and prints its time.
+wait_probe_event() {
+    local deadline at
+    deadline=$(echo "$(now) + $2" | bc)
+    while less_than "$(now)" "$deadline"; do
+        at=$(probe_event "$1")
+        if [ -n "$at" ]; then
+            echo "$at"
+            return 0
+        fi
+        sleep 0.01
+    done
+    return 1
+}
+
+# The longest answer (ms) among the probes sent within $1 seconds of the
+# window's creation, and when it was sent, in seconds after the creation.
+probe_longest() {
+    tr -d '\r' <"$PROBE_OUT" | awk -v span="$1" '$1 == "exists" { start = $2 }
+        NF == 3 && $1 ~ /^[0-9.]+$/ && $1 - start <= span && $3 + 0 >= longest + 0 { longest = $3; at = $1 - start }
+        END { printf "%.2f %.2f\n", longest, at }'
+}
+
+# Starts the full-screen saver with the probe watching it for $2 seconds from
+# its window's creation on, up to three times, until the longest answer in
+# the first 5 s is at most $1 ms: a machine busy with other work can delay an
+# answer now and then, while a window whose thread makes a picture fails
+# every attempt. The saver of the last attempt is left running; sets CREATED
+# (the window's creation, Unix time) and LONGEST (ms). Fails after three.
+start_saver_probed() {
+    local attempt at
+    for attempt in 1 2 3; do
+        start_probe "$NIVORA_E2E_OUT/probe-$attempt.txt" "$2"
+        start_saver /s
+        CREATED=$(wait_probe_event exists 60) || fail "no saver window"
+        wait "$PROBE_PID"
+        read -r LONGEST at < <(probe_longest 5)
+        note "attempt $attempt: longest answer in the first 5 s $LONGEST ms, $at s after the window's creation"
+        less_than "$1" "$LONGEST" || return 0
+        [ "$attempt" = 3 ] && break
+        xdotool key space
+        wait_saver_exit 10 || fail "a key did not end the saver"
+    done
+    fail "in three starts the window's thread took up to $LONGEST ms to answer"
+}
+
+# Starts the full-screen saver with the probe watching it, and presses a key
+# $2 seconds after the probe saw its window's event $1 (exists or visible).
+# Sets EVENT_AT and PRESSED (Unix times).
+start_saver_key_after() {
+    start_probe "$NIVORA_E2E_OUT/probe-key.txt" 5
+    start_saver /s
+    EVENT_AT=$(wait_probe_event "$1" 60) || fail "the probe saw no saver window ($1)"
+    sleep "$(echo "$EVENT_AT + $2 - $(now)" | bc | sed 's/^-.*/0/')"
+    PRESSED=$(now)
+    xdotool key space
+}
+
+# ---- several monitors
+
+# A nested X server (Xephyr) with one head per WxH argument, side by side,
+# Xinerama and no RandR: the way Wine lists several monitors. DISPLAY points
+# at it from now on, openbox runs on it, and it ends with the test.
+start_nested_monitors() {
+    local fifo nested screens=()
+    for size in "$@"; do screens+=(-screen "$size"); done
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xephyr -displayfd 3 "${screens[@]}" +xinerama -extension RANDR -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    NESTED_PID=$!
+    read -r nested <"$fifo"
+    rm -f "$fifo"
+    trap end_nested EXIT
+    export DISPLAY=":$nested"
+    openbox --sm-disable >/dev/null 2>&1 &
+}
+
+end_nested() {
+    end_wine
+    kill "$NESTED_PID" 2>/dev/null
+}
+
+# Visible saver windows, one "ID X Y W H" per line, narrowest first.
+saver_windows() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '^Nivora Glade$' 2>/dev/null); do
+        echo "$id $(window_geometry "$id")"
+    done | sort -k5 -n
+}
+
+# Waits up to $2 seconds until $1 saver windows show.
+wait_saver_windows() {
+    local deadline
+    deadline=$(echo "$(now) + $2" | bc)
+    while less_than "$(now)" "$deadline"; do
+        [ "$(saver_windows | wc -l)" -ge "$1" ] && return 0
+        sleep 0.05
+    done
+    return 1
+}
+
+# ---- what a picture shows
+
+# Pixels within 6 % of white in a region WxH+X+Y: the snowflake's light.
+whitish_pixels() {
+    convert "$1" -crop "$2" +repage -fuzz 6% -fill white -opaque white -fill black +opaque white \
+        -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Checks the saver picture in region WxH+X+Y of screenshot $1: a coloured
+# field left of the centred square, the snowflake's light inside the square
+# and not beside it, and no black band along the right or bottom edge.
+# $2 names the picture in messages.
+check_saver_picture() {
+    local shot=$1 name=$2 region=$3 width height x y left crop white outside
+    IFS='x+' read -r width height x y <<<"$region"
+    crop="$NIVORA_E2E_OUT/picture-$name.png"
+    convert "$shot" -crop "$region" +repage "$crop" || fail "crop $region"
+    left=$(( (width - height) / 2 ))
+    if [ "$left" -gt 0 ]; then
+        [ "$(colours "$crop" "${left}x$height+0+0")" -gt 100 ] || fail "$name: no coloured field left of the square"
+        outside=$(whitish_pixels "$crop" "${left}x$height+0+0")
+    else
+        outside=0
+    fi
+    white=$(whitish_pixels "$crop" "${height}x$height+$left+0")
+    note "$name: $white near-white pixels in the square, $outside left of it"
+    [ "$white" -gt 1000 ] && [ "$white" -gt $((4 * outside)) ] || fail "$name: no snowflake in the centred square"
+    # The snowflake grows from its square's centre.
+    read -r cx cy < <(convert "$crop" -fuzz 6% -fill white -opaque white -fill black +opaque white \
+        -format '%@' info: | awk -F'[x+]' '{ printf "%d %d\n", $3 + $1 / 2, $4 + $2 / 2 }')
+    note "$name: the snowflake's light is centred at $cx,$cy"
+    [ $(( (cx - width / 2) ** 2 + (cy - height / 2) ** 2 )) -le $(( (height / 20) ** 2 )) ] ||
+        fail "$name: the snowflake is centred at $cx,$cy, not at the picture's centre"
+    [ "$(colours "$crop" "8x$height+$((width - 8))+0")" -gt 1 ] || fail "$name: a band of one colour at the right edge"
+    [ "$(colours "$crop" "${width}x8+0+$((height - 8))")" -gt 1 ] || fail "$name: a band of one colour at the bottom"
 }

@@ -8,62 +8,15 @@
 # is set while the saver runs and cleared when it ends.
 . "$(dirname "$0")/lib.sh"
 
-# Visible saver windows, one "ID X Y W H" per line.
-saver_windows() {
-    for id in $(xdotool search --onlyvisible --name '^Nivora Glade$' 2>/dev/null); do
-        echo "$id $(window_geometry "$id")"
-    done | sort -k5 -n
-}
-
-wait_two_windows() {
-    local deadline
-    deadline=$(echo "$(now) + 30" | bc)
-    while less_than "$(now)" "$deadline"; do
-        [ "$(saver_windows | wc -l)" -ge 2 ] && return 0
-        sleep 0.2
-    done
-    return 1
-}
-
-# Pixels within 6 % of white in a region WxH+X+Y: the snowflake's light.
-whitish_pixels() {
-    convert "$1" -crop "$2" +repage -fuzz 6% -fill white -opaque white -fill black +opaque white \
-        -format '%[fx:round(mean*w*h)]' info:
-}
-
 # Checks the picture of the window at $1,0 of size $2 x $3 in a screenshot $4.
-check_picture() {
-    local x=$1 width=$2 height=$3 shot left white outside
-    shot="$NIVORA_E2E_OUT/monitor-${width}x$height.png"
-    convert "$4" -crop "${width}x$height+$x+0" +repage "$shot" || fail "crop"
-    left=$(( (width - height) / 2 ))
-    [ "$(colours "$shot" "${left}x$height+0+0")" -gt 100 ] || fail "no coloured background on the ${width}x$height monitor"
-    white=$(whitish_pixels "$shot" "${height}x$height+$left+0")
-    outside=$(whitish_pixels "$shot" "${left}x$height+0+0")
-    note "${width}x$height: $white near-white pixels in the square, $outside left of it"
-    [ "$white" -gt 1000 ] && [ "$white" -gt $((4 * outside)) ] ||
-        fail "no snowflake in the ${width}x$height monitor's square"
-}
+check_picture() { check_saver_picture "$4" "${2}x$3" "${2}x$3+$1+0"; }
 
-display_fifo=$(mktemp -u)
-mkfifo "$display_fifo"
-Xephyr -displayfd 3 -screen 1280x720 -screen 1024x768 +xinerama -extension RANDR -nolisten tcp \
-    3>"$display_fifo" >/dev/null 2>&1 &
-nested_pid=$!
-read -r nested <"$display_fifo"
-rm -f "$display_fifo"
-end_nested() {
-    end_wine
-    kill "$nested_pid" 2>/dev/null
-}
-trap end_nested EXIT
-export DISPLAY=":$nested"
-openbox --sm-disable >/dev/null 2>&1 &
+start_nested_monitors 1280x720 1024x768
 
 delete_key
 xdotool mousemove 1500 400
 start_saver /s
-wait_two_windows || fail "no two saver windows: $(saver_windows)"
+wait_saver_windows 2 30 || fail "no two saver windows: $(saver_windows)"
 saver_windows | while read -r id x y w h; do note "window $id at $x,$y size ${w}x$h"; done
 [ "$(saver_windows | awk '{ print $4 "x" $5 "+" $2 "+" $3 }' | tr '\n' ' ')" = "1280x720+0+0 1024x768+1280+0 " ] ||
     fail "the windows do not cover the monitors: $(saver_windows)"
@@ -105,7 +58,7 @@ saver_flag() {
 
 # A key press on the first monitor's window ends both.
 start_saver /s
-wait_two_windows || fail "no two saver windows the second time"
+wait_saver_windows 2 30 || fail "no two saver windows the second time"
 sleep 2
 [ "$(saver_flag)" = 1 ] || fail "the screen-saver flag is '$(saver_flag)' while the saver runs"
 primary=$(saver_windows | awk '$4 == 1280 { print $1 }')

@@ -3,14 +3,18 @@
 // (made to fail on purpose with gPlaneBytesLimit).
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "engine/picture_cycle.h"
 #include "engine/picture_steps.h"
+#include "engine/picture_worker.h"
 #include "engine/random.h"
 #include "engine/scene.h"
 
@@ -74,6 +78,39 @@ TEST(Memory, AFailedPlaneIsReportedWithThePicturesSizeAndNeed) {
               24000000ull + 2 * (2001ull * 2001 * 7 + 2001ull * 1001 * (3 * sizeof(long double) + 4)));
     // Memory back: the same scene is made.
     EXPECT_NO_THROW(CreateSurfaces(scene, SoftwareImaging(), 4000, 2000));
+}
+
+// A window's cycle leaves its surfaces to the worker: memory that runs out
+// for them comes out of the tick that would take the first picture, with the
+// picture's size and need, and the cycle then does nothing more.
+TEST(Memory, SurfacesThatFailOnTheWorkerAreReportedAtTheFirstTick) {
+    Scene scene;
+    RandomGenerator random;
+    PictureWorker worker;
+    SetSaverGeometry(scene, 4000, 2000);
+    PictureCycle cycle(scene, SoftwareImaging(), random, worker, 4000, 2000);
+    std::string reported;
+    {
+        const PlaneLimit limit(1 << 20);
+        cycle.FirstPicture();
+        for (int tick = 0; tick < 10000 && reported.empty(); ++tick) {
+            try {
+                cycle.RevealTick();
+            } catch (const PictureMemoryError& error) {
+                reported = error.what();
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    EXPECT_EQ(reported.rfind("Not enough memory for a picture of 4000 x 2000: it needs about ", 0), 0u) << reported;
+    EXPECT_TRUE(cycle.Failed());
+    EXPECT_FALSE(cycle.Waiting());
+    EXPECT_FALSE(cycle.RevealEnabled());
+    EXPECT_FALSE(cycle.HoldEnabled());
+    EXPECT_NO_THROW(cycle.RevealTick());
+    EXPECT_NO_THROW(cycle.HoldEnd());
+    EXPECT_FALSE(cycle.RevealEnabled());
+    EXPECT_EQ(scene.FrameDib, nullptr);
 }
 
 // Screens and panes from 1 x 1 up, in both geometries: a whole picture made,

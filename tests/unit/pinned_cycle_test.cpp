@@ -53,7 +53,9 @@ struct SeedRun {
     bool randsAlgorithm, backgroundRands;
 };
 
-void StartScene(const SeedRun& run, Scene& scene, RandomGenerator& random) {
+// The settings, seed and geometry of a run; the surfaces too unless the
+// cycle is to make them on the worker.
+void StartScene(const SeedRun& run, Scene& scene, RandomGenerator& random, bool surfaces = true) {
     scene.Settings.Algorithm = 20;
     scene.Settings.Background = 1;
     scene.Settings.Brightness = 14;
@@ -62,7 +64,26 @@ void StartScene(const SeedRun& run, Scene& scene, RandomGenerator& random) {
     scene.Settings.BackgroundRands = run.backgroundRands;
     random.Seed = run.seed;
     SetSaverGeometry(scene, run.clientWidth, run.clientHeight);
-    CreateSurfaces(scene, SoftwareImaging(), run.clientWidth, run.clientHeight);
+    if (surfaces) CreateSurfaces(scene, SoftwareImaging(), run.clientWidth, run.clientHeight);
+}
+
+// A cycle over the scene of a run: over its surfaces, or, as a window's
+// thread makes it, with the surfaces left to the worker.
+std::unique_ptr<PictureCycle> CycleOf(const SeedRun& run, Scene& scene, RandomGenerator& random, PictureWorker& worker,
+                                      bool surfacesOnWorker) {
+    StartScene(run, scene, random, !surfacesOnWorker);
+    if (surfacesOnWorker)
+        return std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker, run.clientWidth, run.clientHeight);
+    return std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker);
+}
+
+// Reveals the cycle's picture to its last cell, waiting for the worker where
+// the picture is not there yet.
+void RevealAll(PictureCycle& cycle) {
+    while (cycle.RevealEnabled()) {
+        if (cycle.Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        cycle.RevealTick();
+    }
 }
 
 Picture Finished(Scene& scene) {
@@ -73,21 +94,17 @@ Picture Finished(Scene& scene) {
 // The cycle as a saver window drives it, with the next picture prepared on
 // the worker: the first picture at creation, each later one at a hold's end,
 // every picture revealed to its last cell.
-std::vector<Picture> PicturesOf(const SeedRun& run, int count) {
+std::vector<Picture> PicturesOf(const SeedRun& run, int count, bool surfacesOnWorker = false) {
     Scene scene;
     RandomGenerator random;
     PictureWorker worker;
-    StartScene(run, scene, random);
-    PictureCycle cycle(scene, SoftwareImaging(), random, worker);
-    cycle.FirstPicture();
+    const auto cycle = CycleOf(run, scene, random, worker, surfacesOnWorker);
+    cycle->FirstPicture();
     std::vector<Picture> pictures;
     for (int i = 0; i < count; ++i) {
-        if (i > 0) cycle.HoldEnd();
-        while (cycle.RevealEnabled()) {
-            if (cycle.Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            cycle.RevealTick();
-        }
-        EXPECT_TRUE(cycle.HoldEnabled());
+        if (i > 0) cycle->HoldEnd();
+        RevealAll(*cycle);
+        EXPECT_TRUE(cycle->HoldEnabled());
         pictures.push_back(Finished(scene));
     }
     return pictures;
@@ -127,6 +144,53 @@ TEST(PinnedCycle, StepsOnOneThreadGiveTheSamePictures) {
     X87_ONLY();
     for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{77, 320, 180, true, false}})
         EXPECT_EQ(PicturesInSteps(run, 5), PicturesOf(run, 5)) << "seed " << run.seed;
+}
+
+// A window's cycle, whose surfaces are made on the worker with the first
+// picture, shows the same pictures.
+TEST(PinnedCycle, SurfacesMadeOnTheWorkerGiveTheSamePictures) {
+    X87_ONLY();
+    for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{4242, 320, 180, false, true}})
+        EXPECT_EQ(PicturesOf(run, 4, true), PicturesInSteps(run, 4)) << "seed " << run.seed;
+}
+
+// A screen that changed size: at the hold's end its cycle is replaced by one
+// of the new size on the same generator, started by that HoldEnd. The
+// sequence goes on as if the screen had always had the new size from that
+// picture on, and the window's thread never waits for the surfaces.
+TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
+    X87_ONLY();
+    const SeedRun before{99, 320, 180, true, true}, after{99, 200, 150, true, true};
+    Scene steps, stepsResized, scene;
+    RandomGenerator stepsRandom, unused, random;
+    PictureWorker worker;
+    StartScene(before, steps, stepsRandom);
+    FirstPicture(steps, stepsRandom);
+    StartScene(after, stepsResized, unused);
+    auto cycle = CycleOf(before, scene, random, worker, true);
+    cycle->FirstPicture();
+    RevealAll(*cycle);
+
+    // The steps: the hold ends on the resized screen, with the generator as
+    // the first picture left it.
+    stepsResized.Settings = steps.Settings;
+    HoldEnd(stepsResized, stepsRandom);
+    while (!RevealTick(stepsResized).completed) {
+    }
+
+    cycle.reset();
+    scene.FrameGraphics.reset();
+    scene.FrameDib.reset();
+    scene.PixelBitmap.reset();
+    scene.FieldBitmap.reset();
+    SetSaverGeometry(scene, after.clientWidth, after.clientHeight);
+    cycle = std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker, after.clientWidth, after.clientHeight);
+    cycle->HoldEnd();
+    EXPECT_TRUE(cycle->Waiting());
+    RevealAll(*cycle);
+    EXPECT_EQ(Finished(scene), Finished(stepsResized));
+    EXPECT_EQ(scene.FrameDib->Width(), 200);
+    EXPECT_EQ(random.Seed, stepsRandom.Seed);
 }
 
 TEST(PinnedCycle, WindowedFromTwoSeeds) {
