@@ -72,13 +72,15 @@ Picture Finished(Scene& scene) {
 
 // The cycle as a saver window drives it, with the next picture prepared on
 // the worker: the first picture at creation, each later one at a hold's end,
-// every picture revealed to its last cell.
-std::vector<Picture> PicturesOf(const SeedRun& run, int count) {
+// every picture revealed to its last cell; with `swapFrames`, new fields are
+// taken by swapping frames rather than copying them.
+std::vector<Picture> PicturesOf(const SeedRun& run, int count, bool swapFrames = false) {
     Scene scene;
     RandomGenerator random;
     PictureWorker worker;
     StartScene(run, scene, random);
     PictureCycle cycle(scene, SoftwareImaging(), random, worker);
+    if (swapFrames) cycle.SwapFramesOnTake();
     cycle.FirstPicture();
     std::vector<Picture> pictures;
     for (int i = 0; i < count; ++i) {
@@ -125,8 +127,11 @@ TEST(PinnedCycle, FullScreenFromTwoSeeds) {
 
 TEST(PinnedCycle, StepsOnOneThreadGiveTheSamePictures) {
     X87_ONLY();
-    for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{77, 320, 180, true, false}})
-        EXPECT_EQ(PicturesInSteps(run, 5), PicturesOf(run, 5)) << "seed " << run.seed;
+    for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{77, 320, 180, true, false}}) {
+        const auto steps = PicturesInSteps(run, 5);
+        EXPECT_EQ(steps, PicturesOf(run, 5)) << "seed " << run.seed;
+        EXPECT_EQ(steps, PicturesOf(run, 5, true)) << "seed " << run.seed << ", frames swapped";
+    }
 }
 
 TEST(PinnedCycle, WindowedFromTwoSeeds) {
@@ -170,8 +175,10 @@ TEST(CycleScenes, TwoScenesInTurnsGiveWhatEachGivesAlone) {
 
 // Settings changed while a picture shows, as the settings window changes
 // them: the prepared picture is dropped where it no longer fits, and what
-// shows is what the steps give on one thread with the same changes.
-TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
+// shows is what the steps give on one thread with the same changes, whether
+// new fields are copied into the frame or the frames are swapped.
+void ChangeWhileAPictureShows(bool swapFrames) {
+    SCOPED_TRACE(swapFrames ? "frames swapped" : "fields copied");
     const SeedRun run{31, 240, 160, true, true};
     Scene steps, scene;
     RandomGenerator stepsRandom, random;
@@ -179,6 +186,7 @@ TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
     StartScene(run, steps, stepsRandom);
     StartScene(run, scene, random);
     PictureCycle cycle(scene, SoftwareImaging(), random, worker);
+    if (swapFrames) cycle.SwapFramesOnTake();
     FirstPicture(steps, stepsRandom);
     cycle.FirstPicture();
     auto revealAll = [&] {
@@ -224,6 +232,11 @@ TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
     cycle.HoldEnd();
     revealAll();
     EXPECT_EQ(random.Seed, stepsRandom.Seed);
+}
+
+TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
+    ChangeWhileAPictureShows(false);
+    ChangeWhileAPictureShows(true);
 }
 
 }  // namespace
