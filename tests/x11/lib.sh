@@ -16,12 +16,40 @@ fail() {
 }
 note() { echo "-- $*"; }
 
+EXTRA_PIDS=()  # more processes a test started, ended at exit
+TEST_USER=
 cleanup() {
-    [ -n "$SAVER_PID" ] && kill "$SAVER_PID" 2>/dev/null
-    [ -n "$HELPER_PID" ] && kill "$HELPER_PID" 2>/dev/null
+    local pid
+    for pid in $SAVER_PID $HELPER_PID "${EXTRA_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    if [ -n "$TEST_USER" ]; then
+        # What the test user's programs started (a preview, a saver).
+        for pid in $(pgrep -u "$TEST_USER"); do kill "$pid" 2>/dev/null; done
+        sleep 0.2
+        # -f: a zombie of the saver may still carry the user's id.
+        userdel -f "$TEST_USER" 2>/dev/null
+        rm -rf "$TEST_HOME"
+    fi
     wait 2>/dev/null
 }
 trap cleanup EXIT
+
+# Programs of the screen-saver daemon refuse to run as root: a user made for
+# the test (named $1, root only; removed at exit), with a home of its own that
+# holds a copy of the saver, $TEST_HOME/nivoraglade.
+make_test_user() {
+    [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to make a user"; exit 77; }
+    TEST_USER=$1
+    TEST_HOME=$(mktemp -d "/tmp/$1.XXXXXX")
+    id "$TEST_USER" >/dev/null 2>&1 || useradd --no-create-home --home-dir "$TEST_HOME" --shell /bin/sh "$TEST_USER" ||
+        fail "useradd $TEST_USER"
+    install -m 755 "$NIVORA_SAVER" "$TEST_HOME/nivoraglade"
+    chmod 755 "$TEST_HOME"
+    chown "$TEST_USER" "$TEST_HOME"
+}
+
+# Runs a command as the test user on this display, with a plain environment
+# (a PATH through folders only root may enter makes exec fail with EACCES).
+as_user() { runuser -u "$TEST_USER" -- env -i PATH=/usr/bin:/bin HOME="$TEST_HOME" DISPLAY="$DISPLAY" "$@"; }
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
@@ -93,3 +121,20 @@ whitish_pixels() {
 colours() { convert "$1" -crop "$2" +repage -format '%k' info:; }
 # Pixels that differ between two pictures.
 differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1; }
+
+# A second virtual screen that a test may take away; sets OTHER_DISPLAY and
+# OTHER_XVFB_PID.
+start_other_display() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "${1:-640x360x24}" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    OTHER_XVFB_PID=$!
+    EXTRA_PIDS+=("$OTHER_XVFB_PID")
+    read -r OTHER_DISPLAY <"$fifo"
+    rm -f "$fifo"
+    OTHER_DISPLAY=:$OTHER_DISPLAY
+}
+
+# The largest value of any channel in a picture (0: all black).
+brightest() { convert "$1" -format '%[max]' info:; }
