@@ -51,6 +51,7 @@ for phase in first hold; do
     [ "$SAVER_STATUS" = 1 ] || fail "lost display ($phase): exit status $SAVER_STATUS"
     grep -q 'lost the connection to the X display' "$out/lost-$phase.txt" || fail "no word of the lost display"
     note "display gone during the $phase picture: the saver ended in $ENDED_MS ms, status 1"
+    wait "$OTHER_XVFB_PID" 2>/dev/null
 done
 
 # More memory than the process may have (an address-space limit of 4 GB).

@@ -128,12 +128,19 @@ start_other_display() {
     local fifo
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "${1:-640x360x24}" -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    # -noreset: the check below is its first client, and a server that resets
+    # when its last client leaves refuses connections for a moment.
+    Xvfb -displayfd 3 -screen 0 "${1:-640x360x24}" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
     OTHER_XVFB_PID=$!
     EXTRA_PIDS+=("$OTHER_XVFB_PID")
     read -r OTHER_DISPLAY <"$fifo"
     rm -f "$fifo"
     OTHER_DISPLAY=:$OTHER_DISPLAY
+    for _ in $(seq 50); do
+        xdpyinfo -display "$OTHER_DISPLAY" >/dev/null 2>&1 && return
+        sleep 0.1
+    done
+    fail "the second display $OTHER_DISPLAY does not answer"
 }
 
 # The largest value of any channel in a picture (0: all black).

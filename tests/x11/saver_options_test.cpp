@@ -52,7 +52,7 @@ TEST(SaverOptions, EveryOptionWithOneOrTwoDashes) {
     // The settings dialog's preview appends --window-id to the entry's
     // --root: the window named wins, in either order.
     for (const auto& args : {std::vector<std::string>{"--root", "--seed", "3", "--window-id", "0x400EE5"},
-                             std::vector<std::string>{"-window-id", "4197093", "-root"}}) {
+                             std::vector<std::string>{"-window-id", "4198117", "-root"}}) {
         const auto preview = Parse(args);
         ASSERT_TRUE(preview) << args[0];
         EXPECT_EQ(preview->target, Target::WindowId);
