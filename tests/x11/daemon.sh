@@ -40,12 +40,8 @@ done
 as_user xscreensaver-command -time >/dev/null 2>&1 || fail "the daemon did not come up: $(tail -5 "$log")"
 
 as_user xscreensaver-command -activate >/dev/null || fail "-activate"
-pid=
-for _ in $(seq 100); do
-    pid=$(pgrep -u "$TEST_USER" -x nivoraglade | head -n 1)
-    [ -n "$pid" ] && break
-    sleep 0.1
-done
+wait_user_saver
+pid=$USER_SAVER_PID
 [ -n "$pid" ] || fail "the daemon did not start nivoraglade: $(tail -5 "$log")"
 window=$(tr '\0' '\n' <"/proc/$pid/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
 arguments=$(tr '\0' ' ' <"/proc/$pid/cmdline")

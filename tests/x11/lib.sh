@@ -47,6 +47,17 @@ make_test_user() {
     chown "$TEST_USER" "$TEST_HOME"
 }
 
+# Waits up to 10 s for the test user's nivoraglade, started by one of the
+# daemon's programs; sets USER_SAVER_PID (empty when none came).
+wait_user_saver() {
+    USER_SAVER_PID=
+    for _ in $(seq 100); do
+        USER_SAVER_PID=$(pgrep -u "$TEST_USER" -x nivoraglade | head -n 1)
+        [ -n "$USER_SAVER_PID" ] && return
+        sleep 0.1
+    done
+}
+
 # Runs a command as the test user on this display, with a plain environment
 # (a PATH through folders only root may enter makes exec fail with EACCES).
 as_user() { runuser -u "$TEST_USER" -- env -i PATH=/usr/bin:/bin HOME="$TEST_HOME" DISPLAY="$DISPLAY" "$@"; }

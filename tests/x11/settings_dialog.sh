@@ -32,12 +32,8 @@ unshare -m sh -c 'mount --bind "$1/config" "$2" && exec runuser -u "$3" -- env -
     sh "$TEST_HOME" "$config" "$TEST_USER" "$DISPLAY" >"$out/stdout.txt" 2>"$out/stderr.txt" &
 EXTRA_PIDS+=($!)
 
-preview=
-for _ in $(seq 100); do
-    preview=$(pgrep -u "$TEST_USER" -x nivoraglade | head -n 1)
-    [ -n "$preview" ] && break
-    sleep 0.1
-done
+wait_user_saver
+preview=$USER_SAVER_PID
 [ -n "$preview" ] || fail "no preview started; stderr: $(head -5 "$out/stderr.txt")"
 arguments=$(tr '\0' ' ' <"/proc/$preview/cmdline")
 note "preview: $arguments"
