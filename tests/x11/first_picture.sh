@@ -9,6 +9,8 @@
 # runs under the same limit.
 . "$(dirname "$0")/lib.sh"
 out=$NIVORA_OUT/first-picture
+# Fresh: a tick log of an earlier run would answer for a saver not yet started.
+rm -rf "$out"
 mkdir -p "$out"
 big=16384x16384
 
@@ -20,38 +22,63 @@ first_picture_under_way() {
     ! grep -q '^picture' "$2" || fail "the $1 picture was ready within a second: nothing waited for"
 }
 
+# Each end is timed: $1 ends the saver, which must be gone within 0.5 s.
+# The saver's worker threads run at a lower priority and must get a
+# processor to end too: on a machine loaded by others that took up to
+# 0.35 s, so one late end is tried again; a thread that is held up (a
+# picture made on it) is late every time.
+ended_in_time() {
+    "$@"
+    wait_saver_exit x 500 && return
+    wait_saver_exit x 10000 || fail "the saver did not end at all"
+    return 1
+}
+try_twice() {  # the attempt's number goes last
+    "$@" 1 && return
+    note "late once ($ENDED_MS ms); again"
+    "$@" 2 || fail "late again: $*"
+}
+
 # SIGTERM while the first picture is made.
-log=$out/term.log
-start_saver --geometry $big --seed 3 --tick-log "$log"
-first_picture_under_way $big "$log"
-before=$(grep -c '^tick' "$log")
-sleep 0.5
-steps=$(( $(grep -c '^tick' "$log") - before ))
-import -window root "$out/waiting.png" || fail "screenshot"
-note "waiting for the first $big picture: $steps cycle steps in 0.5 s, the screen's brightest channel" \
-     "$(brightest "$out/waiting.png")"
-[ "$steps" -ge 10 ] || fail "only $steps cycle steps in 0.5 s: the drawing thread is held up"
-[ "$(brightest "$out/waiting.png")" = 0 ] || fail "the window is not black while the picture is made"
-signal_ends_saver TERM 500
+term_while_made() {
+    local log=$out/term-$1.log before steps
+    start_saver --geometry $big --seed 3 --tick-log "$log"
+    first_picture_under_way $big "$log"
+    before=$(grep -c '^tick' "$log")
+    sleep 0.5
+    steps=$(( $(grep -c '^tick' "$log") - before ))
+    import -window root "$out/waiting.png" || fail "screenshot"
+    note "waiting for the first $big picture: $steps cycle steps in 0.5 s, the screen's brightest channel" \
+         "$(brightest "$out/waiting.png")"
+    [ "$steps" -ge 10 ] || fail "only $steps cycle steps in 0.5 s: the drawing thread is held up"
+    [ "$(brightest "$out/waiting.png")" = 0 ] || fail "the window is not black while the picture is made"
+    ended_in_time kill -TERM "$SAVER_PID" || return 1
+    [ "$SAVER_STATUS" = 0 ] || fail "SIGTERM: exit status $SAVER_STATUS"
+    note "SIGTERM ended the saver in $ENDED_MS ms, status 0"
+}
+try_twice term_while_made
 
 # The display goes away: while the first large picture is made, and while a
 # small one is held.
-for phase in first hold; do
+display_lost() {
+    local phase=$1 log=$out/lost-$1-$2.log
     start_other_display
-    log=$out/lost-$phase.log
-    if [ $phase = first ]; then
-        DISPLAY=$OTHER_DISPLAY start_saver --geometry $big --tick-log "$log" 2>"$out/lost-$phase.txt"
+    if [ "$phase" = first ]; then
+        DISPLAY=$OTHER_DISPLAY start_saver --geometry $big --tick-log "$log" 2>"$out/lost.txt"
         first_picture_under_way $big "$log"
     else
-        DISPLAY=$OTHER_DISPLAY start_saver --geometry 320x180 --tick-log "$log" 2>"$out/lost-$phase.txt"
+        DISPLAY=$OTHER_DISPLAY start_saver --geometry 320x180 --tick-log "$log" 2>"$out/lost.txt"
         wait_log "$log" '^hold ' 30
     fi
-    kill "$OTHER_XVFB_PID"
-    wait_saver_exit x 500 || fail "the saver still runs 0.5 s after its display went ($phase)"
-    [ "$SAVER_STATUS" = 1 ] || fail "lost display ($phase): exit status $SAVER_STATUS"
-    grep -q 'lost the connection to the X display' "$out/lost-$phase.txt" || fail "no word of the lost display"
-    note "display gone during the $phase picture: the saver ended in $ENDED_MS ms, status 1"
+    # Gone at once, as a server that crashed.
+    ended_in_time kill -KILL "$OTHER_XVFB_PID" || return 1
     wait "$OTHER_XVFB_PID" 2>/dev/null
+    [ "$SAVER_STATUS" = 1 ] || fail "lost display ($phase): exit status $SAVER_STATUS"
+    grep -q 'lost the connection to the X display' "$out/lost.txt" || fail "no word of the lost display"
+    note "display gone during the $phase picture: the saver ended in $ENDED_MS ms, status 1"
+}
+for phase in first hold; do
+    try_twice display_lost $phase
 done
 
 # More memory than the process may have (an address-space limit of 4 GB).

@@ -62,7 +62,8 @@ wait_user_saver() {
 # (a PATH through folders only root may enter makes exec fail with EACCES).
 as_user() { runuser -u "$TEST_USER" -- env -i PATH=/usr/bin:/bin HOME="$TEST_HOME" DISPLAY="$DISPLAY" "$@"; }
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
+now_us() { echo "${EPOCHREALTIME//[!0-9]/}"; }  # no process started: exact under load
+now_ms() { echo $(($(now_us) / 1000)); }
 
 # A window of WxH at 0,0 made by another client; sets TEST_WINDOW.
 make_test_window() {
@@ -87,13 +88,13 @@ saver_running() { kill -0 "$SAVER_PID" 2>/dev/null; }
 # (how long it took).
 wait_saver_exit() {
     local start deadline
-    start=$(now_ms)
-    deadline=$((start + $2))
+    start=${EPOCHREALTIME//[!0-9]/}
+    deadline=$((start + $2 * 1000))
     while saver_running; do
-        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        [ "${EPOCHREALTIME//[!0-9]/}" -lt "$deadline" ] || return 1
         sleep 0.005
     done
-    ENDED_MS=$(($(now_ms) - start))
+    ENDED_MS=$(((${EPOCHREALTIME//[!0-9]/} - start) / 1000))
     SAVER_STATUS=0
     wait "$SAVER_PID" || SAVER_STATUS=$?
     SAVER_PID=
@@ -110,8 +111,8 @@ signal_ends_saver() {
 # Waits up to $3 seconds until the tick log $1 has at least $4 (default 1)
 # lines matching the extended regular expression $2.
 wait_log() {
-    local deadline=$(($(now_ms) + $3 * 1000))
-    while [ "$(grep -cE "$2" "$1" 2>/dev/null)" -lt "${4:-1}" ]; do
+    local deadline=$(($(now_ms) + $3 * 1000)) found
+    while found=$(grep -cE "$2" "$1" 2>/dev/null); [ "${found:-0}" -lt "${4:-1}" ]; do  # no file yet: none
         [ "$(now_ms)" -lt "$deadline" ] || fail "no '$2' (x${4:-1}) in $1 within $3 s"
         saver_running || fail "the saver ended while waiting for '$2'"
         sleep 0.05

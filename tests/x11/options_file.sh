@@ -63,6 +63,7 @@ signal_ends_saver TERM 500
 command=$(tail -n 1 <<<"$arguments")
 make_test_window 300x200
 log=$NIVORA_OUT/preview.log
+rm -f "$log"  # an earlier run's
 # shellcheck disable=SC2086
 start_saver $command --seed 9 --tick-log "$log" --window-id "$(printf '0x%X' "$TEST_WINDOW")"
 "$NIVORA_RENDER" --size 300x200 --seed 9 --out "$NIVORA_OUT/preview-expected.png" >/dev/null || fail "nivora-render"
