@@ -48,12 +48,16 @@ make_test_user() {
 }
 
 # Waits up to 10 s for the test user's nivoraglade, started by one of the
-# daemon's programs; sets USER_SAVER_PID (empty when none came).
+# daemon's programs; sets USER_SAVER_PID and USER_SAVER_ARGS (empty when none
+# came). One that is ending (no command line left) does not count.
 wait_user_saver() {
-    USER_SAVER_PID=
+    local pid
+    USER_SAVER_PID= USER_SAVER_ARGS=
     for _ in $(seq 100); do
-        USER_SAVER_PID=$(pgrep -u "$TEST_USER" -x nivoraglade | head -n 1)
-        [ -n "$USER_SAVER_PID" ] && return
+        for pid in $(pgrep -u "$TEST_USER" -x nivoraglade); do
+            USER_SAVER_ARGS=$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)
+            [ -n "$USER_SAVER_ARGS" ] && { USER_SAVER_PID=$pid; return; }
+        done
         sleep 0.1
     done
 }
