@@ -8,6 +8,7 @@
 ;   ICON           NivoraGlade.ico
 ;   OUTFILE        the setup program to write
 ;   PUBLISHER      the publisher shown in the list of installed programs
+;   LICENCE        the licence text, installed as LICENSE.txt beside the uninstaller
 ;
 ; The uninstall entry is also where the saver the user had before is kept,
 ; so that uninstalling can give it back:
@@ -51,14 +52,13 @@ BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
 
-; No LegalCopyright: the project has no licence text to quote yet.
-!pragma warning disable 9100
 VIProductVersion "${VERSION_1}.${VERSION_2}.${VERSION_3}.${VERSION_4}"
 VIAddVersionKey /LANG=1033 ProductName "${PRODUCT}"
 VIAddVersionKey /LANG=1033 CompanyName "${PUBLISHER}"
 VIAddVersionKey /LANG=1033 FileDescription "${PRODUCT} Setup"
 VIAddVersionKey /LANG=1033 FileVersion "${VERSION}"
 VIAddVersionKey /LANG=1033 ProductVersion "${VERSION}"
+VIAddVersionKey /LANG=1033 LegalCopyright "Copyright (c) 2026 The Nivora Glade developers. MIT License."
 
 Page instfiles
 UninstPage uninstConfirm
@@ -146,6 +146,7 @@ Section "${PRODUCT}"
   ${EndIf}
 
   SetOutPath "$INSTDIR"
+  File "/oname=LICENSE.txt" "${LICENCE}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
   StrCpy $0 "$INSTDIR\Uninstall.exe"
   Call FileSizeKB
@@ -232,6 +233,7 @@ Section "Uninstall"
     DeleteRegKey HKCU "${SETTINGS_KEY}"
   keep_settings:
 
+  Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

@@ -15,8 +15,9 @@ windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          wine wine64 wine32:i386 xvfb xauth openbox xdotool imagemagick x11-utils fonts-liberation bc
          x11-xserver-utils xserver-xephyr libxinerama1:i386 libxrandr2:i386 nsis)
 # The X11 saver's tests: the daemon it runs under, the options file's check,
-# the package's dependency list.
-x11=(xscreensaver libxml2-utils python3 dpkg-dev)
+# the package's dependency list, Debian's package and man page checkers, strace (what the
+# settings program opens).
+x11=(xscreensaver libxml2-utils python3 dpkg-dev lintian mandoc strace)
 # The Wayland front-end's build (libwayland-client, xdg-shell, wayland-scanner),
 # and its tests under headless compositors: sway and its IPC client, grim for
 # screenshots, wtype for keys, weston (no layer-shell).

@@ -3,7 +3,8 @@
 # saver natively (the saver on virtual screens and under the screen-saver
 # daemon; the engine also under AddressSanitizer and
 # UndefinedBehaviorSanitizer), the fuzz targets for a bounded time
-# (NIVORA_FUZZ_SECONDS each, 30 by default), the Debian package, then the Windows program
+# (NIVORA_FUZZ_SECONDS each, 30 by default), the Debian package (checked by
+# lintian), then the Windows program
 # cross-compiled with MinGW-w64 and tested under Wine.
 # Installs what it needs on a fresh Debian or Ubuntu machine first.
 set -euo pipefail
@@ -21,12 +22,17 @@ echo "== Debian package"
 (cd build && cpack -G DEB >/dev/null)
 contents=$(dpkg-deb -c build/nivoraglade_*.deb)
 for f in usr/libexec/xscreensaver/nivoraglade usr/share/xscreensaver/config/nivoraglade.xml usr/bin/nivora-render \
-         usr/share/man/man1/nivoraglade.1 usr/share/man/man1/nivora-render.1; do
+         usr/share/man/man1/nivoraglade.1.gz usr/share/man/man1/nivora-render.1.gz \
+         usr/share/doc/nivoraglade/copyright usr/share/doc/nivoraglade/changelog.gz; do
   grep -q "\./$f\$" <<<"$contents" || { echo "FAIL: the package lacks $f"; exit 1; }
 done
 dpkg-deb -f build/nivoraglade_*.deb Depends | grep -q libwayland-client0 ||
   { echo "FAIL: the package does not depend on libwayland-client0"; exit 1; }
-echo "$(ls build/nivoraglade_*.deb): the saver, its options file, nivora-render and both man pages"
+echo "$(ls build/nivoraglade_*.deb): the saver, its options file, nivora-render, both man pages, copyright, changelog"
+# Debian's policy checker: no errors and no warnings (its informational tags
+# are shown, not counted). It warns when run as root; that line is dropped.
+lintian --fail-on error,warning --display-info build/nivoraglade_*.deb 2> >(grep -v 'root privileges' >&2)
+echo "lintian: no errors, no warnings"
 
 echo "== native tests under the address and undefined-behaviour sanitizers"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVORA_BUILD_TOOLS=OFF \

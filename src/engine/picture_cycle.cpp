@@ -174,7 +174,14 @@ void PictureCycle::Take(const Request& request) {
     }
     if ((request.parts & kBackground) && next_.FrameDib && scene_.FrameDib) {
         if (scene_.FrameGraphics) scene_.FrameGraphics->Flush();
-        CopyPixels(*next_.FrameDib, *scene_.FrameDib);
+        if (swapFrames_) {
+            // The field covers the whole frame, so the worker lays the next
+            // one over whatever the old frame holds.
+            std::swap(scene_.FrameDib, next_.FrameDib);
+            std::swap(scene_.FrameGraphics, next_.FrameGraphics);
+        } else {
+            CopyPixels(*next_.FrameDib, *scene_.FrameDib);
+        }
     } else {
         LayField(scene_);
     }

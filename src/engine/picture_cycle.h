@@ -45,6 +45,15 @@ public:
     PictureCycle(const PictureCycle&) = delete;
     PictureCycle& operator=(const PictureCycle&) = delete;
 
+    // From now on a new field is taken by letting the scene's frame and the
+    // worker's change places, not by copying the worker's into the scene's:
+    // no work at all on the calling thread, however large the frame (a copy
+    // of a 16384 x 16384 one takes it seconds). Only for a front-end that
+    // looks up scene().FrameDib each time it shows rows; one that keeps a
+    // handle on the frame (a device context selected into it) keeps the
+    // copy.
+    void SwapFramesOnTake() { swapFrames_ = true; }
+
     // Starts the first picture: its numbers are drawn now, on the calling
     // thread and in the usual order (background first), and the picture is
     // made on the worker, so that a window answers from its first message.
@@ -144,6 +153,7 @@ private:
     int fieldHolds_ = -1;
     int shownRecipe_ = 0;
 
+    bool swapFrames_ = false;
     bool revealEnabled_ = false;
     bool holdEnabled_ = false;
     bool failed_ = false;

@@ -1,12 +1,14 @@
 // nivoraglade: the X11 saver. Start-up reads the options, opens the display,
 // finds the window to draw into (or makes one), and hands it to SaverWindow.
 // SIGTERM and SIGINT wake its poll loop through a pipe; it then ends with
-// status 0.
+// status 0. A lost display ends it with status 1, a size too large for the
+// machine's memory with status 2.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/picture_steps.h"
 #include "x11/saver_options.h"
 #include "x11/saver_window.h"
 #ifdef NIVORA_WAYLAND
@@ -28,7 +31,6 @@ int wakePipe[2] = {-1, -1};
 Window targetWindow = None;
 
 void OnSignal(int) {
-    if (makingFirstPicture) _exit(0);
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = write(wakePipe[1], &byte, 1);
@@ -46,6 +48,16 @@ int OnXError(Display* display, XErrorEvent* error) {
     XGetErrorText(display, error->error_code, text, sizeof text);
     std::fprintf(stderr, "nivoraglade: X error: %s (request %d)\n", text, error->request_code);
     return 0;
+}
+
+// Xlib calls this when the connection breaks (the server ended); it must not
+// return. The loop reads the connection every few milliseconds in every
+// phase, so this comes at once; nothing is left to tidy up on a display that
+// is gone, and the worker is not waited for.
+int OnDisplayLost(Display*) {
+    static const char kText[] = "nivoraglade: lost the connection to the X display\n";
+    [[maybe_unused]] const auto written = write(STDERR_FILENO, kText, sizeof kText - 1);
+    _exit(1);
 }
 
 bool SetUpSignals() {
@@ -122,6 +134,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     XSetErrorHandler(OnXError);
+    XSetIOErrorHandler(OnDisplayLost);
 
     bool ownWindow = false;
     switch (options->target) {
@@ -149,6 +162,9 @@ int main(int argc, char** argv) {
     try {
         SaverWindow saver(display, targetWindow, ownWindow, *options, wakePipe[0]);
         saver.Run();
+    } catch (const nivora::PictureMemoryError& e) {
+        std::fprintf(stderr, "nivoraglade: %s\n", e.what());
+        status = 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "nivoraglade: %s\n", e.what());
         status = 1;

@@ -18,7 +18,7 @@ const char* const kSaverHelp =
     "\n"
     "Where it draws:\n"
     "  --root               the window in XSCREENSAVER_WINDOW, or else the root window\n"
-    "  --window-id ID       that window (decimal or 0x hex)\n"
+    "  --window-id ID       that window (decimal or 0x hex); wins over --root\n"
     "  --geometry WxH       a window of its own, 1280x720 unless given; a key press or a\n"
     "                       quick jump of the mouse ends it, as does closing it\n"
     "Pictures (the Windows program's settings and defaults):\n"
@@ -151,8 +151,11 @@ std::optional<SaverOptions> ParseSaverOptions(const std::vector<std::string>& ar
             return std::nullopt;
         }
     }
-    if (int(rootGiven) + int(windowGiven) + int(geometryGiven) > 1) {
-        error = "--root, --window-id and --geometry exclude each other";
+    // A host that shows the saver in a window of its own (the daemon's
+    // settings preview) appends --window-id to a command line that already
+    // says --root: the window named wins.
+    if (geometryGiven && (rootGiven || windowGiven)) {
+        error = "--geometry excludes --root and --window-id";
         return std::nullopt;
     }
     if (options.wayland && options.x11) {

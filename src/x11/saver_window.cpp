@@ -1,9 +1,13 @@
 #include "x11/saver_window.h"
 
 #include <poll.h>
+#include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 #include "engine/picture_steps.h"
@@ -11,12 +15,24 @@
 namespace nivora::x11 {
 
 volatile bool windowGone = false;
-volatile std::sig_atomic_t makingFirstPicture = 0;
 
 namespace {
 
 constexpr int kMouseJump = 100;  // pixels on either axis, as the Windows saver
 constexpr auto kResizeSettle = std::chrono::milliseconds(150);
+// Pixels converted and sent to the window in one go: a full-HD frame at
+// once (a few milliseconds), an 8K or larger one in bands.
+constexpr int kPixelsPerBand = 1920 * 1088;
+
+std::uint64_t FrameBytes(int width, int height) {
+    return ((3 * static_cast<std::uint64_t>(width) + 3) & ~std::uint64_t{3}) * static_cast<std::uint64_t>(height);
+}
+
+std::string WindowName(Window window) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", window);
+    return text;
+}
 
 long long Microseconds(SaverWindow::Clock::duration d) {
     return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
@@ -34,7 +50,7 @@ SaverWindow::SaverWindow(Display* display, Window window, bool ownWindow, const 
     : display_(display), window_(window), ownWindow_(ownWindow), wakeFd_(wakeFd), settings_(options.settings) {
     XWindowAttributes attributes{};
     if (!XGetWindowAttributes(display, window, &attributes))
-        throw std::runtime_error("cannot read the attributes of window " + std::to_string(window));
+        throw std::runtime_error("cannot read the attributes of window " + WindowName(window));
     visual_ = attributes.visual;
     depth_ = attributes.depth;
     windowWidth_ = attributes.width;
@@ -74,24 +90,59 @@ SaverWindow::~SaverWindow() {
     if (tickLog_) std::fclose(tickLog_);
 }
 
+std::uint64_t SaverMemoryBytes(int width, int height) {
+    Scene geometry;
+    SetSaverGeometry(geometry, width, height);
+    return SaverMemoryBytes(geometry, width, height);
+}
+
+std::uint64_t SaverMemoryBytes(const Scene& geometry, int width, int height) {
+    const std::uint64_t image = 4 * static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
+    return PictureMemoryBytes(geometry, width, height) + FrameBytes(width, height) + image;
+}
+
+std::uint64_t UsableMemoryBytes() {
+    std::uint64_t usable = static_cast<std::uint64_t>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGESIZE);
+    // A container's limit reads "max" when there is none.
+    std::ifstream group("/sys/fs/cgroup/memory.max");
+    std::uint64_t limit = 0;
+    if (group >> limit && limit > 0) usable = std::min(usable, limit);
+    rlimit space{};
+    if (getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY)
+        usable = std::min<std::uint64_t>(usable, space.rlim_cur);
+    return usable;
+}
+
 void SaverWindow::NewPicture(int width, int height) {
+    const auto start = Clock::now();
     cycle_.reset();
     image_.reset();
-    scene_ = std::make_unique<Scene>();
-    scene_->Settings = settings_;
-    SetSaverGeometry(*scene_, width, height);
-    CreateSurfaces(*scene_, SoftwareImaging(), width, height);
+    scene_.reset();  // the old picture's memory goes before the new one's is asked for
+    auto scene = std::make_unique<Scene>();
+    scene->Settings = settings_;
+    SetSaverGeometry(*scene, width, height);
+    // Pages are written as the picture is made, long after they were
+    // reserved: a size the machine cannot hold would first slow everything
+    // down, then end in the kernel's out-of-memory killer. Refuse it now.
+    if (const std::uint64_t needs = SaverMemoryBytes(*scene, width, height); needs > UsableMemoryBytes())
+        throw PictureMemoryError(width, height, needs);
+    CreateSurfaces(*scene, SoftwareImaging(), width, height);
+    scene_ = std::move(scene);
     image_ = std::make_unique<WindowImage>(display_, visual_, depth_, width, height);
     cycle_ = std::make_unique<PictureCycle>(*scene_, SoftwareImaging(), random_, worker_);
+    cycle_->SwapFramesOnTake();  // the frame is looked up in the scene for every band shown
     nextReveal_.reset();
     holdEnd_.reset();
+    pendingRows_ = RowSpan{};
     loggedPictures_ = 0;
     holdLogged_ = false;
 
-    const auto start = Clock::now();
-    makingFirstPicture = 1;
+    // Black until the worker has laid the first field: the window may hold
+    // anything until then (the root's pattern, the host's last picture). In
+    // a TrueColor visual black is pixel 0.
+    XSetForeground(display_, gc_, 0);
+    XFillRectangle(display_, window_, gc_, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
     cycle_->FirstPicture();
-    makingFirstPicture = 0;
     FollowCycle();
     Log("first", start);
 }
@@ -108,14 +159,19 @@ void SaverWindow::FollowCycle() {
     else if (!holdEnd_)
         holdEnd_ = now + std::chrono::milliseconds(holdMs);
 
-    const RowSpan rows = cycle_->TakeChangedRows();
-    if (!rows.Empty()) ShowRows(rows.first, rows.last);
+    pendingRows_.Add(cycle_->TakeChangedRows());
+    ShowPendingRows();
 }
 
-void SaverWindow::ShowRows(int first, int last) {
+void SaverWindow::ShowPendingRows() {
+    if (pendingRows_.Empty()) return;
     if (scene_->FrameGraphics) scene_->FrameGraphics->Flush();
+    const int band = std::max(1, kPixelsPerBand / std::max(image_->Width(), 1));
+    const int first = pendingRows_.first;
+    const int last = std::min(pendingRows_.last, first + band - 1);
     image_->CopyRows(*scene_->FrameDib, first, last);
     image_->Put(window_, gc_, 0, first, image_->Width(), last - first + 1);
+    pendingRows_.first = last + 1;
 }
 
 void SaverWindow::RevealTimer() {
@@ -204,11 +260,14 @@ void SaverWindow::Run() {
             HoldTimer();
         } else if (nextReveal_ && now >= *nextReveal_) {
             RevealTimer();
+        } else {
+            ShowPendingRows();
         }
         XFlush(display_);
 
         pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        const int timeout = XEventsQueued(display_, QueuedAlready) ? 0 : PollTimeoutMs(Clock::now());
+        const bool busy = XEventsQueued(display_, QueuedAlready) || !pendingRows_.Empty();
+        const int timeout = busy ? 0 : PollTimeoutMs(Clock::now());
         if (poll(fds, 2, timeout) > 0 && (fds[1].revents & POLLIN)) quit_ = true;
     }
 }

@@ -4,13 +4,17 @@
 // cycle, the rows the cycle drew go to the window, Expose repaints from the
 // picture, and a new size makes the next picture at that size. Everything
 // waits in one poll() on the X connection and a wake-up pipe (signals), so
-// a held picture costs nothing.
+// a held picture costs nothing. Every picture, the first too, is made on the
+// engine's worker; what the thread itself does comes in short slices (a
+// large frame goes to the window a band of rows at a time), so that it
+// answers the X connection and the pipe within a few milliseconds however
+// large the window is.
 #pragma once
 
 #include <X11/Xlib.h>
 
 #include <chrono>
-#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -37,12 +41,14 @@ public:
     SaverWindow& operator=(const SaverWindow&) = delete;
 
     // The first picture at the window's size, then the loop until the end.
+    // A size whose pictures need more memory than the machine has throws
+    // PictureMemoryError before anything is made.
     void Run();
 
 private:
     void NewPicture(int width, int height);  // a scene and cycle at this size
     void FollowCycle();
-    void ShowRows(int first, int last);
+    void ShowPendingRows();  // one band of the rows still to show
     void HandleEvent(const XEvent& event);
     void RevealTimer();
     void HoldTimer();
@@ -73,6 +79,7 @@ private:
     // window being dragged larger sends many).
     int windowWidth_ = 0, windowHeight_ = 0;
     std::optional<Clock::time_point> resizeAt_;
+    RowSpan pendingRows_;  // frame rows the window does not show yet
     bool quit_ = false;
 
     std::FILE* tickLog_ = nullptr;
@@ -81,12 +88,16 @@ private:
     bool holdLogged_ = false;
 };
 
+// Memory that the saver's pictures at width x height need: the engine's
+// two scenes and frame, the worker's frame and the window image.
+std::uint64_t SaverMemoryBytes(int width, int height);
+std::uint64_t SaverMemoryBytes(const Scene& geometry, int width, int height);  // SetSaverGeometry's
+
+// The memory this process can have: the machine's, or less where a control
+// group or an address-space limit allows less.
+std::uint64_t UsableMemoryBytes();
+
 // Set by the X error handler when the window went away under the saver.
 extern volatile bool windowGone;
-
-// True while a first picture is made on the saver's thread (a second or two
-// at full HD), when the wake-up pipe is not looked at: a signal handler ends
-// the process at once instead.
-extern volatile std::sig_atomic_t makingFirstPicture;
 
 }  // namespace nivora::x11

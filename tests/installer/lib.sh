@@ -142,6 +142,8 @@ check_installed() {
     expect_value "$ENTRY" Publisher "Nivora Glade"
     UNINSTALLER=$(reg_get "$ENTRY" UninstallString | tr -d '"')
     [ -f "$(native winepath -u "$UNINSTALLER")" ] || fail "no uninstaller at '$UNINSTALLER'"
+    cmp -s "$(dirname "$(native winepath -u "$UNINSTALLER")")/LICENSE.txt" "$NIVORA_LICENCE" ||
+        fail "no LICENSE.txt with the project's licence beside the uninstaller"
     [ -f "$(native winepath -u "$(reg_get "$ENTRY" DisplayIcon | sed 's/,[0-9-]*$//')")" ] || fail "no DisplayIcon file"
     kb=$(( $(reg_get "$ENTRY" EstimatedSize) ))
     [ "$kb" -ge "$programs_kb" ] || fail "EstimatedSize $kb KB is less than the programs' $programs_kb KB"

@@ -93,12 +93,19 @@ Picture Finished(Scene& scene) {
 
 // The cycle as a saver window drives it, with the next picture prepared on
 // the worker: the first picture at creation, each later one at a hold's end,
-// every picture revealed to its last cell.
-std::vector<Picture> PicturesOf(const SeedRun& run, int count, bool surfacesOnWorker = false) {
+// every picture revealed to its last cell. `driving` says how a front-end
+// drives it: surfaces made on the worker (a window's thread), new fields taken
+// by swapping frames rather than copying them.
+struct Driving {
+    bool surfacesOnWorker = false;
+    bool swapFrames = false;
+};
+std::vector<Picture> PicturesOf(const SeedRun& run, int count, Driving driving = {}) {
     Scene scene;
     RandomGenerator random;
     PictureWorker worker;
-    const auto cycle = CycleOf(run, scene, random, worker, surfacesOnWorker);
+    const auto cycle = CycleOf(run, scene, random, worker, driving.surfacesOnWorker);
+    if (driving.swapFrames) cycle->SwapFramesOnTake();
     cycle->FirstPicture();
     std::vector<Picture> pictures;
     for (int i = 0; i < count; ++i) {
@@ -142,8 +149,11 @@ TEST(PinnedCycle, FullScreenFromTwoSeeds) {
 
 TEST(PinnedCycle, StepsOnOneThreadGiveTheSamePictures) {
     X87_ONLY();
-    for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{77, 320, 180, true, false}})
-        EXPECT_EQ(PicturesInSteps(run, 5), PicturesOf(run, 5)) << "seed " << run.seed;
+    for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{77, 320, 180, true, false}}) {
+        const auto steps = PicturesInSteps(run, 5);
+        EXPECT_EQ(steps, PicturesOf(run, 5)) << "seed " << run.seed;
+        EXPECT_EQ(steps, PicturesOf(run, 5, {.swapFrames = true})) << "seed " << run.seed << ", frames swapped";
+    }
 }
 
 // A window's cycle, whose surfaces are made on the worker with the first
@@ -151,7 +161,7 @@ TEST(PinnedCycle, StepsOnOneThreadGiveTheSamePictures) {
 TEST(PinnedCycle, SurfacesMadeOnTheWorkerGiveTheSamePictures) {
     X87_ONLY();
     for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{4242, 320, 180, false, true}})
-        EXPECT_EQ(PicturesOf(run, 4, true), PicturesInSteps(run, 4)) << "seed " << run.seed;
+        EXPECT_EQ(PicturesOf(run, 4, {.surfacesOnWorker = true}), PicturesInSteps(run, 4)) << "seed " << run.seed;
 }
 
 // A screen that changed size: at the hold's end its cycle is replaced by one
@@ -234,8 +244,10 @@ TEST(CycleScenes, TwoScenesInTurnsGiveWhatEachGivesAlone) {
 
 // Settings changed while a picture shows, as the settings window changes
 // them: the prepared picture is dropped where it no longer fits, and what
-// shows is what the steps give on one thread with the same changes.
-TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
+// shows is what the steps give on one thread with the same changes, whether
+// new fields are copied into the frame or the frames are swapped.
+void ChangeWhileAPictureShows(bool swapFrames) {
+    SCOPED_TRACE(swapFrames ? "frames swapped" : "fields copied");
     const SeedRun run{31, 240, 160, true, true};
     Scene steps, scene;
     RandomGenerator stepsRandom, random;
@@ -243,6 +255,7 @@ TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
     StartScene(run, steps, stepsRandom);
     StartScene(run, scene, random);
     PictureCycle cycle(scene, SoftwareImaging(), random, worker);
+    if (swapFrames) cycle.SwapFramesOnTake();
     FirstPicture(steps, stepsRandom);
     cycle.FirstPicture();
     auto revealAll = [&] {
@@ -288,6 +301,11 @@ TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
     cycle.HoldEnd();
     revealAll();
     EXPECT_EQ(random.Seed, stepsRandom.Seed);
+}
+
+TEST(CycleScenes, ChangesWhileAPictureShowsGiveWhatTheStepsGive) {
+    ChangeWhileAPictureShows(false);
+    ChangeWhileAPictureShows(true);
 }
 
 }  // namespace

@@ -6,44 +6,17 @@
 # (the one nivora-render makes from the same seed, once revealed), and
 # `-deactivate` must end it within 1 s. Needs root for useradd and runuser;
 # reports itself skipped (77) otherwise.
-#   daemon.sh NIVORAGLADE NIVORA_RENDER OUT_DIR      (on a display of its own)
-set -u
-saver=$1 render=$2 out=$3
-fail() {
-    echo "FAIL: $*" >&2
-    [ -f "${log:-}" ] && tail -n 20 "$log" >&2
-    exit 1
-}
-note() { echo "-- $*"; }
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-
-[ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to make a user and run the daemon as that user"; exit 77; }
-command -v xscreensaver >/dev/null || fail "xscreensaver is not installed"
+# On a display of its own; CTest passes what lib.sh names.
+. "$(dirname "$0")/lib.sh"
+out=$NIVORA_OUT/daemon
 mkdir -p "$out"
-
-user=nivora-saver-test
-home=$(mktemp -d /tmp/nivora-saver-test.XXXXXX)
-daemon_pid= pid=
-cleanup() {
-    if [ -n "$daemon_pid" ]; then
-        as_user xscreensaver-command -exit >/dev/null 2>&1
-        sleep 0.3
-        kill "$daemon_pid" 2>/dev/null
-        wait "$daemon_pid" 2>/dev/null
-    fi
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null
-    # -f: a zombie of the saver may still carry the user's id.
-    userdel -f "$user" 2>/dev/null
-    rm -rf "$home"
-}
-trap cleanup EXIT
-
-id "$user" >/dev/null 2>&1 || useradd --no-create-home --home-dir "$home" --shell /bin/sh "$user" ||
-    fail "useradd"
-install -m 755 "$saver" "$home/nivoraglade"
-chmod 755 "$home"
-chown "$user" "$home"
-as_user() { runuser -u "$user" -- env HOME="$home" DISPLAY="$DISPLAY" "$@"; }
+command -v xscreensaver >/dev/null || fail "xscreensaver is not installed"
+make_test_user nivora-saver-test
+home=$TEST_HOME
+log=$home/xscreensaver.log
+# On failure, the daemon's last words.
+trap 'status=$?; [ "$status" -ne 0 ] && [ -f "$log" ] && tail -n 20 "$log" >&2
+      as_user xscreensaver-command -exit >/dev/null 2>&1; cleanup' EXIT
 
 size=$(xdpyinfo | awk '/dimensions:/ { print $2 }')
 cat >"$home/.xscreensaver" <<CONF
@@ -56,11 +29,10 @@ unfade:		False
 splash:		False
 programs:	"Nivora Glade"	$home/nivoraglade --root --seed 5 --time-show 60	\\n
 CONF
-chown "$user" "$home/.xscreensaver"
+chown "$TEST_USER" "$home/.xscreensaver"
 
-log=$home/xscreensaver.log
 as_user xscreensaver --no-splash --verbose --log "$log" &
-daemon_pid=$!
+EXTRA_PIDS+=($!)
 for _ in $(seq 100); do
     as_user xscreensaver-command -time >/dev/null 2>&1 && break
     sleep 0.1
@@ -68,21 +40,17 @@ done
 as_user xscreensaver-command -time >/dev/null 2>&1 || fail "the daemon did not come up: $(tail -5 "$log")"
 
 as_user xscreensaver-command -activate >/dev/null || fail "-activate"
-pid=
-for _ in $(seq 100); do
-    pid=$(pgrep -u "$user" -x nivoraglade | head -n 1)
-    [ -n "$pid" ] && break
-    sleep 0.1
-done
+wait_user_saver
+pid=$USER_SAVER_PID
 [ -n "$pid" ] || fail "the daemon did not start nivoraglade: $(tail -5 "$log")"
 window=$(tr '\0' '\n' <"/proc/$pid/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
 arguments=$(tr '\0' ' ' <"/proc/$pid/cmdline")
-note "the daemon started nivoraglade (pid $pid, user $user): $arguments; XSCREENSAVER_WINDOW=$window"
+note "the daemon started nivoraglade (pid $pid, user $TEST_USER): $arguments; XSCREENSAVER_WINDOW=$window"
 [ -n "$window" ] || fail "XSCREENSAVER_WINDOW is not set"
 case "$arguments" in *--root*) ;; *) fail "no --root in '$arguments'" ;; esac
 
 # Once revealed, the screen holds nivora-render's picture for the seed.
-"$render" --size "$size" --seed 5 --out "$out/expected.png" >/dev/null || fail "nivora-render"
+"$NIVORA_RENDER" --size "$size" --seed 5 --out "$out/expected.png" >/dev/null || fail "nivora-render"
 differ=unknown
 for _ in $(seq 40); do
     sleep 0.5

@@ -16,14 +16,58 @@ fail() {
 }
 note() { echo "-- $*"; }
 
+EXTRA_PIDS=()  # more processes a test started, ended at exit
+TEST_USER=
 cleanup() {
-    [ -n "$SAVER_PID" ] && kill "$SAVER_PID" 2>/dev/null
-    [ -n "$HELPER_PID" ] && kill "$HELPER_PID" 2>/dev/null
+    local pid
+    for pid in $SAVER_PID $HELPER_PID "${EXTRA_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    if [ -n "$TEST_USER" ]; then
+        # What the test user's programs started (a preview, a saver).
+        for pid in $(pgrep -u "$TEST_USER"); do kill "$pid" 2>/dev/null; done
+        sleep 0.2
+        # -f: a zombie of the saver may still carry the user's id.
+        userdel -f "$TEST_USER" 2>/dev/null
+        rm -rf "$TEST_HOME"
+    fi
     wait 2>/dev/null
 }
 trap cleanup EXIT
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# Programs of the screen-saver daemon refuse to run as root: a user made for
+# the test (named $1, root only; removed at exit), with a home of its own that
+# holds a copy of the saver, $TEST_HOME/nivoraglade.
+make_test_user() {
+    [ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to make a user"; exit 77; }
+    TEST_USER=$1
+    TEST_HOME=$(mktemp -d "/tmp/$1.XXXXXX")
+    id "$TEST_USER" >/dev/null 2>&1 || useradd --no-create-home --home-dir "$TEST_HOME" --shell /bin/sh "$TEST_USER" ||
+        fail "useradd $TEST_USER"
+    install -m 755 "$NIVORA_SAVER" "$TEST_HOME/nivoraglade"
+    chmod 755 "$TEST_HOME"
+    chown "$TEST_USER" "$TEST_HOME"
+}
+
+# Waits up to 10 s for the test user's nivoraglade, started by one of the
+# daemon's programs; sets USER_SAVER_PID and USER_SAVER_ARGS (empty when none
+# came). One that is ending (no command line left) does not count.
+wait_user_saver() {
+    local pid
+    USER_SAVER_PID= USER_SAVER_ARGS=
+    for _ in $(seq 100); do
+        for pid in $(pgrep -u "$TEST_USER" -x nivoraglade); do
+            USER_SAVER_ARGS=$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)
+            [ -n "$USER_SAVER_ARGS" ] && { USER_SAVER_PID=$pid; return; }
+        done
+        sleep 0.1
+    done
+}
+
+# Runs a command as the test user on this display, with a plain environment
+# (a PATH through folders only root may enter makes exec fail with EACCES).
+as_user() { runuser -u "$TEST_USER" -- env -i PATH=/usr/bin:/bin HOME="$TEST_HOME" DISPLAY="$DISPLAY" "$@"; }
+
+now_us() { echo "${EPOCHREALTIME//[!0-9]/}"; }  # no process started: exact under load
+now_ms() { echo $(($(now_us) / 1000)); }
 
 # A window of WxH at 0,0 made by another client; sets TEST_WINDOW.
 make_test_window() {
@@ -48,13 +92,13 @@ saver_running() { kill -0 "$SAVER_PID" 2>/dev/null; }
 # (how long it took).
 wait_saver_exit() {
     local start deadline
-    start=$(now_ms)
-    deadline=$((start + $2))
+    start=${EPOCHREALTIME//[!0-9]/}
+    deadline=$((start + $2 * 1000))
     while saver_running; do
-        [ "$(now_ms)" -lt "$deadline" ] || return 1
+        [ "${EPOCHREALTIME//[!0-9]/}" -lt "$deadline" ] || return 1
         sleep 0.005
     done
-    ENDED_MS=$(($(now_ms) - start))
+    ENDED_MS=$(((${EPOCHREALTIME//[!0-9]/} - start) / 1000))
     SAVER_STATUS=0
     wait "$SAVER_PID" || SAVER_STATUS=$?
     SAVER_PID=
@@ -71,8 +115,8 @@ signal_ends_saver() {
 # Waits up to $3 seconds until the tick log $1 has at least $4 (default 1)
 # lines matching the extended regular expression $2.
 wait_log() {
-    local deadline=$(($(now_ms) + $3 * 1000))
-    while [ "$(cat "$1" 2>/dev/null | grep -cE "$2")" -lt "${4:-1}" ]; do
+    local deadline=$(($(now_ms) + $3 * 1000)) found
+    while found=$(grep -cE "$2" "$1" 2>/dev/null); [ "${found:-0}" -lt "${4:-1}" ]; do  # no file yet: none
         [ "$(now_ms)" -lt "$deadline" ] || fail "no '$2' (x${4:-1}) in $1 within $3 s"
         saver_running || fail "the saver ended while waiting for '$2'"
         sleep 0.05
@@ -93,3 +137,27 @@ whitish_pixels() {
 colours() { convert "$1" -crop "$2" +repage -format '%k' info:; }
 # Pixels that differ between two pictures.
 differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1; }
+
+# A second virtual screen that a test may take away; sets OTHER_DISPLAY and
+# OTHER_XVFB_PID.
+start_other_display() {
+    local fifo
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    # -noreset: the check below is its first client, and a server that resets
+    # when its last client leaves refuses connections for a moment.
+    Xvfb -displayfd 3 -screen 0 "${1:-640x360x24}" -nolisten tcp -noreset 3>"$fifo" >/dev/null 2>&1 &
+    OTHER_XVFB_PID=$!
+    EXTRA_PIDS+=("$OTHER_XVFB_PID")
+    read -r OTHER_DISPLAY <"$fifo"
+    rm -f "$fifo"
+    OTHER_DISPLAY=:$OTHER_DISPLAY
+    for _ in $(seq 50); do
+        xdpyinfo -display "$OTHER_DISPLAY" >/dev/null 2>&1 && return
+        sleep 0.1
+    done
+    fail "the second display $OTHER_DISPLAY does not answer"
+}
+
+# The largest value of any channel in a picture (0: all black).
+brightest() { convert "$1" -format '%[max]' info:; }

@@ -4,11 +4,12 @@
 # --root command, sliders and check boxes with their arguments, a
 # description), covers every setting, and the program accepts every argument
 # it can produce: each slider at its ends and default, each check box both
-# ways, and all of them at once on a real window.
-#   options_file.sh XML NIVORAGLADE
-set -u
-xml=$1 saver=$2
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# ways, and all of them at once on a real window. The settings dialog's
+# preview runs the command line with --window-id appended: in a pane of
+# 300x200 that gives nivora-render's picture.
+#   options_file.sh XML     (and what lib.sh names)
+. "$(dirname "$0")/lib.sh"
+xml=$1 saver=$NIVORA_SAVER
 
 xmllint --noout "$xml" || fail "not well-formed"
 
@@ -38,6 +39,7 @@ for b in booleans.values():
             print(b.get(key))
             everything.append(b.get(key))
 print("--root " + " ".join(everything))
+print(" ".join(c.get("arg") for c in root.iter("command")))
 PY
 
 count=0
@@ -49,12 +51,27 @@ done <<<"$arguments"
 
 # And all of them at once in a real run (the root window of a virtual
 # screen), ended by SIGTERM.
-all=$(tail -n 1 <<<"$arguments")
+all=$(tail -n 2 <<<"$arguments" | head -n 1)
 # shellcheck disable=SC2086
-"$saver" $all &
-pid=$!
+start_saver $all
 sleep 1
-kill -0 $pid 2>/dev/null || fail "'$all' ended by itself"
-kill -TERM $pid
-wait $pid || fail "'$all' exited $?"
-echo "options file: well-formed; $count argument lists accepted; '$all' ran"
+saver_running || fail "'$all' ended by itself"
+signal_ends_saver TERM 500
+
+# The preview: the file's command (the dialog's defaults add nothing to it),
+# a seed to compare by, and the window id last.
+command=$(tail -n 1 <<<"$arguments")
+make_test_window 300x200
+log=$NIVORA_OUT/preview.log
+rm -f "$log"  # an earlier run's
+# shellcheck disable=SC2086
+start_saver $command --seed 9 --tick-log "$log" --window-id "$(printf '0x%X' "$TEST_WINDOW")"
+"$NIVORA_RENDER" --size 300x200 --seed 9 --out "$NIVORA_OUT/preview-expected.png" >/dev/null || fail "nivora-render"
+wait_log "$log" '^hold ' 30
+import -window "$TEST_WINDOW" "$NIVORA_OUT/preview.png" || fail "screenshot"
+differ=$(differing_pixels "$NIVORA_OUT/preview.png" "$NIVORA_OUT/preview-expected.png")
+note "preview '$command ... --window-id': $(colours "$NIVORA_OUT/preview.png" 300x200+0+0) colours, $differ pixels" \
+     "differ from nivora-render's picture"
+[ "$differ" = 0 ] || fail "the preview pane differs from nivora-render's picture in $differ pixels"
+signal_ends_saver TERM 500
+echo "options file: well-formed; $count argument lists accepted; '$all' ran; the preview showed the picture"

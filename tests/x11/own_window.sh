@@ -72,7 +72,7 @@ signal_ends_saver TERM 100
 
 # Bad options and values.
 for args in "--bogus" "--algorithm 0" "--algorithm 21" "--background 21" "--brightness 0" "--time-show -1" \
-            "--window-id 0" "--window-id 0xZZ" "--geometry 100" "--seed x" "--root --window-id 5" "--algorithm"; do
+            "--window-id 0" "--window-id 0xZZ" "--geometry 100" "--seed x" "--root --geometry 100x100" "--algorithm"; do
     # shellcheck disable=SC2086
     "$NIVORA_SAVER" $args >/dev/null 2>"$out/err"
     status=$?

@@ -44,12 +44,20 @@ TEST(SaverOptions, EveryOptionWithOneOrTwoDashes) {
         EXPECT_EQ(options->seed, 4294967295u);
     }
     // The last of a pair of flags counts, as the settings dialog appends.
-    const auto flags = Parse({"--no-random-algorithm", "--random-algorithm", "--root", "--geometry", "10X20"});
-    EXPECT_FALSE(flags) << "--root and --geometry together";
     const auto last = Parse({"--no-random-algorithm", "--random-algorithm", "--root"});
     ASSERT_TRUE(last);
     EXPECT_TRUE(last->settings.RandsAlgorithm);
     EXPECT_EQ(last->target, Target::Root);
+
+    // The settings dialog's preview appends --window-id to the entry's
+    // --root: the window named wins, in either order.
+    for (const auto& args : {std::vector<std::string>{"--root", "--seed", "3", "--window-id", "0x400EE5"},
+                             std::vector<std::string>{"-window-id", "4198117", "-root"}}) {
+        const auto preview = Parse(args);
+        ASSERT_TRUE(preview) << args[0];
+        EXPECT_EQ(preview->target, Target::WindowId);
+        EXPECT_EQ(preview->windowId, 0x400EE5ul);
+    }
 }
 
 TEST(SaverOptions, WindowIdsInDecimalOrHexWithinThirtyTwoBits) {
@@ -73,7 +81,8 @@ TEST(SaverOptions, BadArgumentsSayWhatIsWrongInOneLine) {
         {{"--window-id"}, "--window-id needs a value"},
         {{"--random-algorithm=1"}, "unknown option '--random-algorithm=1'"},
         {{"stray"}, "unknown argument 'stray'"},
-        {{"--root", "--window-id", "3"}, "--root, --window-id and --geometry exclude each other"},
+        {{"--root", "--geometry", "10x20"}, "--geometry excludes --root and --window-id"},
+        {{"--geometry", "10x20", "--window-id", "3"}, "--geometry excludes --root and --window-id"},
     };
     for (const auto& [args, expected] : cases) {
         std::string error;

@@ -4,10 +4,18 @@
 # are the ones nivora-render makes from the same seed, bit for bit, read back
 # from the X server; an uncovered window is repainted from the picture; a new
 # window size gives the next picture at that size; nothing is grabbed; SIGTERM
-# ends it at once with status 0 and no shared memory left behind.
+# ends it at once with status 0 and no shared memory left behind. A window
+# that does not exist is named in hex in the one line that says so.
 . "$(dirname "$0")/lib.sh"
 out=$NIVORA_OUT
 log=$out/ticks.log
+
+# A window that does not exist: one line naming it in hex, as X tools do.
+status=0
+"$NIVORA_SAVER" --window-id 1193046 2>"$out/no-window.txt" || status=$?
+[ "$status" = 1 ] && [ "$(cat "$out/no-window.txt")" = "nivoraglade: cannot read the attributes of window 0x123456" ] ||
+    fail "no window: status $status, '$(cat "$out/no-window.txt")'"
+note "a window that does not exist: $(cat "$out/no-window.txt")"
 
 make_test_window 640x360
 hex=$(printf '0x%x' "$TEST_WINDOW")
