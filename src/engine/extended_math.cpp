@@ -1,0 +1,419 @@
+#include "engine/extended_math.h"
+
+#include <limits>
+
+namespace nivora::xmath {
+namespace {
+
+#include "engine/extended_math_tables.inc"
+
+using exact::Abs;
+using exact::Exponent;
+using exact::FromInteger;
+using exact::Scale;
+using exact::Split;
+
+// A value carried as an unevaluated sum hi + lo, |lo| <= ulp(hi)/2 once
+// normalised: about 128 bits.
+struct Pair {
+    Real hi, lo;
+};
+
+// s + e = a + b exactly, where |a| >= |b| or a is 0.
+inline Pair FastTwoSum(Real a, Real b) {
+    const Real s = a + b;
+    return {s, b - (s - a)};
+}
+
+inline Pair TwoSum(Real a, Real b) {
+    const Real s = a + b;
+    const Real bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+
+// p + e = a * b exactly (Dekker), barring overflow and underflow.
+inline Pair TwoProduct(Real a, Real b) {
+    const Real p = a * b;
+    Real ah, al, bh, bl;
+    Split(a, ah, al);
+    Split(b, bh, bl);
+    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+}
+
+inline Pair Add(Pair a, Pair b) {
+    Pair s = TwoSum(a.hi, b.hi);
+    const Pair t = TwoSum(a.lo, b.lo);
+    s = FastTwoSum(s.hi, s.lo + t.hi);
+    return FastTwoSum(s.hi, s.lo + t.lo);
+}
+
+inline Pair Add(Pair a, Real b) {
+    const Pair s = TwoSum(a.hi, b);
+    return FastTwoSum(s.hi, s.lo + a.lo);
+}
+
+inline Pair Negate(Pair a) { return {-a.hi, -a.lo}; }
+
+inline Pair Multiply(Pair a, Pair b) {
+    const Pair p = TwoProduct(a.hi, b.hi);
+    return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+inline Pair Multiply(Pair a, Real b) {
+    const Pair p = TwoProduct(a.hi, b);
+    return FastTwoSum(p.hi, p.lo + a.lo * b);
+}
+
+inline Pair Divide(Pair a, Pair b) {
+    const Real q1 = a.hi / b.hi;
+    Pair r = Add(a, Negate(Multiply(b, q1)));
+    const Real q2 = r.hi / b.hi;
+    r = Add(r, Negate(Multiply(b, q2)));
+    const Real q3 = r.hi / b.hi;
+    return Add(FastTwoSum(q1, q2), q3);
+}
+
+inline Pair PairOf(const AngleEntry& e) { return {e.hi, e.lo}; }
+
+// Whether every value within `error` of v rounds to v.hi: then v.hi is the
+// correctly rounded value of whatever v approximates.
+inline bool RoundsSurely(Pair v, Real error) {
+    return v.hi + (v.lo + error) == v.hi && v.hi + (v.lo - error) == v.hi;
+}
+
+// Sum over k = 0..n of sign^k z^k / (step k + first) in pairs, by Horner's
+// rule, the coefficients from a table of 1/j (`inverse`) or 1/j!.
+inline Pair Series(Pair z, int n, int first, int step, bool alternating, const AngleEntry* table) {
+    const bool negativeLast = alternating && (n % 2);
+    Pair p = PairOf(table[step * n + first]);
+    if (negativeLast) p = Negate(p);
+    for (int k = n - 1; k >= 0; --k) {
+        Pair c = PairOf(table[step * k + first]);
+        if (alternating && (k % 2)) c = Negate(c);
+        p = Add(Multiply(p, z), c);
+    }
+    return p;
+}
+
+// ---- Logarithm ----------------------------------------------------------
+
+// The fast evaluation's bound, relative to the result, and the careful one's.
+constexpr Real kFastError = 0x1p-76L;
+constexpr Real kCarefulError = 0x1p-114L;
+
+Real LnCareful(int e, const LnEntry& entry, Pair r) {
+    // ln(1 + r) = r - r^2/2 + r^3/3 ..., |r| <= 2^-8: 17 terms reach 2^-128.
+    const Pair log1p = Multiply(Series(r, 16, 1, 1, true, kInverse), r);
+    const Real E = FromInteger(e);
+    Pair sum = TwoSum(E * kLn2[0], entry.lnHi);
+    sum = Add(sum, TwoProduct(E, kLn2[1]));
+    sum = Add(sum, Pair{entry.lnLo, E * kLn2[2]});
+    sum = Add(sum, log1p);
+    return sum.hi;
+}
+
+}  // namespace
+
+Real Ln(Real x) {
+    if (!(x > 0)) {
+        if (x == 0) return -std::numeric_limits<Real>::infinity();
+        return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
+    }
+    if (exact::IsInfinite(x)) return x;
+    if (x == 1) return 0;
+
+    // x = 2^e m, m in [0.70703125, 1.4140625); m near 1/c from the table,
+    // r = m/c - 1 exactly as a pair: m split in halves makes both products
+    // with the 10-bit 1/c exact, and the first of them minus 1 too.
+    int e = Exponent(x);
+    Real m = Scale(x, -e);
+    if (m >= 1.4140625L) {
+        m *= 0.5L;
+        ++e;
+    }
+    const LnEntry& entry = kLnTable[exact::ToInteger(m * 256) - kLnFirst];
+    Real mh, ml;
+    Split(m, mh, ml);
+    const Pair r = TwoSum(mh * entry.inverse - 1, ml * entry.inverse);
+
+    // ln x = e ln 2 - ln(1/c) + ln(1 + r); r - r^2/2 in pairs, the rest of
+    // the series (to r^11, below 2^-90 of r) in single values.
+    const Real z = r.hi;
+    Real tail = -1.0L / 11;
+    tail = tail * z + 0.1L;  // the rounding of 1/10 is far below the bound
+    tail = tail * z - 1.0L / 9;
+    tail = tail * z + 0.125L;
+    tail = tail * z - 1.0L / 7;
+    tail = tail * z + 1.0L / 6;
+    tail = tail * z - 0.2L;
+    tail = tail * z + 0.25L;
+    tail = tail * z - 1.0L / 3;
+    Pair square = TwoProduct(r.hi, r.hi);
+    square.lo += 2 * r.hi * r.lo;
+    Pair log1p = Add(r, Pair{-0.5L * square.hi, -0.5L * square.lo});
+    log1p = Add(log1p, -(z * square.hi) * tail);
+
+    const Real E = FromInteger(e);
+    Pair sum = TwoSum(E * kLn2[0], entry.lnHi);
+    sum = Add(sum, TwoProduct(E, kLn2[1]));
+    sum = Add(sum, entry.lnLo);
+    sum = Add(sum, log1p);
+    if (RoundsSurely(sum, Abs(sum.hi) * kFastError)) return sum.hi;
+    return LnCareful(e, entry, r);
+}
+
+// ---- Arc tangent ----------------------------------------------------------
+
+namespace {
+
+// atan(t) for 0 <= t <= 1 given as a pair: atan(c) from the table for the c =
+// i/64 nearest t, plus atan(d), d = (t - c)/(1 + t c), |d| <= 2^-7.
+struct AtanReduced {
+    Pair base, d;
+};
+
+AtanReduced ReduceAtan(Pair t) {
+    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(t.hi * 64)));
+    const Real c = FromInteger(i) * 0x1p-6L;
+    const Pair numerator = TwoSum(t.hi - c, t.lo);  // t.hi - c is exact
+    Pair denominator = TwoProduct(t.hi, c);
+    denominator.lo += t.lo * c;
+    denominator = Add(denominator, 1.0L);
+    return {PairOf(kAtanTable[i]), Divide(numerator, denominator)};
+}
+
+Pair AtanFast(const AtanReduced& a) {
+    // d - d^3/3 + ... - d^15/15: the terms after d in single values.
+    const Real d = a.d.hi, z = d * d;
+    Real tail = -1.0L / 15;
+    tail = tail * z + 1.0L / 13;
+    tail = tail * z - 1.0L / 11;
+    tail = tail * z + 1.0L / 9;
+    tail = tail * z - 1.0L / 7;
+    tail = tail * z + 0.2L;
+    tail = tail * z - 1.0L / 3;
+    return Add(a.base, Add(a.d, d * z * tail));
+}
+
+Pair AtanCareful(const AtanReduced& a) {
+    // To d^19/19, below 2^-130 of d.
+    const Pair z = Multiply(a.d, a.d);
+    return Add(a.base, Multiply(Series(z, 9, 1, 2, true, kInverse), a.d));
+}
+
+// The angle theta in [0, pi/4] moved to its octant: pi/2 - theta when y and x
+// were swapped, pi - that when x < 0; `third` adds the third part of pi/2.
+Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool third) {
+    const Pair halfPi{kHalfPi[0], kHalfPi[1]};
+    if (swapped) {
+        theta = Add(halfPi, Negate(theta));
+        if (third) theta = Add(theta, kHalfPi[2]);
+    }
+    if (negativeX) {
+        theta = Add(Pair{2 * kHalfPi[0], 2 * kHalfPi[1]}, Negate(theta));
+        if (third) theta = Add(theta, 2 * kHalfPi[2]);
+    }
+    return theta;
+}
+
+}  // namespace
+
+Real ArcTan2(Real y, Real x) {
+    using exact::CopySign;
+    using exact::IsInfinite;
+    if (exact::IsNaN(x) || exact::IsNaN(y)) return x + y;
+    if (y == 0) return exact::SignBit(x) ? CopySign(kPiRounded, y) : y;  // x = -0 counts as negative
+    if (x == 0) return CopySign(kHalfPiRounded, y);
+    if (IsInfinite(x)) {
+        if (IsInfinite(y)) return CopySign(x > 0 ? kQuarterPiRounded : kThreeQuarterPiRounded, y);
+        return x > 0 ? CopySign(0, y) : CopySign(kPiRounded, y);
+    }
+    if (IsInfinite(y)) return CopySign(kHalfPiRounded, y);
+
+    const Real ax = Abs(x), ay = Abs(y);
+    const bool swapped = ay > ax, negativeX = x < 0;
+    const Real num = swapped ? ax : ay, den = swapped ? ay : ax;
+    const int gap = Exponent(num) - Exponent(den);
+    Pair result;
+    if (gap < -100) {
+        // atan t = t (1 - t^2/3 ...) with t below 2^-99: the quotient
+        // rounded is the angle rounded, in the octant where it stands alone.
+        const Real t = num / den;
+        if (!swapped && !negativeX) return CopySign(t, y);
+        result = ToOctant(Pair{t, 0}, swapped, negativeX, true);
+        return CopySign(result.hi, y);
+    }
+    // t = num/den as a pair, both scaled so that den is in [1, 2).
+    const int shift = -Exponent(den);
+    const Real n = Scale(num, shift), d = Scale(den, shift);
+    const Real q = n / d;
+    const Pair qd = TwoProduct(q, d);
+    const Pair t{q, ((n - qd.hi) - qd.lo) / d};
+    const AtanReduced reduced = ReduceAtan(t);
+    result = ToOctant(AtanFast(reduced), swapped, negativeX, false);
+    if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
+        result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);
+    }
+    return CopySign(result.hi, y);
+}
+
+// ---- Sine and cosine ----------------------------------------------------
+
+namespace {
+
+// x = k pi/2 + r: r as a pair, |r| <= pi/4 (and a hair), and k mod 4.
+struct Reduced {
+    Pair r;
+    int quadrant;
+};
+
+// Below this the quick reduction: k < 2^31, so k times each 32-bit part of
+// pi/2 is exact; the absolute error of r is below 2^-190.
+constexpr Real kQuickLimit = 0x1p30L;
+
+Reduced ReduceQuick(Real x) {
+    const Real k = exact::Nearest(x * kTwoOverPi);
+    const int quadrant = static_cast<int>(exact::ToInteger(k) & 3);
+    const Real s = x - k * kHalfPiSplit[0];  // exact
+    Pair r = TwoSum(s, -(k * kHalfPiSplit[1]));
+    r = Add(r, -(k * kHalfPiSplit[2]));
+    r = Add(r, Negate(TwoProduct(k, kHalfPiSplit[3])));
+    r = Add(r, -(k * kHalfPiSplit[4]));
+    return {r, quadrant};
+}
+
+// The 64 bits of the little-endian number `words` from bit `at` upwards
+// (bits below 0 read as 0).
+std::uint64_t BitsAt(const std::uint32_t* words, int count, int at) {
+    std::uint64_t out = 0;
+    for (int b = 0; b < 64; b += 32) {
+        const int pos = at + b;
+        std::uint64_t part = 0;
+        for (int j = 0; j < 32; ++j) {
+            const int bit = pos + j;
+            if (bit >= 0 && bit / 32 < count && (words[bit / 32] >> (bit % 32)) & 1u) part |= std::uint64_t{1} << j;
+        }
+        out |= part << b;
+    }
+    return out;
+}
+
+// Large arguments (Payne and Hanek): the fraction of x 2/pi from the 64-bit
+// significand times a window of 320 bits of 2/pi, in integers, so exact but
+// for what lies beyond the window, below 2^-220.
+Reduced ReduceLarge(Real x) {
+    constexpr int kWindow = 10;  // words of 2/pi
+    const int E = Exponent(x);
+    const std::uint64_t s = exact::Significand(x);
+    // The bits j of 2/pi (b_j 2^-j) with j <= E - 65 add multiples of 4.
+    const int firstBit = E - 64 > 1 ? E - 64 : 1;
+    const int w0 = (firstBit - 1) / 32;
+    std::uint32_t window[kWindow];
+    for (int i = 0; i < kWindow; ++i) window[i] = kTwoOverPiBits[w0 + kWindow - 1 - i];
+    std::uint32_t product[kWindow + 2] = {};
+    const std::uint32_t sig[2] = {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(s >> 32)};
+    for (int a = 0; a < 2; ++a) {
+        std::uint64_t carry = 0;
+        for (int i = 0; i < kWindow; ++i) {
+            const std::uint64_t v = std::uint64_t{sig[a]} * window[i] + product[a + i] + carry;
+            product[a + i] = static_cast<std::uint32_t>(v);
+            carry = v >> 32;
+        }
+        product[a + kWindow] = static_cast<std::uint32_t>(carry);
+    }
+    // x 2/pi = product * 2^-point.
+    const int point = 32 * (w0 + kWindow) - E + 63;
+    int quadrant = static_cast<int>(BitsAt(product, kWindow + 2, point) & 3);
+    std::uint64_t f[3] = {BitsAt(product, kWindow + 2, point - 64), BitsAt(product, kWindow + 2, point - 128),
+                          BitsAt(product, kWindow + 2, point - 192)};
+    bool negative = false;
+    if (f[0] >> 63) {  // the fraction is 1/2 or more: take fraction - 1
+        negative = true;
+        ++quadrant;
+        // 2^192 - f, in three words.
+        f[2] = ~f[2] + 1;
+        f[1] = ~f[1] + (f[2] == 0 ? 1 : 0);
+        f[0] = ~f[0] + (f[2] == 0 && f[1] == 0 ? 1 : 0);
+    }
+    Pair y = FastTwoSum(Scale(exact::FromUnsigned(f[0]), -64), Scale(exact::FromUnsigned(f[1]), -128));
+    y = Add(y, Scale(exact::FromUnsigned(f[2]), -192));
+    Pair r = Add(Multiply(y, Pair{kHalfPi[0], kHalfPi[1]}), y.hi * kHalfPi[2]);
+    if (negative) r = Negate(r);
+    if (x < 0) {
+        r = Negate(r);
+        quadrant = -quadrant;
+    }
+    return {r, quadrant & 3};
+}
+
+inline Reduced Reduce(Real x) { return Abs(x) < kQuickLimit ? ReduceQuick(x) : ReduceLarge(x); }
+
+// sin r or cos r for |r| <= pi/4 + a hair: r = a + t with a = i/64 from the
+// table and |t| <= 2^-7, sin(a + t) = sin a cos t + cos a sin t.
+struct KernelArgs {
+    Pair t, sinA, cosA;
+    bool negative;  // r < 0: sin r = -sin |r|
+};
+
+KernelArgs KernelSplit(Pair r) {
+    const bool negative = r.hi < 0;
+    if (negative) r = Negate(r);
+    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(r.hi * 64)));
+    const SinCosEntry& e = kSinCosTable[i];
+    return {TwoSum(r.hi - FromInteger(i) * 0x1p-6L, r.lo), {e.sinHi, e.sinLo}, {e.cosHi, e.cosLo}, negative};
+}
+
+// `cosine` chooses cos r over sin r.
+Pair KernelFast(const KernelArgs& k, bool cosine) {
+    const Real t = k.t.hi, z = t * t;
+    // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880).
+    Real sinTail = 1.0L / 362880;
+    sinTail = sinTail * z - 1.0L / 5040;
+    sinTail = sinTail * z + 1.0L / 120;
+    sinTail = sinTail * z - 1.0L / 6;
+    const Pair sinT = Add(k.t, t * z * sinTail);
+    // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320).
+    Real cosTail = 1.0L / 40320;
+    cosTail = cosTail * z - 1.0L / 720;
+    cosTail = cosTail * z + 1.0L / 24;
+    Pair square = TwoProduct(k.t.hi, k.t.hi);
+    square.lo += 2 * k.t.hi * k.t.lo;
+    const Pair cosTm1 = Add(Pair{-0.5L * square.hi, -0.5L * square.lo}, z * z * cosTail);
+    if (cosine) return Add(k.cosA, Add(Multiply(k.cosA, cosTm1), Negate(Multiply(k.sinA, sinT))));
+    const Pair s = Add(k.sinA, Add(Multiply(k.cosA, sinT), Multiply(k.sinA, cosTm1)));
+    return k.negative ? Negate(s) : s;
+}
+
+Pair KernelCareful(const KernelArgs& k, bool cosine) {
+    const Pair z = Multiply(k.t, k.t);
+    const Pair sinT = Multiply(Series(z, 7, 1, 2, true, kInverseFactorial), k.t);
+    const Pair cosT = Series(z, 8, 0, 2, true, kInverseFactorial);
+    if (cosine) return Add(Multiply(k.cosA, cosT), Negate(Multiply(k.sinA, sinT)));
+    const Pair s = Add(Multiply(k.sinA, cosT), Multiply(k.cosA, sinT));
+    return k.negative ? Negate(s) : s;
+}
+
+// What the reduction may have lost, absolutely.
+constexpr Real kReductionError = 0x1p-185L;
+
+// sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2).
+Real SinOrCos(Real x, int phase) {
+    if (exact::IsNaN(x) || exact::IsInfinite(x)) return x - x;  // NaN
+    if (Abs(x) < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
+    const Reduced red = Reduce(x);
+    const int quadrant = (red.quadrant + phase) & 3;
+    const bool cosine = quadrant & 1, negate = quadrant & 2;
+    const KernelArgs args = KernelSplit(red.r);
+    Pair v = KernelFast(args, cosine);
+    if (!RoundsSurely(v, Abs(v.hi) * kFastError + kReductionError)) {
+        v = KernelCareful(args, cosine);
+    }
+    return negate ? -v.hi : v.hi;
+}
+
+}  // namespace
+
+Real Sin(Real x) { return SinOrCos(x, 0); }
+Real Cos(Real x) { return SinOrCos(x, 1); }
+
+}  // namespace nivora::xmath
