@@ -97,16 +97,16 @@ inline Pair Series(Pair z, int n, int first, int step, bool alternating, const A
 
 // ---- Logarithm ----------------------------------------------------------
 
-// The fast evaluation's bound, relative to the result, and the careful one's.
+// The first evaluation's error bound, relative to its result: well above what
+// its roundings can add up to (about 2^-84), and seldom failing the test.
 constexpr Real kFastError = 0x1p-76L;
-constexpr Real kCarefulError = 0x1p-114L;
 
 Real LnCareful(int e, const LnEntry& entry, Pair r) {
     // ln(1 + r) = r - r^2/2 + r^3/3 ..., |r| <= 2^-8: 17 terms reach 2^-128.
     const Pair log1p = Multiply(Series(r, 16, 1, 1, true, kInverse), r);
     const Real E = FromInteger(e);
     Pair sum = TwoSum(E * kLn2[0], entry.lnHi);
-    sum = Add(sum, TwoProduct(E, kLn2[1]));
+    sum = Add(sum, E * kLn2[1]);
     sum = Add(sum, Pair{entry.lnLo, E * kLn2[2]});
     sum = Add(sum, log1p);
     return sum.hi;
@@ -136,8 +136,11 @@ Real Ln(Real x) {
     Split(m, mh, ml);
     const Pair r = TwoSum(mh * entry.inverse - 1, ml * entry.inverse);
 
-    // ln x = e ln 2 - ln(1/c) + ln(1 + r); r - r^2/2 in pairs, the rest of
-    // the series (to r^11, below 2^-90 of r) in single values.
+    // ln x = e ln 2 - ln(1/c) + ln(1 + r). The large terms are added
+    // exactly (each pair's first term outweighs the second: |ln c| >= 2^-7.4
+    // or 0, |r| <= 2^-8.2); what they leave, the products' low parts and the
+    // rest of the series (r^3/3 .. r^11/11, below 2^-90 of r beyond) in
+    // single values.
     const Real z = r.hi;
     Real tail = -1.0L / 11;
     tail = tail * z + 0.1L;  // the rounding of 1/10 is far below the bound
@@ -148,17 +151,17 @@ Real Ln(Real x) {
     tail = tail * z - 0.2L;
     tail = tail * z + 0.25L;
     tail = tail * z - 1.0L / 3;
-    Pair square = TwoProduct(r.hi, r.hi);
-    square.lo += 2 * r.hi * r.lo;
-    Pair log1p = Add(r, Pair{-0.5L * square.hi, -0.5L * square.lo});
-    log1p = Add(log1p, -(z * square.hi) * tail);
-
+    const Pair square = TwoProduct(z, z);
+    const Pair log1p = FastTwoSum(z, -0.5L * square.hi);
     const Real E = FromInteger(e);
-    Pair sum = TwoSum(E * kLn2[0], entry.lnHi);
-    sum = Add(sum, TwoProduct(E, kLn2[1]));
-    sum = Add(sum, entry.lnLo);
-    sum = Add(sum, log1p);
-    if (RoundsSurely(sum, Abs(sum.hi) * kFastError)) return sum.hi;
+    const Pair big = FastTwoSum(E * kLn2[0], entry.lnHi);
+    const Pair sum = FastTwoSum(big.hi, log1p.hi);
+    Real low = -(z * square.hi) * tail;
+    low += r.lo - z * r.lo - 0.5L * square.lo;
+    low += E * kLn2[1] + entry.lnLo;
+    low += big.lo + sum.lo + log1p.lo;
+    const Pair result = FastTwoSum(sum.hi, low);
+    if (RoundsSurely(result, Abs(result.hi) * kFastError)) return result.hi;
     return LnCareful(e, entry, r);
 }
 
@@ -176,12 +179,19 @@ AtanReduced ReduceAtan(Pair t) {
     const int i = static_cast<int>(exact::ToInteger(exact::Nearest(t.hi * 64)));
     const Real c = FromInteger(i) * 0x1p-6L;
     const Pair numerator = TwoSum(t.hi - c, t.lo);  // t.hi - c is exact
-    Pair denominator = TwoProduct(t.hi, c);
-    denominator.lo += t.lo * c;
-    denominator = Add(denominator, 1.0L);
-    return {PairOf(kAtanTable[i]), Divide(numerator, denominator)};
+    // 1 + t c: t.hi in halves times the 7-bit c is exact.
+    Real th, tl;
+    Split(t.hi, th, tl);
+    const Pair one = FastTwoSum(1, th * c);
+    const Pair denominator = FastTwoSum(one.hi, one.lo + tl * c + t.lo * c);
+    // The quotient and its remainder, exact but for the low parts.
+    const Real q = numerator.hi / denominator.hi;
+    const Pair qd = TwoProduct(q, denominator.hi);
+    const Real rest = ((numerator.hi - qd.hi) - qd.lo) + numerator.lo - q * denominator.lo;
+    return {PairOf(kAtanTable[i]), FastTwoSum(q, rest / denominator.hi)};
 }
 
+// |atan c| >= 2^-6 > |d| or c = 0, so the sum of the first terms is exact.
 Pair AtanFast(const AtanReduced& a) {
     // d - d^3/3 + ... - d^15/15: the terms after d in single values.
     const Real d = a.d.hi, z = d * d;
@@ -192,7 +202,8 @@ Pair AtanFast(const AtanReduced& a) {
     tail = tail * z - 1.0L / 7;
     tail = tail * z + 0.2L;
     tail = tail * z - 1.0L / 3;
-    return Add(a.base, Add(a.d, d * z * tail));
+    const Pair sum = FastTwoSum(a.base.hi, d);
+    return FastTwoSum(sum.hi, sum.lo + (a.base.lo + a.d.lo + d * z * tail));
 }
 
 Pair AtanCareful(const AtanReduced& a) {
@@ -202,16 +213,19 @@ Pair AtanCareful(const AtanReduced& a) {
 }
 
 // The angle theta in [0, pi/4] moved to its octant: pi/2 - theta when y and x
-// were swapped, pi - that when x < 0; `third` adds the third part of pi/2.
-Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool third) {
-    const Pair halfPi{kHalfPi[0], kHalfPi[1]};
-    if (swapped) {
-        theta = Add(halfPi, Negate(theta));
-        if (third) theta = Add(theta, kHalfPi[2]);
-    }
-    if (negativeX) {
-        theta = Add(Pair{2 * kHalfPi[0], 2 * kHalfPi[1]}, Negate(theta));
-        if (third) theta = Add(theta, 2 * kHalfPi[2]);
+// were swapped, pi - that when x < 0. Quickly, or with the third part of pi/2
+// and the pairs' own sums.
+Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool careful) {
+    for (int step = 0; step < 2; ++step) {
+        if (!(step == 0 ? swapped : negativeX)) continue;
+        const Real scale = step == 0 ? 1 : 2;  // pi/2 or pi
+        if (careful) {
+            theta = Add(Pair{scale * kHalfPi[0], scale * kHalfPi[1]}, Negate(theta));
+            theta = Add(theta, scale * kHalfPi[2]);
+        } else {
+            const Pair sum = FastTwoSum(scale * kHalfPi[0], -theta.hi);  // theta <= pi/2
+            theta = FastTwoSum(sum.hi, sum.lo + (scale * kHalfPi[1] - theta.lo));
+        }
     }
     return theta;
 }
@@ -270,6 +284,16 @@ struct Reduced {
 // Below this the quick reduction: k < 2^31, so k times each 32-bit part of
 // pi/2 is exact; the absolute error of r is below 2^-190.
 constexpr Real kQuickLimit = 0x1p30L;
+
+// The first, quicker reduction: exact to r = s - k (pi/2)_2 (the first two
+// parts), the rest in single values; absolute error below 2^-124 (1 + |k|).
+Reduced ReduceFirst(Real x, Real& k) {
+    k = exact::Nearest(x * kTwoOverPi);
+    const int quadrant = static_cast<int>(exact::ToInteger(k) & 3);
+    const Pair r = TwoSum(x - k * kHalfPiSplit[0], -(k * kHalfPiSplit[1]));
+    const Real rest = ((r.lo - k * kHalfPiSplit[2]) - k * kHalfPiSplit[3]) - k * kHalfPiSplit[4];
+    return {FastTwoSum(r.hi, rest), quadrant};
+}
 
 Reduced ReduceQuick(Real x) {
     const Real k = exact::Nearest(x * kTwoOverPi);
@@ -346,8 +370,6 @@ Reduced ReduceLarge(Real x) {
     return {r, quadrant & 3};
 }
 
-inline Reduced Reduce(Real x) { return Abs(x) < kQuickLimit ? ReduceQuick(x) : ReduceLarge(x); }
-
 // sin r or cos r for |r| <= pi/4 + a hair: r = a + t with a = i/64 from the
 // table and |t| <= 2^-7, sin(a + t) = sin a cos t + cos a sin t.
 struct KernelArgs {
@@ -363,7 +385,9 @@ KernelArgs KernelSplit(Pair r) {
     return {TwoSum(r.hi - FromInteger(i) * 0x1p-6L, r.lo), {e.sinHi, e.sinLo}, {e.cosHi, e.cosLo}, negative};
 }
 
-// `cosine` chooses cos r over sin r.
+// `cosine` chooses cos r over sin r. The products of the table's values with
+// t are exact in their first terms, |sin a| >= 2^-6 > |cos a t| (or sin a = 0)
+// and cos a > 0.7 > |sin a t|: the first sums are exact too.
 Pair KernelFast(const KernelArgs& k, bool cosine) {
     const Real t = k.t.hi, z = t * t;
     // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880).
@@ -371,17 +395,26 @@ Pair KernelFast(const KernelArgs& k, bool cosine) {
     sinTail = sinTail * z - 1.0L / 5040;
     sinTail = sinTail * z + 1.0L / 120;
     sinTail = sinTail * z - 1.0L / 6;
-    const Pair sinT = Add(k.t, t * z * sinTail);
+    const Real sinRest = k.t.lo + t * z * sinTail;  // sin t = t + sinRest
     // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320).
     Real cosTail = 1.0L / 40320;
     cosTail = cosTail * z - 1.0L / 720;
     cosTail = cosTail * z + 1.0L / 24;
-    Pair square = TwoProduct(k.t.hi, k.t.hi);
-    square.lo += 2 * k.t.hi * k.t.lo;
-    const Pair cosTm1 = Add(Pair{-0.5L * square.hi, -0.5L * square.lo}, z * z * cosTail);
-    if (cosine) return Add(k.cosA, Add(Multiply(k.cosA, cosTm1), Negate(Multiply(k.sinA, sinT))));
-    const Pair s = Add(k.sinA, Add(Multiply(k.cosA, sinT), Multiply(k.sinA, cosTm1)));
-    return k.negative ? Negate(s) : s;
+    const Pair square = TwoProduct(t, t);
+    const Real cosM1 = -0.5L * square.hi + ((-0.5L * square.lo - t * k.t.lo) + z * z * cosTail);
+    if (cosine) {
+        // cos a + cos a (cos t - 1) - sin a sin t
+        const Pair st = TwoProduct(k.sinA.hi, t);
+        const Pair sum = FastTwoSum(k.cosA.hi, -st.hi);
+        const Real low = sum.lo + k.cosA.lo - st.lo - (k.sinA.lo * t + k.sinA.hi * sinRest) + k.cosA.hi * cosM1;
+        return FastTwoSum(sum.hi, low);
+    }
+    // sin a + cos a sin t + sin a (cos t - 1)
+    const Pair ct = TwoProduct(k.cosA.hi, t);
+    const Pair sum = FastTwoSum(k.sinA.hi, ct.hi);
+    const Real low = sum.lo + k.sinA.lo + ct.lo + (k.cosA.lo * t + k.cosA.hi * sinRest) + k.sinA.hi * cosM1;
+    const Pair v = FastTwoSum(sum.hi, low);
+    return k.negative ? Negate(v) : v;
 }
 
 Pair KernelCareful(const KernelArgs& k, bool cosine) {
@@ -393,20 +426,27 @@ Pair KernelCareful(const KernelArgs& k, bool cosine) {
     return k.negative ? Negate(s) : s;
 }
 
-// What the reduction may have lost, absolutely.
-constexpr Real kReductionError = 0x1p-185L;
-
 // sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2).
 Real SinOrCos(Real x, int phase) {
     if (exact::IsNaN(x) || exact::IsInfinite(x)) return x - x;  // NaN
     if (Abs(x) < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
-    const Reduced red = Reduce(x);
+    Reduced red;
+    Real reductionError;  // absolute
+    const bool large = !(Abs(x) < kQuickLimit);
+    if (large) {
+        red = ReduceLarge(x);
+        reductionError = 0x1p-185L;
+    } else {
+        Real k;
+        red = ReduceFirst(x, k);
+        reductionError = 0x1p-124L * (1 + Abs(k));
+    }
     const int quadrant = (red.quadrant + phase) & 3;
     const bool cosine = quadrant & 1, negate = quadrant & 2;
-    const KernelArgs args = KernelSplit(red.r);
-    Pair v = KernelFast(args, cosine);
-    if (!RoundsSurely(v, Abs(v.hi) * kFastError + kReductionError)) {
-        v = KernelCareful(args, cosine);
+    Pair v = KernelFast(KernelSplit(red.r), cosine);
+    if (!RoundsSurely(v, Abs(v.hi) * kFastError + reductionError)) {
+        if (!large) red = ReduceQuick(x);
+        v = KernelCareful(KernelSplit(red.r), cosine);
     }
     return negate ? -v.hi : v.hi;
 }

@@ -17,8 +17,10 @@
 // atan2l, sinl and cosl give.
 #pragma once
 
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 namespace nivora::xmath {
 
@@ -49,7 +51,8 @@ inline long long RoundHalfEven(Real x) { return std::llrint(x); }
 
 // The exact operations the functions above need of Real besides + - * /,
 // comparisons and negation, kept together so that another Real type can
-// supply its own. None of them rounds.
+// supply its own. None of them rounds. For the x87 format they read and
+// write the bits: the C library's ilogb, scalbn and nearbyint cost 40 to 180 ns.
 namespace exact {
 
 inline bool IsNaN(Real x) { return x != x; }
@@ -57,19 +60,64 @@ inline bool IsInfinite(Real x) { return x - x != 0 && x == x; }
 inline bool SignBit(Real x) { return std::signbit(x); }
 inline Real Abs(Real x) { return std::fabs(x); }
 inline Real CopySign(Real magnitude, Real sign) { return std::copysign(magnitude, sign); }
+
+#if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
+namespace bits {
+inline std::uint64_t Low(Real x) {
+    std::uint64_t s;
+    std::memcpy(&s, &x, sizeof s);
+    return s;
+}
+inline int BiasedExponent(Real x) {
+    std::uint16_t e;
+    std::memcpy(&e, reinterpret_cast<const unsigned char*>(&x) + 8, sizeof e);
+    return e & 0x7fff;
+}
+// 2^n for -16382 <= n <= 16383.
+inline Real Power(int n) {
+    Real x = 0;
+    const std::uint64_t s = 0x8000000000000000ull;
+    const std::uint16_t e = static_cast<std::uint16_t>(n + 16383);
+    std::memcpy(&x, &s, sizeof s);
+    std::memcpy(reinterpret_cast<unsigned char*>(&x) + 8, &e, sizeof e);
+    return x;
+}
+}  // namespace bits
+
 // The exponent e of a finite nonzero x, 2^e <= |x| < 2^(e+1), subnormals too.
-inline int Exponent(Real x) { return std::ilogb(x); }
+inline int Exponent(Real x) {
+    const int e = bits::BiasedExponent(x);
+    if (e != 0) return e - 16383;
+    return -16382 - __builtin_clzll(bits::Low(x));
+}
 // x * 2^n where the result is a normal number or exact.
+inline Real Scale(Real x, int n) {
+    if (n >= -16382 && n <= 16383) return x * bits::Power(n);
+    const int half = n / 2;
+    return x * bits::Power(half) * bits::Power(n - half);
+}
+// The integer nearest to x, ties to even, for |x| < 2^62.
+inline Real Nearest(Real x) {
+    constexpr Real kShift = 0x1.8p63L;
+    return x >= 0 ? (x + kShift) - kShift : (x - kShift) + kShift;
+}
+// An integral |x| < 2^62 as an integer.
+inline std::int64_t ToInteger(Real x) {
+    return static_cast<std::int64_t>(bits::Low(x + 0x1.8p63L) - 0xc000000000000000ull);
+}
+// The 64-bit significand of a finite normal x: |x| = s * 2^(Exponent(x) - 63).
+inline std::uint64_t Significand(Real x) { return bits::Low(x); }
+#else
+inline int Exponent(Real x) { return std::ilogb(x); }
 inline Real Scale(Real x, int n) { return std::scalbn(x, n); }
-// The integer nearest to x, ties to even.
 inline Real Nearest(Real x) { return std::nearbyint(x); }
-// An integral |x| < 2^63 as an integer, and back.
 inline std::int64_t ToInteger(Real x) { return static_cast<std::int64_t>(x); }
-inline Real FromInteger(std::int64_t n) { return static_cast<Real>(n); }
-// The 64-bit significand of a finite nonzero x: |x| = s * 2^(Exponent(x) - 63).
 inline std::uint64_t Significand(Real x) {
     return static_cast<std::uint64_t>(std::scalbn(std::fabs(x), 63 - std::ilogb(x)));
 }
+#endif
+
+inline Real FromInteger(std::int64_t n) { return static_cast<Real>(n); }
 inline Real FromUnsigned(std::uint64_t n) { return static_cast<Real>(n); }
 // x = hi + lo with hi holding the upper 32 bits of the significand and lo the
 // rest (Veltkamp's splitting, exact while |x| < 2^16000).

@@ -97,11 +97,11 @@ int main() {
     mpfr_ui_div(u.v, 2, pi.v, MPFR_RNDN);
     PrintRounded("kTwoOverPi", u.v);
 
-    // ln 2: a first part of 48 bits, so that e times it is exact for every
-    // exponent of the format, and two full parts.
+    // ln 2: two parts of 48 bits, so that e times each is exact for every
+    // exponent of the format, and a full third.
     mpfr_const_log2(t.v, MPFR_RNDN);
     {
-        const int bits[3] = {48, 64, 64};
+        const int bits[3] = {48, 48, 64};
         PrintParts("kLn2", t.v, 3, bits);
     }
 
