@@ -122,18 +122,22 @@ Real Ln(Real x) {
     if (exact::IsInfinite(x)) return x;
     if (x == 1) return 0;
 
-    // x = 2^e m, m in [0.70703125, 1.4140625); m near 1/c from the table,
-    // r = m/c - 1 exactly as a pair: m split in halves makes both products
-    // with the 10-bit 1/c exact, and the first of them minus 1 too.
-    int e = Exponent(x);
-    Real m = Scale(x, -e);
-    if (m >= 1.4140625L) {
-        m *= 0.5L;
+    // x = 2^e m, m in [0.70703125, 1.4140625) with 1/c from the table near
+    // 1/m; r = m/c - 1 exactly as a pair: the significand's two halves times
+    // the 10-bit 1/c are exact, and the first of them minus 1 too.
+    std::uint64_t significand;
+    int e;
+    exact::Decompose(x, significand, e);
+    int k = static_cast<int>(significand >> 55);  // m 256, m in [1, 2)
+    Real scale = 0x1p-63L;
+    if (k >= 362) {
         ++e;
+        k >>= 1;
+        scale = 0x1p-64L;
     }
-    const LnEntry& entry = kLnTable[exact::ToInteger(m * 256) - kLnFirst];
-    Real mh, ml;
-    Split(m, mh, ml);
+    const LnEntry& entry = kLnTable[k - kLnFirst];
+    const Real mh = FromInteger(static_cast<std::int64_t>(significand >> 32)) * (scale * 0x1p32L);
+    const Real ml = FromInteger(static_cast<std::int64_t>(significand & 0xffffffffu)) * scale;
     const Pair r = TwoSum(mh * entry.inverse - 1, ml * entry.inverse);
 
     // ln x = e ln 2 - ln(1/c) + ln(1 + r). The large terms are added

@@ -103,11 +103,34 @@ inline Real Nearest(Real x) {
 }
 // An integral |x| < 2^62 as an integer.
 inline std::int64_t ToInteger(Real x) {
+#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+    std::int64_t n;
+    __asm__("fistpll %0" : "=m"(n) : "t"(x) : "st");  // exact: x is integral
+    return n;
+#else
     return static_cast<std::int64_t>(bits::Low(x + 0x1.8p63L) - 0xc000000000000000ull);
+#endif
+}
+// A finite positive x as s 2^(e - 63), s the 64-bit significand (its top bit
+// set), e = Exponent(x).
+inline void Decompose(Real x, std::uint64_t& s, int& e) {
+    s = bits::Low(x);
+    e = bits::BiasedExponent(x);
+    if (e != 0) {
+        e -= 16383;
+        return;
+    }
+    const int shift = __builtin_clzll(s);  // subnormal
+    s <<= shift;
+    e = -16382 - shift;
 }
 // The 64-bit significand of a finite normal x: |x| = s * 2^(Exponent(x) - 63).
 inline std::uint64_t Significand(Real x) { return bits::Low(x); }
 #else
+inline void Decompose(Real x, std::uint64_t& s, int& e) {
+    e = std::ilogb(x);
+    s = static_cast<std::uint64_t>(std::scalbn(x, 63 - e));
+}
 inline int Exponent(Real x) { return std::ilogb(x); }
 inline Real Scale(Real x, int n) { return std::scalbn(x, n); }
 inline Real Nearest(Real x) { return std::nearbyint(x); }
