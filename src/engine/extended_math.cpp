@@ -234,6 +234,23 @@ Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool careful) {
     return theta;
 }
 
+// atan(num/den) for a quotient q = num/den rounded below the normal range.
+// Only there can num/den lie exactly halfway between two neighbours (it is
+// then an odd multiple of half the smallest subnormal): q is rounded to even,
+// but the angle, a little less than the quotient, rounds towards zero.
+Real SubnormalQuotientAngle(Real num, Real den, Real q) {
+    if (!(q < 0x1p-16382L)) return q;
+    const int power = Exponent(num) - Exponent(den) + 16446;  // num/den = n/d 2^(power - 16446)
+    if (power < -1 || power > 66) return q;
+    const Real n = Scale(num, -Exponent(num)), d = Scale(den, -Exponent(den));
+    const Real m = exact::Nearest(Scale(n / d, power));  // the odd multiple, if it is one
+    const Real candidate = Scale(m, -power);
+    const Pair product = TwoProduct(candidate, d);
+    const bool odd = m != 2 * exact::Nearest(0.5L * m);
+    if (!(odd && product.hi == n && product.lo == 0)) return q;
+    return Scale(m - 1, -16446);
+}
+
 }  // namespace
 
 Real ArcTan2(Real y, Real x) {
@@ -257,7 +274,7 @@ Real ArcTan2(Real y, Real x) {
         // atan t = t (1 - t^2/3 ...) with t below 2^-99: the quotient
         // rounded is the angle rounded, in the octant where it stands alone.
         const Real t = num / den;
-        if (!swapped && !negativeX) return CopySign(t, y);
+        if (!swapped && !negativeX) return CopySign(SubnormalQuotientAngle(num, den, t), y);
         result = ToOctant(Pair{t, 0}, swapped, negativeX, true);
         return CopySign(result.hi, y);
     }

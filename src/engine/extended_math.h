@@ -96,10 +96,11 @@ inline Real Scale(Real x, int n) {
     const int half = n / 2;
     return x * bits::Power(half) * bits::Power(n - half);
 }
-// The integer nearest to x, ties to even, for |x| < 2^62.
+// The integer nearest to x, ties to even (values from 2^63 up are integers).
 inline Real Nearest(Real x) {
-    constexpr Real kShift = 0x1.8p63L;
-    return x >= 0 ? (x + kShift) - kShift : (x - kShift) + kShift;
+    constexpr Real kShift = 0x1p63L;  // x + 2^63 lies in [2^63, 2^64), where the unit is 1
+    if (x >= 0) return x < 0x1p63L ? (x + kShift) - kShift : x;
+    return x > -0x1p63L ? (x - kShift) + kShift : x;
 }
 // An integral |x| < 2^62 as an integer.
 inline std::int64_t ToInteger(Real x) {
