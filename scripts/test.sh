@@ -2,7 +2,7 @@
 # Builds everything and runs every test: the engine, the tools and the X11
 # saver natively (the saver on virtual screens and under the screen-saver
 # daemon; the engine also under AddressSanitizer and
-# UndefinedBehaviorSanitizer), the fuzz targets for a bounded time
+# UndefinedBehaviorSanitizer; its numbers also under qemu-x86_64), the fuzz targets for a bounded time
 # (NIVORA_FUZZ_SECONDS each, 30 by default), the Debian package, then the Windows program
 # cross-compiled with MinGW-w64 and tested under Wine.
 # Installs what it needs on a fresh Debian or Ubuntu machine first.

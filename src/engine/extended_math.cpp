@@ -13,6 +13,12 @@ using exact::FromInteger;
 using exact::Scale;
 using exact::Split;
 
+// The first evaluations are inlined whole, so that their pairs stay in the
+// x87 registers (an 80-bit store and load cost several cycles each); the
+// careful ones, seldom run, are kept out of the way.
+#define NIVORA_HOT inline __attribute__((always_inline))
+#define NIVORA_COLD __attribute__((noinline, cold))
+
 // A value carried as an unevaluated sum hi + lo, |lo| <= ulp(hi)/2 once
 // normalised: about 128 bits.
 struct Pair {
@@ -101,7 +107,7 @@ inline Pair Series(Pair z, int n, int first, int step, bool alternating, const A
 // its roundings can add up to (about 2^-84), and seldom failing the test.
 constexpr Real kFastError = 0x1p-76L;
 
-Real LnCareful(int e, const LnEntry& entry, Pair r) {
+NIVORA_COLD Real LnCareful(int e, const LnEntry& entry, Pair r) {
     // ln(1 + r) = r - r^2/2 + r^3/3 ..., |r| <= 2^-8: 17 terms reach 2^-128.
     const Pair log1p = Multiply(Series(r, 16, 1, 1, true, kInverse), r);
     const Real E = FromInteger(e);
@@ -179,7 +185,7 @@ struct AtanReduced {
     Pair base, d;
 };
 
-AtanReduced ReduceAtan(Pair t) {
+NIVORA_HOT AtanReduced ReduceAtan(Pair t) {
     const int i = static_cast<int>(exact::ToInteger(exact::Nearest(t.hi * 64)));
     const Real c = FromInteger(i) * 0x1p-6L;
     const Pair numerator = TwoSum(t.hi - c, t.lo);  // t.hi - c is exact
@@ -196,7 +202,7 @@ AtanReduced ReduceAtan(Pair t) {
 }
 
 // |atan c| >= 2^-6 > |d| or c = 0, so the sum of the first terms is exact.
-Pair AtanFast(const AtanReduced& a) {
+NIVORA_HOT Pair AtanFast(const AtanReduced& a) {
     // d - d^3/3 + ... - d^15/15: the terms after d in single values.
     const Real d = a.d.hi, z = d * d;
     Real tail = -1.0L / 15;
@@ -210,7 +216,7 @@ Pair AtanFast(const AtanReduced& a) {
     return FastTwoSum(sum.hi, sum.lo + (a.base.lo + a.d.lo + d * z * tail));
 }
 
-Pair AtanCareful(const AtanReduced& a) {
+NIVORA_COLD Pair AtanCareful(const AtanReduced& a) {
     // To d^19/19, below 2^-130 of d.
     const Pair z = Multiply(a.d, a.d);
     return Add(a.base, Multiply(Series(z, 9, 1, 2, true, kInverse), a.d));
@@ -238,7 +244,7 @@ Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool careful) {
 // Only there can num/den lie exactly halfway between two neighbours (it is
 // then an odd multiple of half the smallest subnormal): q is rounded to even,
 // but the angle, a little less than the quotient, rounds towards zero.
-Real SubnormalQuotientAngle(Real num, Real den, Real q) {
+NIVORA_COLD Real SubnormalQuotientAngle(Real num, Real den, Real q) {
     if (!(q < 0x1p-16382L)) return q;
     const int power = Exponent(num) - Exponent(den) + 16446;  // num/den = n/d 2^(power - 16446)
     if (power < -1 || power > 66) return q;
@@ -308,7 +314,7 @@ constexpr Real kQuickLimit = 0x1p30L;
 
 // The first, quicker reduction: exact to r = s - k (pi/2)_2 (the first two
 // parts), the rest in single values; absolute error below 2^-124 (1 + |k|).
-Reduced ReduceFirst(Real x, Real& k) {
+NIVORA_HOT Reduced ReduceFirst(Real x, Real& k) {
     k = exact::Nearest(x * kTwoOverPi);
     const int quadrant = static_cast<int>(exact::ToInteger(k) & 3);
     const Pair r = TwoSum(x - k * kHalfPiSplit[0], -(k * kHalfPiSplit[1]));
@@ -316,7 +322,7 @@ Reduced ReduceFirst(Real x, Real& k) {
     return {FastTwoSum(r.hi, rest), quadrant};
 }
 
-Reduced ReduceQuick(Real x) {
+NIVORA_COLD Reduced ReduceQuick(Real x) {
     const Real k = exact::Nearest(x * kTwoOverPi);
     const int quadrant = static_cast<int>(exact::ToInteger(k) & 3);
     const Real s = x - k * kHalfPiSplit[0];  // exact
@@ -346,7 +352,7 @@ std::uint64_t BitsAt(const std::uint32_t* words, int count, int at) {
 // Large arguments (Payne and Hanek): the fraction of x 2/pi from the 64-bit
 // significand times a window of 320 bits of 2/pi, in integers, so exact but
 // for what lies beyond the window, below 2^-220.
-Reduced ReduceLarge(Real x) {
+NIVORA_COLD Reduced ReduceLarge(Real x) {
     constexpr int kWindow = 10;  // words of 2/pi
     const int E = Exponent(x);
     const std::uint64_t s = exact::Significand(x);
@@ -398,7 +404,7 @@ struct KernelArgs {
     bool negative;  // r < 0: sin r = -sin |r|
 };
 
-KernelArgs KernelSplit(Pair r) {
+NIVORA_HOT KernelArgs KernelSplit(Pair r) {
     const bool negative = r.hi < 0;
     if (negative) r = Negate(r);
     const int i = static_cast<int>(exact::ToInteger(exact::Nearest(r.hi * 64)));
@@ -409,7 +415,7 @@ KernelArgs KernelSplit(Pair r) {
 // `cosine` chooses cos r over sin r. The products of the table's values with
 // t are exact in their first terms, |sin a| >= 2^-6 > |cos a t| (or sin a = 0)
 // and cos a > 0.7 > |sin a t|: the first sums are exact too.
-Pair KernelFast(const KernelArgs& k, bool cosine) {
+NIVORA_HOT Pair KernelFast(const KernelArgs& k, bool cosine) {
     const Real t = k.t.hi, z = t * t;
     // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880).
     Real sinTail = 1.0L / 362880;
@@ -438,7 +444,7 @@ Pair KernelFast(const KernelArgs& k, bool cosine) {
     return k.negative ? Negate(v) : v;
 }
 
-Pair KernelCareful(const KernelArgs& k, bool cosine) {
+NIVORA_COLD Pair KernelCareful(const KernelArgs& k, bool cosine) {
     const Pair z = Multiply(k.t, k.t);
     const Pair sinT = Multiply(Series(z, 7, 1, 2, true, kInverseFactorial), k.t);
     const Pair cosT = Series(z, 8, 0, 2, true, kInverseFactorial);

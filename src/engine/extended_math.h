@@ -1,20 +1,19 @@
 // Square root, logarithm, arc tangent, sine and cosine of 80-bit extended
-// values, the same bits on every processor whose long double is the IEEE 754
+// values, the same bits on every processor whose long double is the x87
 // extended format.
 //
 // Sqrt is the processor's square root, which IEEE 754 rounds correctly. Ln,
-// ArcTan2, Sin and Cos are computed in extended_math.cpp from additions,
-// subtractions, multiplications and divisions alone (each rounded correctly
-// by the processor, so the same everywhere), in a fixed order, and with the
-// exact helpers below; no x87 transcendental instruction and no C library
-// function is used, because those differ in their last bits between makers
-// and models. Each function first evaluates its result as a pair of extended
-// values to about 2^-78 and returns the rounded pair when no value within the
-// error bound could round otherwise; in the rare other case it evaluates again
-// to about 2^-115. The results are correctly rounded (to nearest, ties to
-// even) in every case measured against MPFR; the README's Numbers section
-// gives the figures. Special arguments give what the C library's logl,
-// atan2l, sinl and cosl give.
+// ArcTan2, Sin and Cos (extended_math.cpp) are computed from additions,
+// subtractions, multiplications and divisions alone (each rounded correctly,
+// so the same everywhere), in a fixed order, and the exact helpers below; no
+// x87 transcendental instruction and no C library function, whose last bits
+// differ between makers and models. Each first evaluates its result as a pair
+// of extended values with an error bound of 2^-76 of the result and returns
+// the pair rounded when no value within the bound could round otherwise; in
+// the rare other case it evaluates again to about 2^-115. Against MPFR the
+// results are correctly rounded (to nearest, ties to even) in every case
+// measured; the README's Numbers section gives the figures. Special arguments
+// give what the C library's logl, atan2l, sinl and cosl give.
 #pragma once
 
 #include <cfloat>
