@@ -185,15 +185,19 @@ struct AtanReduced {
     Pair base, d;
 };
 
-NIVORA_HOT AtanReduced ReduceAtan(Pair t) {
-    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(t.hi * 64)));
+// For t = n/d in [0, 1]: d' = (t - c)/(1 + t c) = (n - c d)/(d + c n). The
+// 7-bit c times the halves of n and of d is exact, and so are the pairs made
+// of them but for the low parts' last roundings.
+NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
+    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(n / d * 64)));
     const Real c = FromInteger(i) * 0x1p-6L;
-    const Pair numerator = TwoSum(t.hi - c, t.lo);  // t.hi - c is exact
-    // 1 + t c: t.hi in halves times the 7-bit c is exact.
-    Real th, tl;
-    Split(t.hi, th, tl);
-    const Pair one = FastTwoSum(1, th * c);
-    const Pair denominator = FastTwoSum(one.hi, one.lo + tl * c + t.lo * c);
+    Real nh, nl, dh, dl;
+    Split(n, nh, nl);
+    Split(d, dh, dl);
+    const Pair diff = TwoSum(n, -(c * dh));
+    const Pair numerator = FastTwoSum(diff.hi, diff.lo - c * dl);
+    const Pair sum = FastTwoSum(d, c * nh);  // d >= c n
+    const Pair denominator = FastTwoSum(sum.hi, sum.lo + c * nl);
     // The quotient and its remainder, exact but for the low parts.
     const Real q = numerator.hi / denominator.hi;
     const Pair qd = TwoProduct(q, denominator.hi);
@@ -274,9 +278,8 @@ Real ArcTan2(Real y, Real x) {
     const Real ax = Abs(x), ay = Abs(y);
     const bool swapped = ay > ax, negativeX = x < 0;
     const Real num = swapped ? ax : ay, den = swapped ? ay : ax;
-    const int gap = Exponent(num) - Exponent(den);
     Pair result;
-    if (gap < -100) {
+    if (num < den * 0x1p-100L) {
         // atan t = t (1 - t^2/3 ...) with t below 2^-99: the quotient
         // rounded is the angle rounded, in the octant where it stands alone.
         const Real t = num / den;
@@ -284,13 +287,10 @@ Real ArcTan2(Real y, Real x) {
         result = ToOctant(Pair{t, 0}, swapped, negativeX, true);
         return CopySign(result.hi, y);
     }
-    // t = num/den as a pair, both scaled so that den is in [1, 2).
-    const int shift = -Exponent(den);
-    const Real n = Scale(num, shift), d = Scale(den, shift);
-    const Real q = n / d;
-    const Pair qd = TwoProduct(q, d);
-    const Pair t{q, ((n - qd.hi) - qd.lo) / d};
-    const AtanReduced reduced = ReduceAtan(t);
+    // Far out, both scaled so that den is in [1, 2), which keeps the exact
+    // products of the reduction clear of overflow and underflow.
+    const int shift = den < 0x1p8000L && den > 0x1p-8000L ? 0 : -Exponent(den);
+    const AtanReduced reduced = ReduceAtan(Scale(num, shift), Scale(den, shift));
     result = ToOctant(AtanFast(reduced), swapped, negativeX, false);
     if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
         result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);

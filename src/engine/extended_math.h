@@ -91,6 +91,7 @@ inline int Exponent(Real x) {
 }
 // x * 2^n where the result is a normal number or exact.
 inline Real Scale(Real x, int n) {
+    if (n == 0) return x;
     if (n >= -16382 && n <= 16383) return x * bits::Power(n);
     const int half = n / 2;
     return x * bits::Power(half) * bits::Power(n - half);
