@@ -2,6 +2,8 @@
 // instructions they replaced (kept here only for the comparison).
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 #include "engine/extended_math.h"
@@ -28,6 +30,91 @@ Real X87Sin(Real x) {
     return r;
 }
 #endif
+
+// The software sine it replaced: a Taylor series after a three-part reduction.
+namespace previous {
+
+// pi/2 in three parts: the first two of 32 significant bits, so that k times
+// them is exact for every |k| below 2^32, the third to full precision.
+inline constexpr Real kHalfPi1 = 0xc90fdaa200000000p-63L;
+inline constexpr Real kHalfPi2 = 0x85a308d300000000p-97L;
+inline constexpr Real kHalfPi3 = 0x98cc51701b839a25p-132L;
+inline constexpr Real kTwoOverPi = 0xa2f9836e4e44152ap-64L;
+
+constexpr Real InverseFactorial(int n) {
+    Real f = 1;
+    for (int i = 2; i <= n; ++i) f *= i;  // exact up to 25!
+    return 1 / f;
+}
+
+// Taylor terms up to r^23 and r^22: below 2^-70 of the result for |r| <= pi/4.
+inline constexpr int kTerms = 11;
+
+// (-1)^k / (2k + odd)! for k = 0..kTerms.
+struct TaylorTerms {
+    Real c[kTerms + 1];
+    constexpr explicit TaylorTerms(int odd) : c{} {
+        for (int k = 0; k <= kTerms; ++k) c[k] = (k % 2 ? -1 : 1) * InverseFactorial(2 * k + odd);
+    }
+};
+inline constexpr TaylorTerms kSinTerms(1), kCosTerms(0);
+
+// sin r and cos r for |r| <= pi/4.
+inline Real SinKernel(Real r) {
+    const Real z = r * r;
+    Real p = kSinTerms.c[kTerms];
+    for (int k = kTerms - 1; k >= 1; --k) p = p * z + kSinTerms.c[k];
+    return r + r * (z * p);
+}
+
+inline Real CosKernel(Real r) {
+    const Real z = r * r;
+    Real p = kCosTerms.c[kTerms];
+    for (int k = kTerms - 1; k >= 1; --k) p = p * z + kCosTerms.c[k];
+    return 1 + z * p;
+}
+
+// x = k pi/2 + r with |r| <= pi/4 (a hair more where rounding puts it);
+// returns k mod 4. Deterministic for every finite x, accurate while |k| < 2^32.
+inline int ReduceQuarterTurns(Real x, Real& r) {
+    const Real turns = x * kTwoOverPi;
+    Real k;
+    int quadrant;
+    if (std::fabs(turns) < 0x1p62L) {  // the usual case: a quick exact rounding
+        const long long n = std::llrint(turns);
+        k = static_cast<Real>(n);
+        quadrant = static_cast<int>(n & 3);
+    } else {
+        k = std::nearbyint(turns);
+        quadrant = static_cast<int>(k - 4 * std::floor(k * 0.25L));
+    }
+    r = ((x - k * kHalfPi1) - k * kHalfPi2) - k * kHalfPi3;
+    return quadrant;
+}
+
+}  // namespace previous
+
+inline Real TaylorSin(Real x) {
+    if (!(std::fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
+    Real r;
+    switch (previous::ReduceQuarterTurns(x, r)) {
+        case 0: return previous::SinKernel(r);
+        case 1: return previous::CosKernel(r);
+        case 2: return -previous::SinKernel(r);
+        default: return -previous::CosKernel(r);
+    }
+}
+
+inline Real TaylorCos(Real x) {
+    if (!(std::fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
+    Real r;
+    switch (previous::ReduceQuarterTurns(x, r)) {
+        case 0: return previous::CosKernel(r);
+        case 1: return -previous::SinKernel(r);
+        case 2: return -previous::CosKernel(r);
+        default: return previous::SinKernel(r);
+    }
+}
 
 // Arguments like the generators': lengths near 0.1 to 4, angles up to 50.
 std::vector<Real> Arguments(Real scale, Real offset) {
@@ -66,6 +153,7 @@ BENCHMARK_CAPTURE(RunBinary, ArcTan2, xmath::ArcTan2);
 BENCHMARK_CAPTURE(RunUnary, X87Ln, X87Ln, 4, 0.05L);
 BENCHMARK_CAPTURE(RunUnary, X87Sin, X87Sin, 50, -25);
 BENCHMARK_CAPTURE(RunBinary, X87ArcTan2, X87ArcTan2);
+BENCHMARK_CAPTURE(RunUnary, TaylorSin, TaylorSin, 50, -25);
 #endif
 
 }  // namespace
