@@ -1,0 +1,488 @@
+#include "engine/extended_math.h"
+
+#include <limits>
+
+namespace nivora::xmath {
+namespace {
+
+#include "engine/extended_math_tables.inc"
+
+using exact::Abs;
+using exact::Exponent;
+using exact::FromInteger;
+using exact::Scale;
+using exact::Split;
+
+// The first evaluations are inlined whole, so that their pairs stay in the
+// x87 registers (an 80-bit store and load cost several cycles each); the
+// careful ones, seldom run, are kept out of the way.
+#define NIVORA_HOT inline __attribute__((always_inline))
+#define NIVORA_COLD __attribute__((noinline, cold))
+
+// A value carried as an unevaluated sum hi + lo, |lo| <= ulp(hi)/2 once
+// normalised: about 128 bits.
+struct Pair {
+    Real hi, lo;
+};
+
+// s + e = a + b exactly, where |a| >= |b| or a is 0.
+inline Pair FastTwoSum(Real a, Real b) {
+    const Real s = a + b;
+    return {s, b - (s - a)};
+}
+
+inline Pair TwoSum(Real a, Real b) {
+    const Real s = a + b;
+    const Real bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+
+// p + e = a * b exactly (Dekker), barring overflow and underflow.
+inline Pair TwoProduct(Real a, Real b) {
+    const Real p = a * b;
+    Real ah, al, bh, bl;
+    Split(a, ah, al);
+    Split(b, bh, bl);
+    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+}
+
+inline Pair Add(Pair a, Pair b) {
+    Pair s = TwoSum(a.hi, b.hi);
+    const Pair t = TwoSum(a.lo, b.lo);
+    s = FastTwoSum(s.hi, s.lo + t.hi);
+    return FastTwoSum(s.hi, s.lo + t.lo);
+}
+
+inline Pair Add(Pair a, Real b) {
+    const Pair s = TwoSum(a.hi, b);
+    return FastTwoSum(s.hi, s.lo + a.lo);
+}
+
+inline Pair Negate(Pair a) { return {-a.hi, -a.lo}; }
+
+inline Pair Multiply(Pair a, Pair b) {
+    const Pair p = TwoProduct(a.hi, b.hi);
+    return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+inline Pair Multiply(Pair a, Real b) {
+    const Pair p = TwoProduct(a.hi, b);
+    return FastTwoSum(p.hi, p.lo + a.lo * b);
+}
+
+inline Pair Divide(Pair a, Pair b) {
+    const Real q1 = a.hi / b.hi;
+    Pair r = Add(a, Negate(Multiply(b, q1)));
+    const Real q2 = r.hi / b.hi;
+    r = Add(r, Negate(Multiply(b, q2)));
+    const Real q3 = r.hi / b.hi;
+    return Add(FastTwoSum(q1, q2), q3);
+}
+
+inline Pair PairOf(const AngleEntry& e) { return {e.hi, e.lo}; }
+
+// Whether every value within `error` of v rounds to v.hi: then v.hi is the
+// correctly rounded value of whatever v approximates.
+inline bool RoundsSurely(Pair v, Real error) {
+    return v.hi + (v.lo + error) == v.hi && v.hi + (v.lo - error) == v.hi;
+}
+
+// Sum over k = 0..n of sign^k z^k / (step k + first) in pairs, by Horner's
+// rule, the coefficients from a table of 1/j (`inverse`) or 1/j!.
+inline Pair Series(Pair z, int n, int first, int step, bool alternating, const AngleEntry* table) {
+    const bool negativeLast = alternating && (n % 2);
+    Pair p = PairOf(table[step * n + first]);
+    if (negativeLast) p = Negate(p);
+    for (int k = n - 1; k >= 0; --k) {
+        Pair c = PairOf(table[step * k + first]);
+        if (alternating && (k % 2)) c = Negate(c);
+        p = Add(Multiply(p, z), c);
+    }
+    return p;
+}
+
+// ---- Logarithm ----------------------------------------------------------
+
+// The first evaluation's error bound, relative to its result: well above what
+// its roundings can add up to (about 2^-84), and seldom failing the test.
+constexpr Real kFastError = 0x1p-76L;
+
+NIVORA_COLD Real LnCareful(int e, const LnEntry& entry, Pair r) {
+    // ln(1 + r) = r - r^2/2 + r^3/3 ..., |r| <= 2^-8: 17 terms reach 2^-128.
+    const Pair log1p = Multiply(Series(r, 16, 1, 1, true, kInverse), r);
+    const Real E = FromInteger(e);
+    Pair sum = TwoSum(E * kLn2[0], entry.lnHi);
+    sum = Add(sum, E * kLn2[1]);
+    sum = Add(sum, Pair{entry.lnLo, E * kLn2[2]});
+    sum = Add(sum, log1p);
+    return sum.hi;
+}
+
+}  // namespace
+
+Real Ln(Real x) {
+    if (!(x > 0)) {
+        if (x == 0) return -std::numeric_limits<Real>::infinity();
+        return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
+    }
+    if (exact::IsInfinite(x)) return x;
+    if (x == 1) return 0;
+
+    // x = 2^e m, m in [0.70703125, 1.4140625) with 1/c from the table near
+    // 1/m; r = m/c - 1 exactly as a pair: the significand's two halves times
+    // the 10-bit 1/c are exact, and the first of them minus 1 too.
+    std::uint64_t significand;
+    int e;
+    exact::Decompose(x, significand, e);
+    int k = static_cast<int>(significand >> 55);  // m 256, m in [1, 2)
+    Real scale = 0x1p-63L;
+    if (k >= 362) {
+        ++e;
+        k >>= 1;
+        scale = 0x1p-64L;
+    }
+    const LnEntry& entry = kLnTable[k - kLnFirst];
+    const Real mh = FromInteger(static_cast<std::int64_t>(significand >> 32)) * (scale * 0x1p32L);
+    const Real ml = FromInteger(static_cast<std::int64_t>(significand & 0xffffffffu)) * scale;
+    const Pair r = TwoSum(mh * entry.inverse - 1, ml * entry.inverse);
+
+    // ln x = e ln 2 - ln(1/c) + ln(1 + r). The large terms are added
+    // exactly (each pair's first term outweighs the second: |ln c| >= 2^-7.4
+    // or 0, |r| <= 2^-8.2); what they leave, the products' low parts and the
+    // rest of the series (r^3/3 .. r^11/11, below 2^-90 of r beyond) in
+    // single values.
+    const Real z = r.hi;
+    Real tail = -1.0L / 11;
+    tail = tail * z + 0.1L;  // the rounding of 1/10 is far below the bound
+    tail = tail * z - 1.0L / 9;
+    tail = tail * z + 0.125L;
+    tail = tail * z - 1.0L / 7;
+    tail = tail * z + 1.0L / 6;
+    tail = tail * z - 0.2L;
+    tail = tail * z + 0.25L;
+    tail = tail * z - 1.0L / 3;
+    const Pair square = TwoProduct(z, z);
+    const Pair log1p = FastTwoSum(z, -0.5L * square.hi);
+    const Real E = FromInteger(e);
+    const Pair big = FastTwoSum(E * kLn2[0], entry.lnHi);
+    const Pair sum = FastTwoSum(big.hi, log1p.hi);
+    Real low = -(z * square.hi) * tail;
+    low += r.lo - z * r.lo - 0.5L * square.lo;
+    low += E * kLn2[1] + entry.lnLo;
+    low += big.lo + sum.lo + log1p.lo;
+    const Pair result = FastTwoSum(sum.hi, low);
+    if (RoundsSurely(result, Abs(result.hi) * kFastError)) return result.hi;
+    return LnCareful(e, entry, r);
+}
+
+// ---- Arc tangent ----------------------------------------------------------
+
+namespace {
+
+// atan(t) for 0 <= t <= 1 given as a pair: atan(c) from the table for the c =
+// i/64 nearest t, plus atan(d), d = (t - c)/(1 + t c), |d| <= 2^-7.
+struct AtanReduced {
+    Pair base, d;
+};
+
+// For t = n/d in [0, 1]: d' = (t - c)/(1 + t c) = (n - c d)/(d + c n). The
+// 7-bit c times the halves of n and of d is exact, and so are the pairs made
+// of them but for the low parts' last roundings.
+NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
+    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(n / d * 64)));
+    const Real c = FromInteger(i) * 0x1p-6L;
+    Real nh, nl, dh, dl;
+    Split(n, nh, nl);
+    Split(d, dh, dl);
+    const Pair diff = TwoSum(n, -(c * dh));
+    const Pair numerator = FastTwoSum(diff.hi, diff.lo - c * dl);
+    const Pair sum = FastTwoSum(d, c * nh);  // d >= c n
+    const Pair denominator = FastTwoSum(sum.hi, sum.lo + c * nl);
+    // The quotient and its remainder, exact but for the low parts.
+    const Real q = numerator.hi / denominator.hi;
+    const Pair qd = TwoProduct(q, denominator.hi);
+    const Real rest = ((numerator.hi - qd.hi) - qd.lo) + numerator.lo - q * denominator.lo;
+    return {PairOf(kAtanTable[i]), FastTwoSum(q, rest / denominator.hi)};
+}
+
+// |atan c| >= 2^-6 > |d| or c = 0, so the sum of the first terms is exact.
+NIVORA_HOT Pair AtanFast(const AtanReduced& a) {
+    // d - d^3/3 + ... - d^15/15: the terms after d in single values.
+    const Real d = a.d.hi, z = d * d;
+    Real tail = -1.0L / 15;
+    tail = tail * z + 1.0L / 13;
+    tail = tail * z - 1.0L / 11;
+    tail = tail * z + 1.0L / 9;
+    tail = tail * z - 1.0L / 7;
+    tail = tail * z + 0.2L;
+    tail = tail * z - 1.0L / 3;
+    const Pair sum = FastTwoSum(a.base.hi, d);
+    return FastTwoSum(sum.hi, sum.lo + (a.base.lo + a.d.lo + d * z * tail));
+}
+
+NIVORA_COLD Pair AtanCareful(const AtanReduced& a) {
+    // To d^19/19, below 2^-130 of d.
+    const Pair z = Multiply(a.d, a.d);
+    return Add(a.base, Multiply(Series(z, 9, 1, 2, true, kInverse), a.d));
+}
+
+// The angle theta in [0, pi/4] moved to its octant: pi/2 - theta when y and x
+// were swapped, pi - that when x < 0. Quickly, or with the third part of pi/2
+// and the pairs' own sums.
+Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool careful) {
+    for (int step = 0; step < 2; ++step) {
+        if (!(step == 0 ? swapped : negativeX)) continue;
+        const Real scale = step == 0 ? 1 : 2;  // pi/2 or pi
+        if (careful) {
+            theta = Add(Pair{scale * kHalfPi[0], scale * kHalfPi[1]}, Negate(theta));
+            theta = Add(theta, scale * kHalfPi[2]);
+        } else {
+            const Pair sum = FastTwoSum(scale * kHalfPi[0], -theta.hi);  // theta <= pi/2
+            theta = FastTwoSum(sum.hi, sum.lo + (scale * kHalfPi[1] - theta.lo));
+        }
+    }
+    return theta;
+}
+
+// atan(num/den) for a quotient q = num/den rounded below the normal range.
+// Only there can num/den lie exactly halfway between two neighbours (it is
+// then an odd multiple of half the smallest subnormal): q is rounded to even,
+// but the angle, a little less than the quotient, rounds towards zero.
+NIVORA_COLD Real SubnormalQuotientAngle(Real num, Real den, Real q) {
+    if (!(q < 0x1p-16382L)) return q;
+    const int power = Exponent(num) - Exponent(den) + 16446;  // num/den = n/d 2^(power - 16446)
+    if (power < -1 || power > 66) return q;
+    const Real n = Scale(num, -Exponent(num)), d = Scale(den, -Exponent(den));
+    const Real m = exact::Nearest(Scale(n / d, power));  // the odd multiple, if it is one
+    const Real candidate = Scale(m, -power);
+    const Pair product = TwoProduct(candidate, d);
+    const bool odd = m != 2 * exact::Nearest(0.5L * m);
+    if (!(odd && product.hi == n && product.lo == 0)) return q;
+    return Scale(m - 1, -16446);
+}
+
+}  // namespace
+
+Real ArcTan2(Real y, Real x) {
+    using exact::CopySign;
+    using exact::IsInfinite;
+    if (exact::IsNaN(x) || exact::IsNaN(y)) return x + y;
+    if (y == 0) return exact::SignBit(x) ? CopySign(kPiRounded, y) : y;  // x = -0 counts as negative
+    if (x == 0) return CopySign(kHalfPiRounded, y);
+    if (IsInfinite(x)) {
+        if (IsInfinite(y)) return CopySign(x > 0 ? kQuarterPiRounded : kThreeQuarterPiRounded, y);
+        return x > 0 ? CopySign(0, y) : CopySign(kPiRounded, y);
+    }
+    if (IsInfinite(y)) return CopySign(kHalfPiRounded, y);
+
+    const Real ax = Abs(x), ay = Abs(y);
+    const bool swapped = ay > ax, negativeX = x < 0;
+    const Real num = swapped ? ax : ay, den = swapped ? ay : ax;
+    Pair result;
+    if (num < den * 0x1p-100L) {
+        // atan t = t (1 - t^2/3 ...) with t below 2^-99: the quotient
+        // rounded is the angle rounded, in the octant where it stands alone.
+        const Real t = num / den;
+        if (!swapped && !negativeX) return CopySign(SubnormalQuotientAngle(num, den, t), y);
+        result = ToOctant(Pair{t, 0}, swapped, negativeX, true);
+        return CopySign(result.hi, y);
+    }
+    // Far out, both scaled so that den is in [1, 2), which keeps the exact
+    // products of the reduction clear of overflow and underflow.
+    const int shift = den < 0x1p8000L && den > 0x1p-8000L ? 0 : -Exponent(den);
+    const AtanReduced reduced = ReduceAtan(Scale(num, shift), Scale(den, shift));
+    result = ToOctant(AtanFast(reduced), swapped, negativeX, false);
+    if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
+        result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);
+    }
+    return CopySign(result.hi, y);
+}
+
+// ---- Sine and cosine ----------------------------------------------------
+
+namespace {
+
+// x = n pi/256 + t: t as a pair, |t| <= pi/512 (and a hair), and n, of which
+// n mod 512 matters: (n >> 7) mod 4 is the quadrant, n mod 128 the table entry.
+struct Turns {
+    Pair t;
+    std::int64_t n;
+};
+
+// Below this n < 2^32, so n times each 32-bit part of pi/256 is exact.
+constexpr Real kQuickLimit = 0x1p25L;
+
+// The first reduction: exact to x - n (pi/256)_1 - n (pi/256)_2, the rest in
+// single values, whose roundings stay below 2^-128 (1 + |n|).
+NIVORA_HOT Turns ReduceFirst(Real x, Real& n) {
+    n = exact::Nearest(x * k256OverPi);
+    const Pair r = TwoSum(x - n * kPiOver256Split[0], -(n * kPiOver256Split[1]));  // the first difference is exact
+    const Real rest = ((r.lo - n * kPiOver256Split[2]) - n * kPiOver256Split[3]) - n * kPiOver256Split[4];
+    return {FastTwoSum(r.hi, rest), exact::ToInteger(n)};
+}
+
+// The careful reduction of the same arguments: every step a pair.
+NIVORA_COLD Turns ReduceCareful(Real x) {
+    const Real n = exact::Nearest(x * k256OverPi);
+    Pair r = TwoSum(x - n * kPiOver256Split[0], -(n * kPiOver256Split[1]));
+    r = Add(r, -(n * kPiOver256Split[2]));
+    r = Add(r, Negate(TwoProduct(n, kPiOver256Split[3])));
+    r = Add(r, -(n * kPiOver256Split[4]));
+    return {r, exact::ToInteger(n)};
+}
+
+// x = k pi/2 + r: r as a pair, |r| <= pi/4, and k mod 4.
+struct Reduced {
+    Pair r;
+    int quadrant;
+};
+
+// The 64 bits of the little-endian number `words` from bit `at` upwards
+// (bits below 0 read as 0).
+std::uint64_t BitsAt(const std::uint32_t* words, int count, int at) {
+    std::uint64_t out = 0;
+    for (int b = 0; b < 64; b += 32) {
+        const int pos = at + b;
+        std::uint64_t part = 0;
+        for (int j = 0; j < 32; ++j) {
+            const int bit = pos + j;
+            if (bit >= 0 && bit / 32 < count && (words[bit / 32] >> (bit % 32)) & 1u) part |= std::uint64_t{1} << j;
+        }
+        out |= part << b;
+    }
+    return out;
+}
+
+// Large arguments (Payne and Hanek): the fraction of x 2/pi from the 64-bit
+// significand times a window of 320 bits of 2/pi, in integers, so exact but
+// for what lies beyond the window, below 2^-220.
+NIVORA_COLD Reduced ReduceLarge(Real x) {
+    constexpr int kWindow = 10;  // words of 2/pi
+    const int E = Exponent(x);
+    const std::uint64_t s = exact::Significand(x);
+    // The bits j of 2/pi (b_j 2^-j) with j <= E - 65 add multiples of 4.
+    const int firstBit = E - 64 > 1 ? E - 64 : 1;
+    const int w0 = (firstBit - 1) / 32;
+    std::uint32_t window[kWindow];
+    for (int i = 0; i < kWindow; ++i) window[i] = kTwoOverPiBits[w0 + kWindow - 1 - i];
+    std::uint32_t product[kWindow + 2] = {};
+    const std::uint32_t sig[2] = {static_cast<std::uint32_t>(s), static_cast<std::uint32_t>(s >> 32)};
+    for (int a = 0; a < 2; ++a) {
+        std::uint64_t carry = 0;
+        for (int i = 0; i < kWindow; ++i) {
+            const std::uint64_t v = std::uint64_t{sig[a]} * window[i] + product[a + i] + carry;
+            product[a + i] = static_cast<std::uint32_t>(v);
+            carry = v >> 32;
+        }
+        product[a + kWindow] = static_cast<std::uint32_t>(carry);
+    }
+    // x 2/pi = product * 2^-point.
+    const int point = 32 * (w0 + kWindow) - E + 63;
+    int quadrant = static_cast<int>(BitsAt(product, kWindow + 2, point) & 3);
+    std::uint64_t f[3] = {BitsAt(product, kWindow + 2, point - 64), BitsAt(product, kWindow + 2, point - 128),
+                          BitsAt(product, kWindow + 2, point - 192)};
+    bool negative = false;
+    if (f[0] >> 63) {  // the fraction is 1/2 or more: take fraction - 1
+        negative = true;
+        ++quadrant;
+        // 2^192 - f, in three words.
+        f[2] = ~f[2] + 1;
+        f[1] = ~f[1] + (f[2] == 0 ? 1 : 0);
+        f[0] = ~f[0] + (f[2] == 0 && f[1] == 0 ? 1 : 0);
+    }
+    Pair y = FastTwoSum(Scale(exact::FromUnsigned(f[0]), -64), Scale(exact::FromUnsigned(f[1]), -128));
+    y = Add(y, Scale(exact::FromUnsigned(f[2]), -192));
+    Pair r = Add(Multiply(y, Pair{kHalfPi[0], kHalfPi[1]}), y.hi * kHalfPi[2]);
+    if (negative) r = Negate(r);
+    if (x < 0) {
+        r = Negate(r);
+        quadrant = -quadrant;
+    }
+    return {r, quadrant & 3};
+}
+
+// Large arguments: k pi/2 + r from above, then r = m pi/256 + t with the
+// pairs' own sums (m times the 32-bit parts is exact, |m| <= 64).
+NIVORA_COLD Turns ReduceLargeTurns(Real x) {
+    const Reduced red = ReduceLarge(x);
+    const Real m = exact::Nearest(red.r.hi * k256OverPi);
+    Pair t = TwoSum(red.r.hi - m * kPiOver256Split[0], red.r.lo);  // the difference is exact
+    t = Add(t, -(m * kPiOver256Split[1]));
+    t = Add(t, -(m * kPiOver256Split[2]));
+    t = Add(t, Negate(TwoProduct(m, kPiOver256Split[3])));
+    t = Add(t, -(m * kPiOver256Split[4]));
+    return {t, 128 * red.quadrant + exact::ToInteger(m)};
+}
+
+// sin or cos of theta = j pi/256 + t, from the table's sin and cos of
+// j pi/256 (S, C) and the series of t: sin theta = S + (C sin t + S (cos t - 1)),
+// cos theta = C + (C (cos t - 1) - S sin t). For j >= 1, S and C are at least
+// sin(pi/256) > 2^-6.4 while |S t|, |C t| <= pi/512 < 2^-7.3, and S = 0 for
+// j = 0: the first sums are exact, the rest goes into the low parts.
+NIVORA_HOT Pair KernelFast(const SinCosEntry& e, Pair tt, bool cosine) {
+    const Real t = tt.hi, z = t * t;
+    // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880), below 2^-98 after.
+    Real sinTail = 1.0L / 362880;
+    sinTail = sinTail * z - 1.0L / 5040;
+    sinTail = sinTail * z + 1.0L / 120;
+    sinTail = sinTail * z - 1.0L / 6;
+    const Real sinRest = tt.lo + t * z * sinTail;  // sin t = t + sinRest
+    // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320), below 2^-95 after.
+    Real cosTail = 1.0L / 40320;
+    cosTail = cosTail * z - 1.0L / 720;
+    cosTail = cosTail * z + 1.0L / 24;
+    const Pair square = TwoProduct(t, t);
+    const Real cosM1 = -0.5L * square.hi + ((-0.5L * square.lo - t * tt.lo) + z * z * cosTail);
+    if (cosine) {
+        const Pair st = TwoProduct(e.sinHi, t);
+        const Pair sum = FastTwoSum(e.cosHi, -st.hi);
+        const Real low = sum.lo + e.cosLo - st.lo - (e.sinLo * t + e.sinHi * sinRest) + e.cosHi * cosM1;
+        return FastTwoSum(sum.hi, low);
+    }
+    const Pair ct = TwoProduct(e.cosHi, t);
+    const Pair sum = FastTwoSum(e.sinHi, ct.hi);
+    const Real low = sum.lo + e.sinLo + ct.lo + (e.cosLo * t + e.cosHi * sinRest) + e.sinHi * cosM1;
+    return FastTwoSum(sum.hi, low);
+}
+
+NIVORA_COLD Pair KernelCareful(const SinCosEntry& e, Pair t, bool cosine) {
+    const Pair z = Multiply(t, t);
+    const Pair sinT = Multiply(Series(z, 7, 1, 2, true, kInverseFactorial), t);
+    const Pair cosT = Series(z, 8, 0, 2, true, kInverseFactorial);
+    const Pair S{e.sinHi, e.sinLo}, C{e.cosHi, e.cosLo};
+    if (cosine) return Add(Multiply(C, cosT), Negate(Multiply(S, sinT)));
+    return Add(Multiply(S, cosT), Multiply(C, sinT));
+}
+
+// sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2).
+Real SinOrCos(Real x, int phase) {
+    if (exact::IsNaN(x) || exact::IsInfinite(x)) return x - x;  // NaN
+    if (Abs(x) < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
+    Turns turns;
+    Real reductionError;  // absolute
+    const bool large = !(Abs(x) < kQuickLimit);
+    if (large) {
+        turns = ReduceLargeTurns(x);
+        reductionError = 0x1p-185L;
+    } else {
+        Real n;
+        turns = ReduceFirst(x, n);
+        reductionError = 0x1p-128L * (1 + Abs(n));
+    }
+    // sin(x + phase pi/2) = sin(q pi/2 + theta), theta = j pi/256 + t.
+    const int quadrant = static_cast<int>(((turns.n >> 7) + phase) & 3);
+    const bool cosine = quadrant & 1, negate = quadrant & 2;
+    Pair v = KernelFast(kSinCosTable[turns.n & 127], turns.t, cosine);
+    if (!RoundsSurely(v, Abs(v.hi) * kFastError + reductionError)) {
+        if (!large) turns = ReduceCareful(x);
+        v = KernelCareful(kSinCosTable[turns.n & 127], turns.t, cosine);
+    }
+    return negate ? -v.hi : v.hi;
+}
+
+}  // namespace
+
+Real Sin(Real x) { return SinOrCos(x, 0); }
+Real Cos(Real x) { return SinOrCos(x, 1); }
+
+}  // namespace nivora::xmath
