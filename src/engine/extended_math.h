@@ -11,37 +11,37 @@
 #include <cmath>
 #include <limits>
 
-namespace nivora::xmath {
+#include "engine/real.h"
 
-using Real = long double;
+namespace nivora::xmath {
 
 #if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
 
-inline Real Sqrt(Real x) {
-    Real r;
-    __asm__("fsqrt" : "=t"(r) : "0"(x));
-    return r;
-}
+namespace x87 {
 
 // ln x = ln 2 * log2 x.
-inline Real Ln(Real x) {
-    Real r;
+inline long double Ln(long double x) {
+    long double r;
     __asm__("fldln2\n\tfxch\n\tfyl2x" : "=t"(r) : "0"(x) : "st(1)");
     return r;
 }
 
 // The angle of (x, y), as atan2(y, x).
-inline Real ArcTan2(Real y, Real x) {
-    Real r;
+inline long double ArcTan2(long double y, long double x) {
+    long double r;
     __asm__("fpatan" : "=t"(r) : "0"(x), "u"(y) : "st(1)");
     return r;
 }
 
+}  // namespace x87
+
+inline Real Ln(Real x) { return x87::Ln(static_cast<long double>(x)); }
+inline Real ArcTan2(Real y, Real x) { return x87::ArcTan2(static_cast<long double>(y), static_cast<long double>(x)); }
+
 #else
 
-inline Real Sqrt(Real x) { return std::sqrt(x); }
-inline Real Ln(Real x) { return std::log(x); }
-inline Real ArcTan2(Real y, Real x) { return std::atan2(y, x); }
+inline Real Ln(Real x) { return std::log(static_cast<long double>(x)); }
+inline Real ArcTan2(Real y, Real x) { return std::atan2(static_cast<long double>(y), static_cast<long double>(x)); }
 
 #endif
 
@@ -93,13 +93,13 @@ inline int ReduceQuarterTurns(Real x, Real& r) {
     const Real turns = x * kTwoOverPi;
     Real k;
     int quadrant;
-    if (std::fabs(turns) < 0x1p62L) {  // the usual case: a quick exact rounding
-        const long long n = std::llrint(turns);
+    if (Fabs(turns) < 0x1p62L) {  // the usual case: a quick exact rounding
+        const long long n = LlRint(turns);
         k = static_cast<Real>(n);
         quadrant = static_cast<int>(n & 3);
     } else {
-        k = std::nearbyint(turns);
-        quadrant = static_cast<int>(k - 4 * std::floor(k * 0.25L));
+        k = NearbyInt(turns);
+        quadrant = static_cast<int>(k - 4 * Floor(k * 0.25L));
     }
     r = ((x - k * kHalfPi1) - k * kHalfPi2) - k * kHalfPi3;
     return quadrant;
@@ -108,7 +108,7 @@ inline int ReduceQuarterTurns(Real x, Real& r) {
 }  // namespace detail
 
 inline Real Sin(Real x) {
-    if (!(std::fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
+    if (!(Fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
     Real r;
     switch (detail::ReduceQuarterTurns(x, r)) {
         case 0: return detail::SinKernel(r);
@@ -119,7 +119,7 @@ inline Real Sin(Real x) {
 }
 
 inline Real Cos(Real x) {
-    if (!(std::fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
+    if (!(Fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
     Real r;
     switch (detail::ReduceQuarterTurns(x, r)) {
         case 0: return detail::CosKernel(r);
@@ -133,6 +133,6 @@ inline Real Cos(Real x) {
 // (the processor's default rounding mode).
 inline constexpr Real kPi = 3.14159265358979323846264338327950288L;
 
-inline long long RoundHalfEven(Real x) { return std::llrint(x); }
+inline long long RoundHalfEven(Real x) { return LlRint(x); }
 
 }  // namespace nivora::xmath

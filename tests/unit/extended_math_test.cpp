@@ -7,8 +7,9 @@
 namespace nivora::xmath {
 namespace {
 
-// Units in the last place of `want` between two values.
-long double Ulps(long double got, long double want) {
+// Units in the last place (of the 80-bit format) of `want` between two values.
+long double Ulps(Real value, long double want) {
+    const auto got = static_cast<long double>(value);
     if (want == 0) return std::fabs(got) * 0x1p63L;
     return std::fabs(got - want) / std::ldexp(1.0L, std::ilogb(want) - 63);
 }
@@ -29,13 +30,13 @@ TEST(ExtendedMath, SineAndCosineAgreeWithTheLibraryWithinTwoUlps) {
         worst = std::max({worst, Ulps(Sin(small), std::sin(small)), Ulps(Cos(small), std::cos(small))});
     }
     EXPECT_LE(worst, 2.0L);
-    EXPECT_EQ(Sin(0.0L), 0.0L);
-    EXPECT_EQ(Cos(0.0L), 1.0L);
+    EXPECT_EQ(Sin(0.0L), Real(0.0L));
+    EXPECT_EQ(Cos(0.0L), Real(1.0L));
     // Far out the reduction loses accuracy (as fsin does) but stays a sine.
-    const long double s = Sin(1e15L), c = Cos(1e15L);
+    const auto s = static_cast<long double>(Sin(1e15L)), c = static_cast<long double>(Cos(1e15L));
     EXPECT_NEAR(static_cast<double>(s * s + c * c), 1.0, 1e-15);
-    EXPECT_TRUE(std::isnan(Sin(std::nanl(""))));
-    EXPECT_TRUE(std::isnan(Cos(HUGE_VALL)));
+    EXPECT_TRUE(std::isnan(static_cast<long double>(Sin(std::nanl("")))));
+    EXPECT_TRUE(std::isnan(static_cast<long double>(Cos(HUGE_VALL))));
 }
 
 }  // namespace
