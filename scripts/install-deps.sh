@@ -4,21 +4,26 @@
 #   native  the Linux build (with the X11 saver), the renderer, the fuzz targets
 #           (clang's libFuzzer) and the benchmarks
 #   all     also the tests on virtual screens: Xvfb and its tools, the
-#           screen-saver daemon, MinGW-w64 and Wine for the Windows program, and NSIS
+#           screen-saver daemon, MinGW-w64 and Wine for the Windows program, NSIS,
+#           and the arm64 build: the cross compiler, qemu-aarch64 and the
+#           :arm64 libraries (GoogleTest is built from /usr/src/googletest)
 set -euo pipefail
 
 what=${1:-all}
 native=(build-essential cmake pkg-config libpng-dev googletest libgtest-dev libbenchmark-dev libx11-dev libxext-dev
-        clang libclang-rt-dev time)
+        clang libclang-rt-dev time libmpfr-dev)
 windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          wine wine64 wine32:i386 xvfb xauth openbox xdotool imagemagick x11-utils fonts-liberation bc
          xserver-xephyr libxinerama1:i386 libxrandr2:i386 nsis)
 # The X11 saver's tests: the daemon it runs under, the options file's check,
 # the package's dependency list.
 x11=(xscreensaver libxml2-utils python3 dpkg-dev)
+# Linux on 64-bit Arm: cross-built, tested under the emulator, packaged.
+arm64=(g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user libc6-dev:arm64 libstdc++6:arm64 libpng-dev:arm64 zlib1g-dev:arm64
+       libx11-dev:arm64 libxext-dev:arm64)
 
 packages=("${native[@]}")
-[ "$what" = all ] && packages+=("${windows[@]}" "${x11[@]}")
+[ "$what" = all ] && packages+=("${windows[@]}" "${x11[@]}" "${arm64[@]}")
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
@@ -32,6 +37,9 @@ done
 echo "Installing: ${missing[*]}"
 if [ "$what" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
+fi
+if [ "$what" = all ] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  $sudo dpkg --add-architecture arm64
 fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

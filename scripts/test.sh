@@ -17,14 +17,44 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure
 
+# check_deb BUILD ARCH MACHINE: cpack's package of BUILD is for ARCH, holds the
+# saver, its options file, nivora-render and both man pages, and its two
+# programs are for MACHINE (as readelf names it).
+check_deb() {
+  local build=$1 arch=$2 machine=$3 deb contents unpacked f
+  (cd "$build" && cpack -G DEB >/dev/null)
+  deb=$(ls "$build"/nivoraglade_*_"$arch".deb) || { echo "FAIL: no nivoraglade_VERSION_$arch.deb in $build"; exit 1; }
+  contents=$(dpkg-deb -c "$deb")
+  for f in usr/libexec/xscreensaver/nivoraglade usr/share/xscreensaver/config/nivoraglade.xml usr/bin/nivora-render \
+           usr/share/man/man1/nivoraglade.1 usr/share/man/man1/nivora-render.1; do
+    grep -q "\./$f\$" <<<"$contents" || { echo "FAIL: $deb lacks $f"; exit 1; }
+  done
+  [ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || { echo "FAIL: $deb is not for $arch"; exit 1; }
+  unpacked=$(mktemp -d)
+  dpkg-deb -x "$deb" "$unpacked"
+  for f in usr/libexec/xscreensaver/nivoraglade usr/bin/nivora-render; do
+    readelf -h "$unpacked/$f" | grep -q "Machine: *$machine\$" || { echo "FAIL: $deb: $f is not for $machine"; exit 1; }
+  done
+  rm -rf "$unpacked"
+  echo "$deb: the saver, its options file, nivora-render and both man pages; programs for $machine"
+}
+
 echo "== Debian package"
-(cd build && cpack -G DEB >/dev/null)
-contents=$(dpkg-deb -c build/nivoraglade_*.deb)
-for f in usr/libexec/xscreensaver/nivoraglade usr/share/xscreensaver/config/nivoraglade.xml usr/bin/nivora-render \
-         usr/share/man/man1/nivoraglade.1 usr/share/man/man1/nivora-render.1; do
-  grep -q "\./$f\$" <<<"$contents" || { echo "FAIL: the package lacks $f"; exit 1; }
-done
-echo "$(ls build/nivoraglade_*.deb): the saver, its options file, nivora-render and both man pages"
+check_deb build amd64 "Advanced Micro Devices X86-64"
+
+echo "== the engine with its extended numbers computed in integers, as where there is no x87 unit"
+cmake -S . -B build-soft -DCMAKE_BUILD_TYPE=Release -DNIVORA_SOFT_EXTENDED=ON -DNIVORA_BUILD_TOOLS=OFF \
+  -DNIVORA_BUILD_X11=OFF >/dev/null
+cmake --build build-soft -j"$jobs" --target nivora_unit_tests
+# The same fingerprints as the x87 build's above.
+ctest --test-dir build-soft -j"$jobs" --output-on-failure -R '^(GoldenPictures|PinnedCycle|ExtendedMath)\.'
+
+echo "== arm64: cross-built, the engine's fingerprints and a renderer's pictures under qemu-aarch64, the package"
+cmake -S . -B build-arm64 -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-aarch64-linux-gnu.cmake \
+  -DNIVORA_REFERENCE_RENDER="$PWD/build/src/tools/nivora-render" >/dev/null
+cmake --build build-arm64 -j"$jobs"
+ctest --test-dir build-arm64 -j"$jobs" --output-on-failure
+check_deb build-arm64 arm64 AArch64
 
 echo "== native tests under the address and undefined-behaviour sanitizers"
 cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DNIVORA_BUILD_TOOLS=OFF \

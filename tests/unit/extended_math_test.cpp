@@ -24,10 +24,13 @@ TEST(ExtendedMath, SineAndCosineAgreeWithTheLibraryWithinTwoUlps) {
     GTEST_SKIP() << "the C library's long double sine is not exact here";
 #endif
     long double worst = 0;
-    for (long double x = -40000; x <= 40000; x += 0.3183L) {
-        worst = std::max({worst, Ulps(Sin(x), std::sin(x)), Ulps(Cos(x), std::cos(x))});
-        const long double small = x * 1e-4L;
-        worst = std::max({worst, Ulps(Sin(small), std::sin(small)), Ulps(Cos(small), std::cos(small))});
+    // The arguments are extended values; where long double is wider, the
+    // library gets the same values.
+    for (Real step = -40000; step <= 40000; step += 0.3183L) {
+        for (const Real x : {step, step * 1e-4L}) {
+            const auto wide = static_cast<long double>(x);
+            worst = std::max({worst, Ulps(Sin(x), std::sin(wide)), Ulps(Cos(x), std::cos(wide))});
+        }
     }
     EXPECT_LE(worst, 2.0L);
     EXPECT_EQ(Sin(0.0L), Real(0.0L));

@@ -22,12 +22,6 @@
 namespace nivora {
 namespace {
 
-#if defined(__i386__) || defined(__x86_64__)
-#define X87_ONLY()
-#else
-#define X87_ONLY() GTEST_SKIP() << "fingerprints are of x87 extended precision"
-#endif
-
 struct Picture {
     int algorithm, background;
     std::uint64_t frame;
@@ -114,7 +108,6 @@ std::vector<Picture> PicturesInSteps(const SeedRun& run, int count) {
 // A 640 x 360 screen: the full-screen saver covers it, the settings mode's
 // window has half of it as its client area.
 TEST(PinnedCycle, FullScreenFromTwoSeeds) {
-    X87_ONLY();
     EXPECT_EQ(PicturesOf({20261207, 640, 360, true, true}, 6),
               (std::vector<Picture>{{16, 9, 956731849183413949ull}, {10, 13, 5282581091447264952ull}, {4, 6, 713653774300165494ull},
                    {18, 4, 8000173083788571596ull}, {5, 9, 14915832909509878604ull}, {11, 10, 2312700595945420225ull}}));
@@ -124,13 +117,11 @@ TEST(PinnedCycle, FullScreenFromTwoSeeds) {
 }
 
 TEST(PinnedCycle, StepsOnOneThreadGiveTheSamePictures) {
-    X87_ONLY();
     for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{77, 320, 180, true, false}})
         EXPECT_EQ(PicturesInSteps(run, 5), PicturesOf(run, 5)) << "seed " << run.seed;
 }
 
 TEST(PinnedCycle, WindowedFromTwoSeeds) {
-    X87_ONLY();
     EXPECT_EQ(PicturesOf({20261207, 320, 180, true, true}, 6),
               (std::vector<Picture>{{16, 9, 1942125623775936134ull}, {10, 13, 16215716776219673231ull}, {4, 6, 15033233037951093666ull},
                    {18, 4, 16371100617634959758ull}, {5, 9, 6165663588752963052ull}, {11, 10, 2506457117785601539ull}}));
