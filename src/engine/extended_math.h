@@ -1,138 +1,161 @@
-// Transcendentals on 80-bit extended values. The x87 square root, logarithm
-// and arc tangent are used on x86: faster than the C library's long double
-// functions and, in what the generators ask of them, the same on every x86
-// processor met so far. Sine and cosine are computed here from additions and
-// multiplications alone, because the results of the x87 fsin and fcos differ
-// in the last bits from one processor to the next (measured: one test's
-// fingerprints changed between two Intel Xeon models), and a picture must be
-// the same wherever it is made. Elsewhere the C library gives the rest.
+// Square root, logarithm, arc tangent, sine and cosine of 80-bit extended
+// values (xmath::Real, real.h), the same bits on every processor.
+//
+// Sqrt is the processor's square root, which IEEE 754 rounds correctly. Ln,
+// ArcTan2, Sin and Cos are computed in extended_math.cpp from additions,
+// subtractions, multiplications and divisions alone (each rounded correctly
+// by the processor, so the same everywhere), in a fixed order, and with the
+// exact helpers below; no x87 transcendental instruction and no C library
+// function is used, because those differ in their last bits between makers
+// and models. Each function first evaluates its result as a pair of extended
+// values to about 2^-78 and returns the rounded pair when no value within the
+// error bound could round otherwise; in the rare other case it evaluates again
+// to about 2^-115. The results are correctly rounded (to nearest, ties to
+// even) in every case measured against MPFR; the README's Numbers section
+// gives the figures. Special arguments give what the C library's logl,
+// atan2l, sinl and cosl give.
 #pragma once
 
+#include <cfloat>
 #include <cmath>
-#include <limits>
+#include <cstdint>
+#include <cstring>
 
 #include "engine/real.h"
 
 namespace nivora::xmath {
 
-#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+// ln x; -inf for 0, NaN below 0.
+Real Ln(Real x);
+// The angle of (x, y) in [-pi, pi], as atan2(y, x).
+Real ArcTan2(Real y, Real x);
+Real Sin(Real x);
+Real Cos(Real x);
 
-namespace x87 {
-
-// ln x = ln 2 * log2 x.
-inline long double Ln(long double x) {
-    long double r;
-    __asm__("fldln2\n\tfxch\n\tfyl2x" : "=t"(r) : "0"(x) : "st(1)");
-    return r;
-}
-
-// The angle of (x, y), as atan2(y, x).
-inline long double ArcTan2(long double y, long double x) {
-    long double r;
-    __asm__("fpatan" : "=t"(r) : "0"(x), "u"(y) : "st(1)");
-    return r;
-}
-
-}  // namespace x87
-
-inline Real Ln(Real x) { return x87::Ln(static_cast<long double>(x)); }
-inline Real ArcTan2(Real y, Real x) { return x87::ArcTan2(static_cast<long double>(y), static_cast<long double>(x)); }
-
-#else
-
-inline Real Ln(Real x) { return std::log(static_cast<long double>(x)); }
-inline Real ArcTan2(Real y, Real x) { return std::atan2(static_cast<long double>(y), static_cast<long double>(x)); }
-
-#endif
-
-namespace detail {
-
-// pi/2 in three parts: the first two of 32 significant bits, so that k times
-// them is exact for every |k| below 2^32, the third to full precision.
-inline constexpr Real kHalfPi1 = 0xc90fdaa200000000p-63L;
-inline constexpr Real kHalfPi2 = 0x85a308d300000000p-97L;
-inline constexpr Real kHalfPi3 = 0x98cc51701b839a25p-132L;
-inline constexpr Real kTwoOverPi = 0xa2f9836e4e44152ap-64L;
-
-constexpr Real InverseFactorial(int n) {
-    Real f = 1;
-    for (int i = 2; i <= n; ++i) f *= i;  // exact up to 25!
-    return 1 / f;
-}
-
-// Taylor terms up to r^23 and r^22: below 2^-70 of the result for |r| <= pi/4.
-inline constexpr int kTerms = 11;
-
-// (-1)^k / (2k + odd)! for k = 0..kTerms.
-struct TaylorTerms {
-    Real c[kTerms + 1];
-    constexpr explicit TaylorTerms(int odd) : c{} {
-        for (int k = 0; k <= kTerms; ++k) c[k] = (k % 2 ? -1 : 1) * InverseFactorial(2 * k + odd);
-    }
-};
-inline constexpr TaylorTerms kSinTerms(1), kCosTerms(0);
-
-// sin r and cos r for |r| <= pi/4.
-inline Real SinKernel(Real r) {
-    const Real z = r * r;
-    Real p = kSinTerms.c[kTerms];
-    for (int k = kTerms - 1; k >= 1; --k) p = p * z + kSinTerms.c[k];
-    return r + r * (z * p);
-}
-
-inline Real CosKernel(Real r) {
-    const Real z = r * r;
-    Real p = kCosTerms.c[kTerms];
-    for (int k = kTerms - 1; k >= 1; --k) p = p * z + kCosTerms.c[k];
-    return 1 + z * p;
-}
-
-// x = k pi/2 + r with |r| <= pi/4 (a hair more where rounding puts it);
-// returns k mod 4. Deterministic for every finite x, accurate while |k| < 2^32.
-inline int ReduceQuarterTurns(Real x, Real& r) {
-    const Real turns = x * kTwoOverPi;
-    Real k;
-    int quadrant;
-    if (Fabs(turns) < 0x1p62L) {  // the usual case: a quick exact rounding
-        const long long n = LlRint(turns);
-        k = static_cast<Real>(n);
-        quadrant = static_cast<int>(n & 3);
-    } else {
-        k = NearbyInt(turns);
-        quadrant = static_cast<int>(k - 4 * Floor(k * 0.25L));
-    }
-    r = ((x - k * kHalfPi1) - k * kHalfPi2) - k * kHalfPi3;
-    return quadrant;
-}
-
-}  // namespace detail
-
-inline Real Sin(Real x) {
-    if (!(Fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
-    Real r;
-    switch (detail::ReduceQuarterTurns(x, r)) {
-        case 0: return detail::SinKernel(r);
-        case 1: return detail::CosKernel(r);
-        case 2: return -detail::SinKernel(r);
-        default: return -detail::CosKernel(r);
-    }
-}
-
-inline Real Cos(Real x) {
-    if (!(Fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
-    Real r;
-    switch (detail::ReduceQuarterTurns(x, r)) {
-        case 0: return detail::CosKernel(r);
-        case 1: return -detail::SinKernel(r);
-        case 2: return -detail::CosKernel(r);
-        default: return detail::SinKernel(r);
-    }
-}
-
-// Extended-precision pi and the integer nearest to a value, ties to even
-// (the processor's default rounding mode).
-inline constexpr Real kPi = 3.14159265358979323846264338327950288L;
+// Extended-precision pi (rounded to nearest) and the integer nearest to a
+// value, ties to even (the processor's default rounding mode).
+inline constexpr Real kPi = 0xc.90fdaa22168c235p-2L;
 
 inline long long RoundHalfEven(Real x) { return LlRint(x); }
 
+// The exact operations the functions above need of Real besides + - * /,
+// comparisons and negation, kept together so that another Real type can
+// supply its own. None of them rounds. For the x87 format they read and
+// write the bits: the C library's ilogb, scalbn and nearbyint cost 40 to 180 ns.
+namespace exact {
+
+inline bool IsNaN(Real x) { return x != x; }
+inline bool IsInfinite(Real x) { return x - x != 0 && x == x; }
+inline Real Abs(Real x) { return Fabs(x); }
+
+#if NIVORA_REAL_IS_SOFT
+inline bool SignBit(Real x) { return x.SignBit(); }
+inline Real CopySign(Real magnitude, Real sign) {
+    return Real::FromBits(sign.SignBit(), magnitude.ExponentField(), magnitude.Significand());
+}
+namespace bits {
+inline std::uint64_t Low(Real x) { return x.Significand(); }
+inline int BiasedExponent(Real x) { return x.ExponentField(); }
+// 2^n for -16382 <= n <= 16383.
+inline Real Power(int n) { return Real::FromBits(false, static_cast<std::uint16_t>(n + 16383), Real::kIntegerBit); }
+}  // namespace bits
+#else
+inline bool SignBit(Real x) { return std::signbit(x); }
+inline Real CopySign(Real magnitude, Real sign) { return std::copysign(magnitude, sign); }
+#endif
+
+#if NIVORA_REAL_IS_SOFT || (LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384)
+#if !NIVORA_REAL_IS_SOFT
+namespace bits {
+inline std::uint64_t Low(Real x) {
+    std::uint64_t s;
+    std::memcpy(&s, &x, sizeof s);
+    return s;
+}
+inline int BiasedExponent(Real x) {
+    std::uint16_t e;
+    std::memcpy(&e, reinterpret_cast<const unsigned char*>(&x) + 8, sizeof e);
+    return e & 0x7fff;
+}
+// 2^n for -16382 <= n <= 16383.
+inline Real Power(int n) {
+    Real x = 0;
+    const std::uint64_t s = 0x8000000000000000ull;
+    const std::uint16_t e = static_cast<std::uint16_t>(n + 16383);
+    std::memcpy(&x, &s, sizeof s);
+    std::memcpy(reinterpret_cast<unsigned char*>(&x) + 8, &e, sizeof e);
+    return x;
+}
+}  // namespace bits
+#endif
+
+// The exponent e of a finite nonzero x, 2^e <= |x| < 2^(e+1), subnormals too.
+inline int Exponent(Real x) {
+    const int e = bits::BiasedExponent(x);
+    if (e != 0) return e - 16383;
+    return -16382 - __builtin_clzll(bits::Low(x));
+}
+// x * 2^n where the result is a normal number or exact.
+inline Real Scale(Real x, int n) {
+    if (n >= -16382 && n <= 16383) return x * bits::Power(n);
+    const int half = n / 2;
+    return x * bits::Power(half) * bits::Power(n - half);
+}
+// The integer nearest to x, ties to even, for |x| < 2^62.
+inline Real Nearest(Real x) {
+    constexpr Real kShift = 0x1.8p63L;
+    return x >= 0 ? (x + kShift) - kShift : (x - kShift) + kShift;
+}
+// An integral |x| < 2^62 as an integer.
+inline std::int64_t ToInteger(Real x) {
+#if NIVORA_REAL_IS_SOFT
+    return LlRint(x);
+#elif (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+    std::int64_t n;
+    __asm__("fistpll %0" : "=m"(n) : "t"(x) : "st");  // exact: x is integral
+    return n;
+#else
+    return static_cast<std::int64_t>(bits::Low(x + 0x1.8p63L) - 0xc000000000000000ull);
+#endif
+}
+// A finite positive x as s 2^(e - 63), s the 64-bit significand (its top bit
+// set), e = Exponent(x).
+inline void Decompose(Real x, std::uint64_t& s, int& e) {
+    s = bits::Low(x);
+    e = bits::BiasedExponent(x);
+    if (e != 0) {
+        e -= 16383;
+        return;
+    }
+    const int shift = __builtin_clzll(s);  // subnormal
+    s <<= shift;
+    e = -16382 - shift;
+}
+// The 64-bit significand of a finite normal x: |x| = s * 2^(Exponent(x) - 63).
+inline std::uint64_t Significand(Real x) { return bits::Low(x); }
+#else
+inline void Decompose(Real x, std::uint64_t& s, int& e) {
+    e = std::ilogb(x);
+    s = static_cast<std::uint64_t>(std::scalbn(x, 63 - e));
+}
+inline int Exponent(Real x) { return std::ilogb(x); }
+inline Real Scale(Real x, int n) { return std::scalbn(x, n); }
+inline Real Nearest(Real x) { return std::nearbyint(x); }
+inline std::int64_t ToInteger(Real x) { return static_cast<std::int64_t>(x); }
+inline std::uint64_t Significand(Real x) {
+    return static_cast<std::uint64_t>(std::scalbn(std::fabs(x), 63 - std::ilogb(x)));
+}
+#endif
+
+inline Real FromInteger(std::int64_t n) { return static_cast<Real>(n); }
+inline Real FromUnsigned(std::uint64_t n) { return static_cast<Real>(n); }
+// x = hi + lo with hi holding the upper 32 bits of the significand and lo the
+// rest (Veltkamp's splitting, exact while |x| < 2^16000).
+inline void Split(Real x, Real& hi, Real& lo) {
+    const Real c = x * 4294967297.0L;  // 2^32 + 1
+    hi = c - (c - x);
+    lo = x - hi;
+}
+
+}  // namespace exact
 }  // namespace nivora::xmath
