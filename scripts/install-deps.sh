@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need. Safe to run again:
 # it installs only what is missing. Usage: scripts/install-deps.sh [native|all]
 #   native  the Linux build (with the X11 saver), the renderer, the fuzz targets
-#           (clang's libFuzzer) and the benchmarks
+#           (clang's libFuzzer), the benchmarks, MPFR (the oracle of the
+#           extended-precision functions) and qemu-user (an emulated processor)
 #   all     also the tests on virtual screens: Xvfb and its tools, the
 #           screen-saver daemon, MinGW-w64 and Wine for the Windows program, NSIS,
 #           and the arm64 build: the cross compiler, qemu-aarch64 and the
@@ -11,7 +12,7 @@ set -euo pipefail
 
 what=${1:-all}
 native=(build-essential cmake pkg-config libpng-dev googletest libgtest-dev libbenchmark-dev libx11-dev libxext-dev
-        clang libclang-rt-dev time libmpfr-dev)
+        clang libclang-rt-dev time libmpfr-dev qemu-user)
 windows=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
          wine wine64 wine32:i386 xvfb xauth openbox xdotool imagemagick x11-utils fonts-liberation bc
          xserver-xephyr libxinerama1:i386 libxrandr2:i386 nsis)

@@ -2,7 +2,7 @@
 # Builds everything and runs every test: the engine, the tools and the X11
 # saver natively (the saver on virtual screens and under the screen-saver
 # daemon; the engine also under AddressSanitizer and
-# UndefinedBehaviorSanitizer), the fuzz targets for a bounded time
+# UndefinedBehaviorSanitizer; its numbers also under qemu-x86_64), the fuzz targets for a bounded time
 # (NIVORA_FUZZ_SECONDS each, 30 by default), the Debian package, then the Windows program
 # cross-compiled with MinGW-w64 and tested under Wine.
 # Installs what it needs on a fresh Debian or Ubuntu machine first.
@@ -16,6 +16,13 @@ echo "== native build and tests"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build -j"$jobs" --output-on-failure
+
+echo "== the engine's numbers on an emulated processor (qemu-x86_64, its x87 done in software)"
+# The same fingerprints and the same correctly rounded functions as on this
+# processor: nothing in the engine depends on a maker's x87 microcode.
+qemu-x86_64 build/tests/nivora_unit_tests --gtest_brief=1 \
+  --gtest_filter='GoldenPictures.*:PinnedCycle.*:ExtendedMath.*'
+NIVORA_ORACLE_COUNT=20000 qemu-x86_64 build/tests/oracle/nivora_oracle_tests --gtest_brief=1
 
 # check_deb BUILD ARCH MACHINE: cpack's package of BUILD is for ARCH, holds the
 # saver, its options file, nivora-render and both man pages, and its two

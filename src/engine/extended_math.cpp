@@ -13,6 +13,12 @@ using exact::FromInteger;
 using exact::Scale;
 using exact::Split;
 
+// The first evaluations are inlined whole, so that their pairs stay in the
+// x87 registers (an 80-bit store and load cost several cycles each); the
+// careful ones, seldom run, are kept out of the way.
+#define NIVORA_HOT inline __attribute__((always_inline))
+#define NIVORA_COLD __attribute__((noinline, cold))
+
 // A value carried as an unevaluated sum hi + lo, |lo| <= ulp(hi)/2 once
 // normalised: about 128 bits.
 struct Pair {
@@ -101,7 +107,7 @@ inline Pair Series(Pair z, int n, int first, int step, bool alternating, const A
 // its roundings can add up to (about 2^-84), and seldom failing the test.
 constexpr Real kFastError = 0x1p-76L;
 
-Real LnCareful(int e, const LnEntry& entry, Pair r) {
+NIVORA_COLD Real LnCareful(int e, const LnEntry& entry, Pair r) {
     // ln(1 + r) = r - r^2/2 + r^3/3 ..., |r| <= 2^-8: 17 terms reach 2^-128.
     const Pair log1p = Multiply(Series(r, 16, 1, 1, true, kInverse), r);
     const Real E = FromInteger(e);
@@ -179,15 +185,19 @@ struct AtanReduced {
     Pair base, d;
 };
 
-AtanReduced ReduceAtan(Pair t) {
-    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(t.hi * 64)));
+// For t = n/d in [0, 1]: d' = (t - c)/(1 + t c) = (n - c d)/(d + c n). The
+// 7-bit c times the halves of n and of d is exact, and so are the pairs made
+// of them but for the low parts' last roundings.
+NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
+    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(n / d * 64)));
     const Real c = FromInteger(i) * 0x1p-6L;
-    const Pair numerator = TwoSum(t.hi - c, t.lo);  // t.hi - c is exact
-    // 1 + t c: t.hi in halves times the 7-bit c is exact.
-    Real th, tl;
-    Split(t.hi, th, tl);
-    const Pair one = FastTwoSum(1, th * c);
-    const Pair denominator = FastTwoSum(one.hi, one.lo + tl * c + t.lo * c);
+    Real nh, nl, dh, dl;
+    Split(n, nh, nl);
+    Split(d, dh, dl);
+    const Pair diff = TwoSum(n, -(c * dh));
+    const Pair numerator = FastTwoSum(diff.hi, diff.lo - c * dl);
+    const Pair sum = FastTwoSum(d, c * nh);  // d >= c n
+    const Pair denominator = FastTwoSum(sum.hi, sum.lo + c * nl);
     // The quotient and its remainder, exact but for the low parts.
     const Real q = numerator.hi / denominator.hi;
     const Pair qd = TwoProduct(q, denominator.hi);
@@ -196,7 +206,7 @@ AtanReduced ReduceAtan(Pair t) {
 }
 
 // |atan c| >= 2^-6 > |d| or c = 0, so the sum of the first terms is exact.
-Pair AtanFast(const AtanReduced& a) {
+NIVORA_HOT Pair AtanFast(const AtanReduced& a) {
     // d - d^3/3 + ... - d^15/15: the terms after d in single values.
     const Real d = a.d.hi, z = d * d;
     Real tail = -1.0L / 15;
@@ -210,7 +220,7 @@ Pair AtanFast(const AtanReduced& a) {
     return FastTwoSum(sum.hi, sum.lo + (a.base.lo + a.d.lo + d * z * tail));
 }
 
-Pair AtanCareful(const AtanReduced& a) {
+NIVORA_COLD Pair AtanCareful(const AtanReduced& a) {
     // To d^19/19, below 2^-130 of d.
     const Pair z = Multiply(a.d, a.d);
     return Add(a.base, Multiply(Series(z, 9, 1, 2, true, kInverse), a.d));
@@ -234,6 +244,23 @@ Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool careful) {
     return theta;
 }
 
+// atan(num/den) for a quotient q = num/den rounded below the normal range.
+// Only there can num/den lie exactly halfway between two neighbours (it is
+// then an odd multiple of half the smallest subnormal): q is rounded to even,
+// but the angle, a little less than the quotient, rounds towards zero.
+NIVORA_COLD Real SubnormalQuotientAngle(Real num, Real den, Real q) {
+    if (!(q < 0x1p-16382L)) return q;
+    const int power = Exponent(num) - Exponent(den) + 16446;  // num/den = n/d 2^(power - 16446)
+    if (power < -1 || power > 66) return q;
+    const Real n = Scale(num, -Exponent(num)), d = Scale(den, -Exponent(den));
+    const Real m = exact::Nearest(Scale(n / d, power));  // the odd multiple, if it is one
+    const Real candidate = Scale(m, -power);
+    const Pair product = TwoProduct(candidate, d);
+    const bool odd = m != 2 * exact::Nearest(0.5L * m);
+    if (!(odd && product.hi == n && product.lo == 0)) return q;
+    return Scale(m - 1, -16446);
+}
+
 }  // namespace
 
 Real ArcTan2(Real y, Real x) {
@@ -251,23 +278,19 @@ Real ArcTan2(Real y, Real x) {
     const Real ax = Abs(x), ay = Abs(y);
     const bool swapped = ay > ax, negativeX = x < 0;
     const Real num = swapped ? ax : ay, den = swapped ? ay : ax;
-    const int gap = Exponent(num) - Exponent(den);
     Pair result;
-    if (gap < -100) {
+    if (num < den * 0x1p-100L) {
         // atan t = t (1 - t^2/3 ...) with t below 2^-99: the quotient
         // rounded is the angle rounded, in the octant where it stands alone.
         const Real t = num / den;
-        if (!swapped && !negativeX) return CopySign(t, y);
+        if (!swapped && !negativeX) return CopySign(SubnormalQuotientAngle(num, den, t), y);
         result = ToOctant(Pair{t, 0}, swapped, negativeX, true);
         return CopySign(result.hi, y);
     }
-    // t = num/den as a pair, both scaled so that den is in [1, 2).
-    const int shift = -Exponent(den);
-    const Real n = Scale(num, shift), d = Scale(den, shift);
-    const Real q = n / d;
-    const Pair qd = TwoProduct(q, d);
-    const Pair t{q, ((n - qd.hi) - qd.lo) / d};
-    const AtanReduced reduced = ReduceAtan(t);
+    // Far out, both scaled so that den is in [1, 2), which keeps the exact
+    // products of the reduction clear of overflow and underflow.
+    const int shift = den < 0x1p8000L && den > 0x1p-8000L ? 0 : -Exponent(den);
+    const AtanReduced reduced = ReduceAtan(Scale(num, shift), Scale(den, shift));
     result = ToOctant(AtanFast(reduced), swapped, negativeX, false);
     if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
         result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);
@@ -279,36 +302,40 @@ Real ArcTan2(Real y, Real x) {
 
 namespace {
 
-// x = k pi/2 + r: r as a pair, |r| <= pi/4 (and a hair), and k mod 4.
+// x = n pi/256 + t: t as a pair, |t| <= pi/512 (and a hair), and n, of which
+// n mod 512 matters: (n >> 7) mod 4 is the quadrant, n mod 128 the table entry.
+struct Turns {
+    Pair t;
+    std::int64_t n;
+};
+
+// Below this n < 2^32, so n times each 32-bit part of pi/256 is exact.
+constexpr Real kQuickLimit = 0x1p25L;
+
+// The first reduction: exact to x - n (pi/256)_1 - n (pi/256)_2, the rest in
+// single values, whose roundings stay below 2^-128 (1 + |n|).
+NIVORA_HOT Turns ReduceFirst(Real x, Real& n) {
+    n = exact::Nearest(x * k256OverPi);
+    const Pair r = TwoSum(x - n * kPiOver256Split[0], -(n * kPiOver256Split[1]));  // the first difference is exact
+    const Real rest = ((r.lo - n * kPiOver256Split[2]) - n * kPiOver256Split[3]) - n * kPiOver256Split[4];
+    return {FastTwoSum(r.hi, rest), exact::ToInteger(n)};
+}
+
+// The careful reduction of the same arguments: every step a pair.
+NIVORA_COLD Turns ReduceCareful(Real x) {
+    const Real n = exact::Nearest(x * k256OverPi);
+    Pair r = TwoSum(x - n * kPiOver256Split[0], -(n * kPiOver256Split[1]));
+    r = Add(r, -(n * kPiOver256Split[2]));
+    r = Add(r, Negate(TwoProduct(n, kPiOver256Split[3])));
+    r = Add(r, -(n * kPiOver256Split[4]));
+    return {r, exact::ToInteger(n)};
+}
+
+// x = k pi/2 + r: r as a pair, |r| <= pi/4, and k mod 4.
 struct Reduced {
     Pair r;
     int quadrant;
 };
-
-// Below this the quick reduction: k < 2^31, so k times each 32-bit part of
-// pi/2 is exact; the absolute error of r is below 2^-190.
-constexpr Real kQuickLimit = 0x1p30L;
-
-// The first, quicker reduction: exact to r = s - k (pi/2)_2 (the first two
-// parts), the rest in single values; absolute error below 2^-124 (1 + |k|).
-Reduced ReduceFirst(Real x, Real& k) {
-    k = exact::Nearest(x * kTwoOverPi);
-    const int quadrant = static_cast<int>(exact::ToInteger(k) & 3);
-    const Pair r = TwoSum(x - k * kHalfPiSplit[0], -(k * kHalfPiSplit[1]));
-    const Real rest = ((r.lo - k * kHalfPiSplit[2]) - k * kHalfPiSplit[3]) - k * kHalfPiSplit[4];
-    return {FastTwoSum(r.hi, rest), quadrant};
-}
-
-Reduced ReduceQuick(Real x) {
-    const Real k = exact::Nearest(x * kTwoOverPi);
-    const int quadrant = static_cast<int>(exact::ToInteger(k) & 3);
-    const Real s = x - k * kHalfPiSplit[0];  // exact
-    Pair r = TwoSum(s, -(k * kHalfPiSplit[1]));
-    r = Add(r, -(k * kHalfPiSplit[2]));
-    r = Add(r, Negate(TwoProduct(k, kHalfPiSplit[3])));
-    r = Add(r, -(k * kHalfPiSplit[4]));
-    return {r, quadrant};
-}
 
 // The 64 bits of the little-endian number `words` from bit `at` upwards
 // (bits below 0 read as 0).
@@ -329,7 +356,7 @@ std::uint64_t BitsAt(const std::uint32_t* words, int count, int at) {
 // Large arguments (Payne and Hanek): the fraction of x 2/pi from the 64-bit
 // significand times a window of 320 bits of 2/pi, in integers, so exact but
 // for what lies beyond the window, below 2^-220.
-Reduced ReduceLarge(Real x) {
+NIVORA_COLD Reduced ReduceLarge(Real x) {
     constexpr int kWindow = 10;  // words of 2/pi
     const int E = Exponent(x);
     const std::uint64_t s = exact::Significand(x);
@@ -374,83 +401,81 @@ Reduced ReduceLarge(Real x) {
     return {r, quadrant & 3};
 }
 
-// sin r or cos r for |r| <= pi/4 + a hair: r = a + t with a = i/64 from the
-// table and |t| <= 2^-7, sin(a + t) = sin a cos t + cos a sin t.
-struct KernelArgs {
-    Pair t, sinA, cosA;
-    bool negative;  // r < 0: sin r = -sin |r|
-};
-
-KernelArgs KernelSplit(Pair r) {
-    const bool negative = r.hi < 0;
-    if (negative) r = Negate(r);
-    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(r.hi * 64)));
-    const SinCosEntry& e = kSinCosTable[i];
-    return {TwoSum(r.hi - FromInteger(i) * 0x1p-6L, r.lo), {e.sinHi, e.sinLo}, {e.cosHi, e.cosLo}, negative};
+// Large arguments: k pi/2 + r from above, then r = m pi/256 + t with the
+// pairs' own sums (m times the 32-bit parts is exact, |m| <= 64).
+NIVORA_COLD Turns ReduceLargeTurns(Real x) {
+    const Reduced red = ReduceLarge(x);
+    const Real m = exact::Nearest(red.r.hi * k256OverPi);
+    Pair t = TwoSum(red.r.hi - m * kPiOver256Split[0], red.r.lo);  // the difference is exact
+    t = Add(t, -(m * kPiOver256Split[1]));
+    t = Add(t, -(m * kPiOver256Split[2]));
+    t = Add(t, Negate(TwoProduct(m, kPiOver256Split[3])));
+    t = Add(t, -(m * kPiOver256Split[4]));
+    return {t, 128 * red.quadrant + exact::ToInteger(m)};
 }
 
-// `cosine` chooses cos r over sin r. The products of the table's values with
-// t are exact in their first terms, |sin a| >= 2^-6 > |cos a t| (or sin a = 0)
-// and cos a > 0.7 > |sin a t|: the first sums are exact too.
-Pair KernelFast(const KernelArgs& k, bool cosine) {
-    const Real t = k.t.hi, z = t * t;
-    // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880).
+// sin or cos of theta = j pi/256 + t, from the table's sin and cos of
+// j pi/256 (S, C) and the series of t: sin theta = S + (C sin t + S (cos t - 1)),
+// cos theta = C + (C (cos t - 1) - S sin t). For j >= 1, S and C are at least
+// sin(pi/256) > 2^-6.4 while |S t|, |C t| <= pi/512 < 2^-7.3, and S = 0 for
+// j = 0: the first sums are exact, the rest goes into the low parts.
+NIVORA_HOT Pair KernelFast(const SinCosEntry& e, Pair tt, bool cosine) {
+    const Real t = tt.hi, z = t * t;
+    // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880), below 2^-98 after.
     Real sinTail = 1.0L / 362880;
     sinTail = sinTail * z - 1.0L / 5040;
     sinTail = sinTail * z + 1.0L / 120;
     sinTail = sinTail * z - 1.0L / 6;
-    const Real sinRest = k.t.lo + t * z * sinTail;  // sin t = t + sinRest
-    // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320).
+    const Real sinRest = tt.lo + t * z * sinTail;  // sin t = t + sinRest
+    // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320), below 2^-95 after.
     Real cosTail = 1.0L / 40320;
     cosTail = cosTail * z - 1.0L / 720;
     cosTail = cosTail * z + 1.0L / 24;
     const Pair square = TwoProduct(t, t);
-    const Real cosM1 = -0.5L * square.hi + ((-0.5L * square.lo - t * k.t.lo) + z * z * cosTail);
+    const Real cosM1 = -0.5L * square.hi + ((-0.5L * square.lo - t * tt.lo) + z * z * cosTail);
     if (cosine) {
-        // cos a + cos a (cos t - 1) - sin a sin t
-        const Pair st = TwoProduct(k.sinA.hi, t);
-        const Pair sum = FastTwoSum(k.cosA.hi, -st.hi);
-        const Real low = sum.lo + k.cosA.lo - st.lo - (k.sinA.lo * t + k.sinA.hi * sinRest) + k.cosA.hi * cosM1;
+        const Pair st = TwoProduct(e.sinHi, t);
+        const Pair sum = FastTwoSum(e.cosHi, -st.hi);
+        const Real low = sum.lo + e.cosLo - st.lo - (e.sinLo * t + e.sinHi * sinRest) + e.cosHi * cosM1;
         return FastTwoSum(sum.hi, low);
     }
-    // sin a + cos a sin t + sin a (cos t - 1)
-    const Pair ct = TwoProduct(k.cosA.hi, t);
-    const Pair sum = FastTwoSum(k.sinA.hi, ct.hi);
-    const Real low = sum.lo + k.sinA.lo + ct.lo + (k.cosA.lo * t + k.cosA.hi * sinRest) + k.sinA.hi * cosM1;
-    const Pair v = FastTwoSum(sum.hi, low);
-    return k.negative ? Negate(v) : v;
+    const Pair ct = TwoProduct(e.cosHi, t);
+    const Pair sum = FastTwoSum(e.sinHi, ct.hi);
+    const Real low = sum.lo + e.sinLo + ct.lo + (e.cosLo * t + e.cosHi * sinRest) + e.sinHi * cosM1;
+    return FastTwoSum(sum.hi, low);
 }
 
-Pair KernelCareful(const KernelArgs& k, bool cosine) {
-    const Pair z = Multiply(k.t, k.t);
-    const Pair sinT = Multiply(Series(z, 7, 1, 2, true, kInverseFactorial), k.t);
+NIVORA_COLD Pair KernelCareful(const SinCosEntry& e, Pair t, bool cosine) {
+    const Pair z = Multiply(t, t);
+    const Pair sinT = Multiply(Series(z, 7, 1, 2, true, kInverseFactorial), t);
     const Pair cosT = Series(z, 8, 0, 2, true, kInverseFactorial);
-    if (cosine) return Add(Multiply(k.cosA, cosT), Negate(Multiply(k.sinA, sinT)));
-    const Pair s = Add(Multiply(k.sinA, cosT), Multiply(k.cosA, sinT));
-    return k.negative ? Negate(s) : s;
+    const Pair S{e.sinHi, e.sinLo}, C{e.cosHi, e.cosLo};
+    if (cosine) return Add(Multiply(C, cosT), Negate(Multiply(S, sinT)));
+    return Add(Multiply(S, cosT), Multiply(C, sinT));
 }
 
 // sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2).
 Real SinOrCos(Real x, int phase) {
     if (exact::IsNaN(x) || exact::IsInfinite(x)) return x - x;  // NaN
     if (Abs(x) < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
-    Reduced red;
+    Turns turns;
     Real reductionError;  // absolute
     const bool large = !(Abs(x) < kQuickLimit);
     if (large) {
-        red = ReduceLarge(x);
+        turns = ReduceLargeTurns(x);
         reductionError = 0x1p-185L;
     } else {
-        Real k;
-        red = ReduceFirst(x, k);
-        reductionError = 0x1p-124L * (1 + Abs(k));
+        Real n;
+        turns = ReduceFirst(x, n);
+        reductionError = 0x1p-128L * (1 + Abs(n));
     }
-    const int quadrant = (red.quadrant + phase) & 3;
+    // sin(x + phase pi/2) = sin(q pi/2 + theta), theta = j pi/256 + t.
+    const int quadrant = static_cast<int>(((turns.n >> 7) + phase) & 3);
     const bool cosine = quadrant & 1, negate = quadrant & 2;
-    Pair v = KernelFast(KernelSplit(red.r), cosine);
+    Pair v = KernelFast(kSinCosTable[turns.n & 127], turns.t, cosine);
     if (!RoundsSurely(v, Abs(v.hi) * kFastError + reductionError)) {
-        if (!large) red = ReduceQuick(x);
-        v = KernelCareful(KernelSplit(red.r), cosine);
+        if (!large) turns = ReduceCareful(x);
+        v = KernelCareful(kSinCosTable[turns.n & 127], turns.t, cosine);
     }
     return negate ? -v.hi : v.hi;
 }

@@ -2,18 +2,17 @@
 // values (xmath::Real, real.h), the same bits on every processor.
 //
 // Sqrt is the processor's square root, which IEEE 754 rounds correctly. Ln,
-// ArcTan2, Sin and Cos are computed in extended_math.cpp from additions,
-// subtractions, multiplications and divisions alone (each rounded correctly
-// by the processor, so the same everywhere), in a fixed order, and with the
-// exact helpers below; no x87 transcendental instruction and no C library
-// function is used, because those differ in their last bits between makers
-// and models. Each function first evaluates its result as a pair of extended
-// values to about 2^-78 and returns the rounded pair when no value within the
-// error bound could round otherwise; in the rare other case it evaluates again
-// to about 2^-115. The results are correctly rounded (to nearest, ties to
-// even) in every case measured against MPFR; the README's Numbers section
-// gives the figures. Special arguments give what the C library's logl,
-// atan2l, sinl and cosl give.
+// ArcTan2, Sin and Cos (extended_math.cpp) are computed from additions,
+// subtractions, multiplications and divisions alone (each rounded correctly,
+// so the same everywhere), in a fixed order, and the exact helpers below; no
+// x87 transcendental instruction and no C library function, whose last bits
+// differ between makers and models. Each first evaluates its result as a pair
+// of extended values with an error bound of 2^-76 of the result and returns
+// the pair rounded when no value within the bound could round otherwise; in
+// the rare other case it evaluates again to about 2^-115. Against MPFR the
+// results are correctly rounded (to nearest, ties to even) in every case
+// measured; the README's Numbers section gives the figures. Special arguments
+// give what the C library's logl, atan2l, sinl and cosl give.
 #pragma once
 
 #include <cfloat>
@@ -97,14 +96,16 @@ inline int Exponent(Real x) {
 }
 // x * 2^n where the result is a normal number or exact.
 inline Real Scale(Real x, int n) {
+    if (n == 0) return x;
     if (n >= -16382 && n <= 16383) return x * bits::Power(n);
     const int half = n / 2;
     return x * bits::Power(half) * bits::Power(n - half);
 }
-// The integer nearest to x, ties to even, for |x| < 2^62.
+// The integer nearest to x, ties to even (values from 2^63 up are integers).
 inline Real Nearest(Real x) {
-    constexpr Real kShift = 0x1.8p63L;
-    return x >= 0 ? (x + kShift) - kShift : (x - kShift) + kShift;
+    constexpr Real kShift = 0x1p63L;  // x + 2^63 lies in [2^63, 2^64), where the unit is 1
+    if (x >= 0) return x < 0x1p63L ? (x + kShift) - kShift : x;
+    return x > -0x1p63L ? (x - kShift) + kShift : x;
 }
 // An integral |x| < 2^62 as an integer.
 inline std::int64_t ToInteger(Real x) {

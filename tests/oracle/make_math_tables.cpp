@@ -50,7 +50,7 @@ void Parts(const mpfr_t v, int parts, const int* bits, long double* out) {
 }
 
 void PrintParts(const char* name, const mpfr_t v, int parts, const int* bits) {
-    long double out[4];
+    long double out[8];
     Parts(v, parts, bits, out);
     std::printf("inline constexpr Real %s[%d] = {", name, parts);
     for (int i = 0; i < parts; ++i) std::printf("%s%s", i ? ", " : "", Literal(out[i]).c_str());
@@ -87,16 +87,15 @@ int main() {
     // pi/2 in three full parts, for adding angles.
     mpfr_div_2ui(t.v, pi.v, 1, MPFR_RNDN);
     PrintParts("kHalfPi", t.v, 3, kTriple);
-    // pi/2 for reducing by k pi/2: three parts of 32 bits (k times each is
-    // exact for |k| < 2^32) and two full ones.
+    // pi/256 for reducing by n pi/256: three parts of 32 bits (n times each is
+    // exact for |n| < 2^32) and two full ones; and 256/pi rounded, to find n.
+    mpfr_div_2ui(u.v, pi.v, 8, MPFR_RNDN);
     {
         const int bits[5] = {32, 32, 32, 64, 64};
-        PrintParts("kHalfPiSplit", t.v, 5, bits);
+        PrintParts("kPiOver256Split", u.v, 5, bits);
     }
-    // 2/pi rounded, to find k.
-    mpfr_ui_div(u.v, 2, pi.v, MPFR_RNDN);
-    PrintRounded("kTwoOverPi", u.v);
-
+    mpfr_ui_div(u.v, 256, pi.v, MPFR_RNDN);
+    PrintRounded("k256OverPi", u.v);
     // ln 2: two parts of 48 bits, so that e times each is exact for every
     // exponent of the format, and a full third.
     mpfr_const_log2(t.v, MPFR_RNDN);
@@ -142,12 +141,13 @@ int main() {
     }
     std::printf("};\n");
 
-    // The sine's and cosine's table: sin and cos of i/64, i = 0..51.
+    // The sine's and cosine's table: sin and cos of j pi/256, j = 0..127.
     std::printf("\nstruct SinCosEntry {\n    Real sinHi, sinLo, cosHi, cosLo;\n};\n");
-    std::printf("inline constexpr SinCosEntry kSinCosTable[52] = {\n");
-    for (int i = 0; i <= 51; ++i) {
+    std::printf("inline constexpr SinCosEntry kSinCosTable[128] = {\n");
+    for (int j = 0; j <= 127; ++j) {
         long double s[2], c[2];
-        mpfr_set_d(t.v, i / 64.0, MPFR_RNDN);
+        mpfr_mul_ui(t.v, pi.v, j, MPFR_RNDN);
+        mpfr_div_2ui(t.v, t.v, 8, MPFR_RNDN);
         mpfr_sin(u.v, t.v, MPFR_RNDN);
         Parts(u.v, 2, kDouble, s);
         mpfr_cos(u.v, t.v, MPFR_RNDN);
