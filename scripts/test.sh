@@ -3,8 +3,10 @@
 # saver natively (the saver on virtual screens and under the screen-saver
 # daemon; the engine also under AddressSanitizer and
 # UndefinedBehaviorSanitizer; its numbers also under qemu-x86_64), the fuzz targets for a bounded time
-# (NIVORA_FUZZ_SECONDS each, 30 by default), the Debian package, then the Windows program
-# cross-compiled with MinGW-w64 and tested under Wine.
+# (NIVORA_FUZZ_SECONDS each, 30 by default), the Debian package, the engine with
+# its extended numbers computed in integers, the arm64 build (tested under
+# qemu-aarch64, and its package), then the Windows program cross-compiled with
+# MinGW-w64 and tested under Wine.
 # Installs what it needs on a fresh Debian or Ubuntu machine first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
