@@ -274,6 +274,10 @@ private:
             return a.IsInf() ? Infinity(signA) : Infinity(signB);
         }
         if (a.IsZero() && b.IsZero()) return Zero(signA && signB);
+        if (signA == signB) {
+            const SoftExtended sum = NormalSum(a, b, signA);
+            if (sum.se_ != 0xffff) return sum;
+        }
         int ea = a.LsbExponent(), eb = b.LsbExponent();
         U128 ma = U128{a.sig_} << 62, mb = U128{b.sig_} << 62;
         bool sa = signA, sb = signB;
@@ -293,6 +297,37 @@ private:
         const U128 m = sa == sb ? ma + mb : ma - mb;
         if (m == 0) return Zero(false);  // x - x is +0 when rounding to nearest
         return Pack(sa, ea - 62, m);
+    }
+
+    // The usual case of an addition, in 64-bit words: two normal numbers of
+    // one sign less than 64 binary places apart. Anything else gives the
+    // marker -NaN with field 0x7fff and significand 0 (not a value) so that
+    // the general path takes it.
+    static constexpr SoftExtended NormalSum(SoftExtended a, SoftExtended b, bool negative) {
+        constexpr SoftExtended kNotHere = FromBits(true, kMaxField, 0);
+        int fa = a.ExponentField(), fb = b.ExponentField();
+        if (fa == 0 || fb == 0) return kNotHere;
+        std::uint64_t ma = a.sig_, mb = b.sig_;
+        if (fa < fb) std::swap(fa, fb), std::swap(ma, mb);
+        const int diff = fa - fb;
+        if (diff >= 64) return kNotHere;
+        const std::uint64_t shifted = diff ? mb >> diff : mb;
+        std::uint64_t below = diff ? mb << (64 - diff) : 0;  // the bits under the last place, as a fraction
+        std::uint64_t sum = ma + shifted;
+        int field = fa;
+        if (sum < ma) {  // carried out: one place more
+            below = ((sum & 1) << 63) | (below >> 1) | (below & 1);
+            sum = (sum >> 1) | kIntegerBit;
+            ++field;
+        }
+        if (below > kIntegerBit || (below == kIntegerBit && (sum & 1))) {
+            if (++sum == 0) {
+                sum = kIntegerBit;
+                ++field;
+            }
+        }
+        if (field >= kMaxField) return Infinity(negative);
+        return FromBits(negative, static_cast<std::uint16_t>(field), sum);
     }
 
     // -1, 0, 1, or 2 for unordered.
