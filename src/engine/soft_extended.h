@@ -274,10 +274,8 @@ private:
             return a.IsInf() ? Infinity(signA) : Infinity(signB);
         }
         if (a.IsZero() && b.IsZero()) return Zero(signA && signB);
-        if (signA == signB) {
-            const SoftExtended sum = NormalSum(a, b, signA);
-            if (sum.se_ != 0xffff) return sum;
-        }
+        const SoftExtended quick = signA == signB ? NormalSum(a, b, signA) : NormalDifference(a, b, signA, signB);
+        if (quick.se_ != 0xffff) return quick;
         int ea = a.LsbExponent(), eb = b.LsbExponent();
         U128 ma = U128{a.sig_} << 62, mb = U128{b.sig_} << 62;
         bool sa = signA, sb = signB;
@@ -328,6 +326,37 @@ private:
         }
         if (field >= kMaxField) return Infinity(negative);
         return FromBits(negative, static_cast<std::uint16_t>(field), sum);
+    }
+
+    // The usual case of a difference: two normal numbers of opposite signs
+    // at least 2 and less than 64 binary places apart, where the result
+    // loses at most one leading place. Otherwise the same marker as above.
+    static constexpr SoftExtended NormalDifference(SoftExtended a, SoftExtended b, bool signA, bool signB) {
+        constexpr SoftExtended kNotHere = FromBits(true, kMaxField, 0);
+        int fa = a.ExponentField(), fb = b.ExponentField();
+        if (fa == 0 || fb == 0) return kNotHere;
+        std::uint64_t ma = a.sig_, mb = b.sig_;
+        bool negative = signA;
+        if (fa < fb) std::swap(fa, fb), std::swap(ma, mb), negative = signB;
+        const int diff = fa - fb;
+        if (diff < 2 || diff >= 64) return kNotHere;
+        // ma - mb 2^-diff = whole - below 2^-64 with `below` the fraction.
+        const std::uint64_t lost = mb << (64 - diff);
+        std::uint64_t whole = ma - (mb >> diff) - (lost != 0 ? 1 : 0);
+        std::uint64_t below = 0 - lost;
+        int field = fa;
+        if (!(whole & kIntegerBit)) {  // one place less: field >= 3, so still normal
+            whole = (whole << 1) | (below >> 63);
+            below <<= 1;
+            --field;
+        }
+        if (below > kIntegerBit || (below == kIntegerBit && (whole & 1))) {
+            if (++whole == 0) {
+                whole = kIntegerBit;
+                ++field;
+            }
+        }
+        return FromBits(negative, static_cast<std::uint16_t>(field), whole);
     }
 
     // -1, 0, 1, or 2 for unordered.
