@@ -14,19 +14,20 @@ namespace {
 using xmath::Real;
 
 #if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+// (Real may be the integer type: the instructions take its long double.)
 Real X87Ln(Real x) {
-    Real r;
-    __asm__("fldln2\n\tfxch\n\tfyl2x" : "=t"(r) : "0"(x) : "st(1)");
+    long double r;
+    __asm__("fldln2\n\tfxch\n\tfyl2x" : "=t"(r) : "0"(static_cast<long double>(x)) : "st(1)");
     return r;
 }
 Real X87ArcTan2(Real y, Real x) {
-    Real r;
-    __asm__("fpatan" : "=t"(r) : "0"(x), "u"(y) : "st(1)");
+    long double r;
+    __asm__("fpatan" : "=t"(r) : "0"(static_cast<long double>(x)), "u"(static_cast<long double>(y)) : "st(1)");
     return r;
 }
 Real X87Sin(Real x) {
-    Real r;
-    __asm__("fsin" : "=t"(r) : "0"(x));
+    long double r;
+    __asm__("fsin" : "=t"(r) : "0"(static_cast<long double>(x)));
     return r;
 }
 #endif

@@ -6,7 +6,9 @@
 #           extended-precision functions) and qemu-user (an emulated processor)
 #   all     also the tests on virtual screens: Xvfb and its tools, the
 #           screen-saver daemon, headless Wayland compositors, MinGW-w64 and Wine
-#           for the Windows program, and NSIS
+#           for the Windows program, NSIS, and the arm64 build: the cross
+#           compiler, qemu-aarch64 and the :arm64 libraries (GoogleTest is built
+#           from /usr/src/googletest)
 set -euo pipefail
 
 what=${1:-all}
@@ -24,9 +26,12 @@ x11=(xscreensaver libxml2-utils python3 dpkg-dev lintian mandoc strace)
 # screenshots, wtype for keys, weston (no layer-shell).
 wayland_build=(libwayland-dev wayland-protocols libwayland-bin)
 wayland_tests=(sway grim wtype weston)
+# Linux on 64-bit Arm: cross-built, tested under the emulator, packaged.
+arm64=(g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user libc6-dev:arm64 libstdc++6:arm64 libpng-dev:arm64
+       zlib1g-dev:arm64 libx11-dev:arm64 libxext-dev:arm64 libwayland-dev:arm64)
 
 packages=("${native[@]}" "${wayland_build[@]}")
-[ "$what" = all ] && packages+=("${windows[@]}" "${x11[@]}" "${wayland_tests[@]}")
+[ "$what" = all ] && packages+=("${windows[@]}" "${x11[@]}" "${wayland_tests[@]}" "${arm64[@]}")
 
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo=sudo
@@ -40,6 +45,9 @@ done
 echo "Installing: ${missing[*]}"
 if [ "$what" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
+fi
+if [ "$what" = all ] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  $sudo dpkg --add-architecture arm64
 fi
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

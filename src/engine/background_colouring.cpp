@@ -29,7 +29,7 @@ inline Real BrightnessCap(std::uint8_t brightness) { return static_cast<Real>(br
 
 }  // namespace
 
-long double FoldChannel(long double t) {
+Real FoldChannel(Real t) {
     if (t < 0) t = -t;
     if (t > 5) t = 10 - t;
     if (t > 4) t = 8 - t;
@@ -40,7 +40,7 @@ long double FoldChannel(long double t) {
     return t;
 }
 
-void ColourRotation(long double R[3][3]) {
+void ColourRotation(Real R[3][3]) {
     const Real alpha = 1, beta = 1, gamma = 1;
     const Real sa = xmath::Sin(alpha), ca = xmath::Cos(alpha);
     const Real sb = xmath::Sin(beta), cb = xmath::Cos(beta);
@@ -56,7 +56,7 @@ void ColourRotation(long double R[3][3]) {
     R[2][2] = cb;
 }
 
-std::uint32_t FieldColour(long double p0, long double p1, long double p2, std::uint8_t brightness) {
+std::uint32_t FieldColour(Real p0, Real p1, Real p2, std::uint8_t brightness) {
     Real R[3][3];
     ColourRotation(R);
     return Colour(R, BrightnessCap(brightness), p0, p1, p2);
@@ -80,9 +80,9 @@ void Background1(Scene& scene) {
     const TBackgroundField& field = scene.BackgroundField;
     ForEachRow(H, [&R, &field, cap, W, out](int y) {
         const std::size_t base = field.Index(0, y);
-        const long double* p0 = field.Plane[0].data() + base;
-        const long double* p1 = field.Plane[1].data() + base;
-        const long double* p2 = field.Plane[2].data() + base;
+        const Real* p0 = field.Plane[0].data() + base;
+        const Real* p1 = field.Plane[1].data() + base;
+        const Real* p2 = field.Plane[2].data() + base;
         Argb* colours = out + static_cast<std::size_t>(y) * static_cast<std::size_t>(W);
         for (int x = 0; x < W; ++x) colours[x] = Colour(R, cap, p0[x], p1[x], p2[x]);
     });

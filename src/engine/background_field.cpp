@@ -16,9 +16,9 @@ void Background0(Scene& scene) {
 
     TBackgroundField& field = scene.BackgroundField;
     ForEachRow(H + 1, [&field, W, H, n](int y) {
-        long double* p0 = field.Plane[0].data() + field.Index(0, y);
-        long double* p1 = field.Plane[1].data() + field.Index(0, y);
-        long double* p2 = field.Plane[2].data() + field.Index(0, y);
+        xmath::Real* p0 = field.Plane[0].data() + field.Index(0, y);
+        xmath::Real* p1 = field.Plane[1].data() + field.Index(0, y);
+        xmath::Real* p2 = field.Plane[2].data() + field.Index(0, y);
         for (int x = 0; x <= W; ++x) {
             const RecipeValues v = EvaluateRecipe(n, x, y, W, H);  // zeros for 0
             p0[x] = v.p0;

@@ -1,13 +1,12 @@
 #include "engine/background_recipes.h"
 
-#include <cmath>
-
 #include "engine/extended_math.h"
 
 namespace nivora {
 namespace {
 
 using xmath::Cos;
+using xmath::Fabs;
 using xmath::Ln;
 using xmath::Real;
 using xmath::Sin;
@@ -90,7 +89,7 @@ RecipeValues Recipe3(const Point& p) {
         const Real x = FieldOrbitX[i], y = FieldOrbitY[i], z = FieldOrbitZ[i];
         FieldOrbitX[i + 1] = Cos(kHalfPi * x) + 0.2L * Sin(2 * y + 3 * z);
         FieldOrbitY[i + 1] = Sin(kHalfPi * y) + 0.2L * Sin(4 * x + 5 * z);
-        FieldOrbitZ[i + 1] = std::fabs(Sin(x) + Sin(FieldOrbitY[i + 1]));
+        FieldOrbitZ[i + 1] = Fabs(Sin(x) + Sin(FieldOrbitY[i + 1]));
     }
     return {FieldOrbitZ[3], FieldOrbitZ[2], FieldOrbitZ[1]};
 }
@@ -105,14 +104,14 @@ RecipeValues Recipe4(const Point& p) {
 }
 
 RecipeValues Recipe5(const Point& p) {
-    const Real X0 = 1 - std::fabs(1 - p.twoXOverW);
-    const Real Y0 = 1 - std::fabs(1 - p.twoYOverH);
+    const Real X0 = 1 - Fabs(1 - p.twoXOverW);
+    const Real Y0 = 1 - Fabs(1 - p.twoYOverH);
     return {SinSquared(X0), SinSquared(Y0), SinSquared(X0 + Y0)};
 }
 
 RecipeValues Recipe6(const Point& p) {
-    const Real X0 = 0.7L - std::fabs(0.5L - p.u);
-    const Real Y0 = 0.7L - std::fabs(0.5L - p.v);
+    const Real X0 = 0.7L - Fabs(0.5L - p.u);
+    const Real Y0 = 0.7L - Fabs(0.5L - p.v);
     const Real p0 = 0.5L * X0 + 0.5L * Y0;
     const Real p1 = 0.5L * Y0 + 0.5L * X0;
     return {p0, p1, 0.5L * (p0 + Y0) + 0.5L * (X0 + p1)};
@@ -134,14 +133,14 @@ RecipeValues Recipe8(const Point& p) {
     const Real X1 = Cos(X0) - Sin(Y0) - Sin(Z0) + Sin(X0);
     const Real Y1 = cosY0 + Sin(X1) + Cos(Z0) + cosY0;
     const Real Z1 = Ln(Square(Y1) * Square(X1) + 0.5L);
-    auto lift = [](Real t) { return std::fabs(t) + Sqrt(std::fabs(t)) / 5; };
+    auto lift = [](Real t) { return Fabs(t) + Sqrt(Fabs(t)) / 5; };
     return {lift(X1), lift(Y1), lift(Z1)};
 }
 
 RecipeValues Recipe9(const Point& p) {
     Real FieldOrbitX[4], FieldOrbitY[4], FieldOrbitZ[4];
-    FieldOrbitX[0] = 2 * std::fabs(0.5L - p.u);
-    FieldOrbitY[0] = 2 * std::fabs(0.5L - p.v);
+    FieldOrbitX[0] = 2 * Fabs(0.5L - p.u);
+    FieldOrbitY[0] = 2 * Fabs(0.5L - p.v);
     const Real cx = Cos(FieldOrbitX[0]);
     const Real sy = Sin(FieldOrbitY[0]);
     for (int i = 0; i < 3; ++i) {
@@ -150,7 +149,7 @@ RecipeValues Recipe9(const Point& p) {
         FieldOrbitY[i + 1] = x * y + sy;
         FieldOrbitZ[i + 1] = 0.15L * Ln(Square(FieldOrbitY[i + 1]) * Square(FieldOrbitX[i + 1]) + 0.0001L);
     }
-    return {std::fabs(Sin(FieldOrbitZ[1])), std::fabs(Sin(FieldOrbitZ[2])), std::fabs(Sin(FieldOrbitZ[3]))};
+    return {Fabs(Sin(FieldOrbitZ[1])), Fabs(Sin(FieldOrbitZ[2])), Fabs(Sin(FieldOrbitZ[3]))};
 }
 
 // Recipes 10 (K = 1) and 11 (K = 2).
@@ -158,15 +157,15 @@ RecipeValues ShiftedRamps(const Point& p, Real K) {
     const Real X0 = K - (1 - p.twoXOverW);
     const Real Y0 = K - (1 - p.twoYOverH);
     const Real Z0 = 0.1L * Ln(Square(2 * (p.v - 0.5L)) + Square(2 * (p.u - 0.5L)) + 0.01L);
-    return {std::fabs(Y0) + SinSquared(X0), std::fabs(X0) + SinSquared(Y0),
-            std::fabs(Z0) + SinSquared(Z0 + X0 + Y0)};
+    return {Fabs(Y0) + SinSquared(X0), Fabs(X0) + SinSquared(Y0),
+            Fabs(Z0) + SinSquared(Z0 + X0 + Y0)};
 }
 
 RecipeValues Recipe12(const Point& p) {
-    const Real X0 = std::fabs(2 * (p.u - 0.5L));
-    const Real Y0 = std::fabs(2 * (p.v - 0.5L));
-    return {std::fabs(Sin(X0)) - std::fabs(Y0), std::fabs(Sin(Y0)) - std::fabs(X0),
-            std::fabs(Sin(X0 + Y0)) - std::fabs(X0 - Y0)};
+    const Real X0 = Fabs(2 * (p.u - 0.5L));
+    const Real Y0 = Fabs(2 * (p.v - 0.5L));
+    return {Fabs(Sin(X0)) - Fabs(Y0), Fabs(Sin(Y0)) - Fabs(X0),
+            Fabs(Sin(X0 + Y0)) - Fabs(X0 - Y0)};
 }
 
 // Recipes 13 to 18 feed a first p0 through p1 and p2 into the final p0.
@@ -245,8 +244,8 @@ RecipeValues Recipe19(const Point& p) {
     const Real t1 = Sin(a + 0.1L * Cos(k3Pi * a) + 0.1L * Sin(k3Pi * b));
     const Real t2 = Sin(b + 0.1L * Sin(k5Pi * a) + 0.1L * Cos(k3Pi * b));
     const Real t3 = Sin(a * b + 0.1L * Cos(t1) + 0.1L * Sin(t2));
-    return {Square(t1) + Sqrt(std::fabs(t3) + 0.001L) / 2, Square(t2) + Sqrt(std::fabs(t1) + 0.001L) / 2,
-            Square(t3) + Sqrt(std::fabs(t2) + 0.001L) / 2};
+    return {Square(t1) + Sqrt(Fabs(t3) + 0.001L) / 2, Square(t2) + Sqrt(Fabs(t1) + 0.001L) / 2,
+            Square(t3) + Sqrt(Fabs(t2) + 0.001L) / 2};
 }
 
 }  // namespace

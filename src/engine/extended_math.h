@@ -1,6 +1,5 @@
 // Square root, logarithm, arc tangent, sine and cosine of 80-bit extended
-// values, the same bits on every processor whose long double is the x87
-// extended format.
+// values (xmath::Real, real.h), the same bits on every processor.
 //
 // Sqrt is the processor's square root, which IEEE 754 rounds correctly. Ln,
 // ArcTan2, Sin and Cos (extended_math.cpp) are computed from additions,
@@ -21,19 +20,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/real.h"
+
 namespace nivora::xmath {
-
-using Real = long double;
-
-#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
-inline Real Sqrt(Real x) {
-    Real r;
-    __asm__("fsqrt" : "=t"(r) : "0"(x));
-    return r;
-}
-#else
-inline Real Sqrt(Real x) { return std::sqrt(x); }
-#endif
 
 // ln x; -inf for 0, NaN below 0.
 Real Ln(Real x);
@@ -46,7 +35,7 @@ Real Cos(Real x);
 // value, ties to even (the processor's default rounding mode).
 inline constexpr Real kPi = 0xc.90fdaa22168c235p-2L;
 
-inline long long RoundHalfEven(Real x) { return std::llrint(x); }
+inline long long RoundHalfEven(Real x) { return LlRint(x); }
 
 // The exact operations the functions above need of Real besides + - * /,
 // comparisons and negation, kept together so that another Real type can
@@ -56,11 +45,26 @@ namespace exact {
 
 inline bool IsNaN(Real x) { return x != x; }
 inline bool IsInfinite(Real x) { return x - x != 0 && x == x; }
-inline bool SignBit(Real x) { return std::signbit(x); }
-inline Real Abs(Real x) { return std::fabs(x); }
-inline Real CopySign(Real magnitude, Real sign) { return std::copysign(magnitude, sign); }
+inline Real Abs(Real x) { return Fabs(x); }
 
-#if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
+#if NIVORA_REAL_IS_SOFT
+inline bool SignBit(Real x) { return x.SignBit(); }
+inline Real CopySign(Real magnitude, Real sign) {
+    return Real::FromBits(sign.SignBit(), magnitude.ExponentField(), magnitude.Significand());
+}
+namespace bits {
+inline std::uint64_t Low(Real x) { return x.Significand(); }
+inline int BiasedExponent(Real x) { return x.ExponentField(); }
+// 2^n for -16382 <= n <= 16383.
+inline Real Power(int n) { return Real::FromBits(false, static_cast<std::uint16_t>(n + 16383), Real::kIntegerBit); }
+}  // namespace bits
+#else
+inline bool SignBit(Real x) { return std::signbit(x); }
+inline Real CopySign(Real magnitude, Real sign) { return std::copysign(magnitude, sign); }
+#endif
+
+#if NIVORA_REAL_IS_SOFT || (LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384)
+#if !NIVORA_REAL_IS_SOFT
 namespace bits {
 inline std::uint64_t Low(Real x) {
     std::uint64_t s;
@@ -82,6 +86,7 @@ inline Real Power(int n) {
     return x;
 }
 }  // namespace bits
+#endif
 
 // The exponent e of a finite nonzero x, 2^e <= |x| < 2^(e+1), subnormals too.
 inline int Exponent(Real x) {
@@ -104,7 +109,9 @@ inline Real Nearest(Real x) {
 }
 // An integral |x| < 2^62 as an integer.
 inline std::int64_t ToInteger(Real x) {
-#if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+#if NIVORA_REAL_IS_SOFT
+    return LlRint(x);
+#elif (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
     std::int64_t n;
     __asm__("fistpll %0" : "=m"(n) : "t"(x) : "st");  // exact: x is integral
     return n;

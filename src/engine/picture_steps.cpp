@@ -27,7 +27,7 @@ std::uint64_t PictureMemoryBytes(const Scene& scene, int width, int height, int 
                             static_cast<std::uint64_t>(std::max(scene.FlakeSize, 0) + 1);
     const auto fieldPoints = static_cast<std::uint64_t>(std::max(scene.FieldWidth, 0) + 1) *
                              static_cast<std::uint64_t>(std::max(scene.FieldHeight, 0) + 1);
-    const std::uint64_t perScene = flakeCells * (3 * sizeof(std::uint8_t) + sizeof(std::int32_t)) + fieldPoints * 3 * sizeof(long double) +
+    const std::uint64_t perScene = flakeCells * (3 * sizeof(std::uint8_t) + sizeof(std::int32_t)) + fieldPoints * 3 * sizeof(xmath::Real) +
                                    fieldPoints * sizeof(Argb);
     const std::uint64_t frame =
         ((3 * static_cast<std::uint64_t>(std::max(width, 0)) + 3) & ~std::uint64_t{3}) *

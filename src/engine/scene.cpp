@@ -19,7 +19,7 @@ void GrowBackgroundField(TBackgroundField& field, int columns, int rows) {
     columns = std::max(columns, field.Stride);
     rows = std::max(rows, field.Rows);
     const std::size_t count = static_cast<std::size_t>(columns) * static_cast<std::size_t>(rows);
-    for (auto& plane : field.Plane) plane = ZeroedPlane<long double>(count);
+    for (auto& plane : field.Plane) plane = ZeroedPlane<xmath::Real>(count);
     field.Stride = columns;
     field.Rows = rows;
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "engine/imaging.h"
+#include "engine/real.h"
 #include "engine/zeroed_plane.h"
 
 namespace nivora {
@@ -51,7 +52,7 @@ struct TFlakeLayer {
 struct TBackgroundField {
     int Stride = 0;  // points per row
     int Rows = 0;
-    ZeroedPlane<long double> Plane[3];
+    ZeroedPlane<xmath::Real> Plane[3];
 
     std::size_t Index(int x, int y) const {
         return static_cast<std::size_t>(y) * static_cast<std::size_t>(Stride) +

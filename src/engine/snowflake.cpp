@@ -14,6 +14,7 @@ using xmath::Real;
 // One step of rule `algorithm`: the new X and Y from the old x, y, r, then R
 // from the new X and Y. Unknown rules give zero.
 inline void Step(std::uint8_t algorithm, int i, Real x, Real y, Real r, Real& X, Real& Y, Real& R) {
+    using xmath::Fabs;
     using xmath::Ln;
     using xmath::Sqrt;
     const Real pi = xmath::kPi;
@@ -32,10 +33,10 @@ inline void Step(std::uint8_t algorithm, int i, Real x, Real y, Real r, Real& X,
         case 8:
             X = x * x - y * y - 0.01L * r - 0.32L;
             Y = x * y * 5 - 0.01L * r - 0.32L;
-            R = Ln(std::fabs(X * Y) + 0.00001L) * 0.2L;
+            R = Ln(Fabs(X * Y) + 0.00001L) * 0.2L;
             break;
         case 9:
-            X = x * x - y * y - std::fabs(r) * 0.2L - 0.32L;
+            X = x * x - y * y - Fabs(r) * 0.2L - 0.32L;
             Y = x * y * 3.5L - 0.32L;
             R = Ln((X * X) * (Y * Y) + 0.5L) * 0.2L;
             break;
@@ -67,23 +68,23 @@ inline void Step(std::uint8_t algorithm, int i, Real x, Real y, Real r, Real& X,
             R = logRadius() * 0.3L;
             break;
         case 17:
-            X = std::fabs(x * x - y * y + r * r * 0.1L - 0.32L);
-            Y = std::fabs(x * y * 2.5L + 0.032L);
+            X = Fabs(x * x - y * y + r * r * 0.1L - 0.32L);
+            Y = Fabs(x * y * 2.5L + 0.032L);
             R = radius();
             break;
         case 18:
-            X = std::fabs(x * x - y * y + r * r * 0.35L - 0.72L);
-            Y = std::fabs(x * y * 2.5L + 0.132L);
+            X = Fabs(x * x - y * y + r * r * 0.35L - 0.72L);
+            Y = Fabs(x * y * 2.5L + 0.132L);
             R = logRadius() * 0.5L;
             break;
         case 19:
-            X = std::fabs(x * x - y * y - std::fabs(r) * 0.15L - 0.32L);
-            Y = std::fabs(x * y * 2.5L - 0.32L);
+            X = Fabs(x * x - y * y - Fabs(r) * 0.15L - 0.32L);
+            Y = Fabs(x * y * 2.5L - 0.32L);
             R = logRadius() * 0.5L;
             break;
         case 20:
-            X = std::fabs(x * x - y * y - std::fabs(r) * 0.35L - 0.78L);
-            Y = std::fabs(x * y * 2.5L - 0.132L);
+            X = Fabs(x * x - y * y - Fabs(r) * 0.35L - 0.78L);
+            Y = Fabs(x * y * 2.5L - 0.132L);
             R = logRadius() * 0.15L;
             break;
         default: X = Y = R = 0; break;
@@ -92,10 +93,10 @@ inline void Step(std::uint8_t algorithm, int i, Real x, Real y, Real r, Real& X,
 
 }  // namespace
 
-long double FoldFinalValue(long double F) {
+Real FoldFinalValue(Real F) {
     const Real pi = xmath::kPi;
     if (!(F <= pi)) F = 0;  // above pi, or not a number
-    Real S = F <= pi / 2 ? std::fabs(F / pi) * 2 : std::fabs(pi - F) * 2 / pi;
+    Real S = F <= pi / 2 ? xmath::Fabs(F / pi) * 2 : xmath::Fabs(pi - F) * 2 / pi;
     if (S < 0.1L) S = 0;
     return S;
 }
@@ -113,9 +114,9 @@ bool FlakeCell(int row, int col, int size, std::uint8_t algorithm, std::int32_t&
     }
 
     // arccos of the folded direction, as the angle of (c, sqrt(1 - c*c)).
-    const Real c = std::fabs(1 - static_cast<Real>(2 * col) / n) / D;
+    const Real c = xmath::Fabs(1 - static_cast<Real>(2 * col) / n) / D;
     const Real phi = xmath::ArcTan2(xmath::Sqrt(1 - c * c), c);
-    o.X[0] = std::fabs(xmath::Cos(xmath::kPi * phi));
+    o.X[0] = xmath::Fabs(xmath::Cos(xmath::kPi * phi));
     o.Y[0] = D;
     o.R[0] = xmath::Sqrt(o.X[0] * o.X[0] + o.Y[0] * o.Y[0] + 0.00001L);
     for (int i = 1; i <= 5; ++i) Step(algorithm, i, o.X[i - 1], o.Y[i - 1], o.R[i - 1], o.X[i], o.Y[i], o.R[i]);
@@ -129,7 +130,7 @@ namespace {
 
 // |2i/size - 1|: the distance of row or column i from the centre line, as the
 // cell computation sees it.
-Real AbsCoordinate(int i, int size) { return std::fabs(static_cast<Real>(2 * i) / size - 1); }
+Real AbsCoordinate(int i, int size) { return xmath::Fabs(static_cast<Real>(2 * i) / size - 1); }
 
 // A cell's result depends on its position only through |u| and |v| (they
 // enter squared, and as |u| in the angle), so a cell whose mirror image has

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "engine/real.h"
 #include "engine/scene.h"
 
 namespace nivora {
@@ -16,7 +17,7 @@ void Snowflake(Scene& scene);
 
 // The orbit of one cell: entry 0 is the seed, entries 1..5 the five steps.
 struct FlakeOrbit {
-    long double X[6], Y[6], R[6];
+    xmath::Real X[6], Y[6], R[6];
 };
 
 // One cell of a snowflake of the given size and rule: sets `alpha` to what
@@ -26,6 +27,6 @@ bool FlakeCell(int row, int col, int size, std::uint8_t algorithm, std::int32_t&
                FlakeOrbit* orbit = nullptr);
 
 // Folds a final orbit value into the shade S, 0 below the threshold.
-long double FoldFinalValue(long double F);
+xmath::Real FoldFinalValue(xmath::Real F);
 
 }  // namespace nivora

@@ -56,7 +56,7 @@ TEST(ColourRotation, IsTheEulerRotationOfOneRadian) {
     const double want[3][3] = {{-0.090647, 0.700296, 0.708073},
                                {-0.700296, -0.550345, 0.454649},
                                {0.708073, -0.454649, 0.540302}};
-    long double R[3][3];
+    xmath::Real R[3][3];
     ColourRotation(R);
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) EXPECT_NEAR(static_cast<double>(R[i][j]), want[i][j], 5e-7) << i << "," << j;
@@ -64,11 +64,11 @@ TEST(ColourRotation, IsTheEulerRotationOfOneRadian) {
 
 TEST(FieldColour, BrightnessCapsEveryChannel) {
     // Plane values that the rotation mixes into (1, 1, 1): the columns' sums.
-    long double R[3][3];
+    xmath::Real R[3][3];
     ColourRotation(R);
-    const long double p0 = R[0][0] + R[1][0] + R[2][0];
-    const long double p1 = R[0][1] + R[1][1] + R[2][1];
-    const long double p2 = R[0][2] + R[1][2] + R[2][2];
+    const xmath::Real p0 = R[0][0] + R[1][0] + R[2][0];
+    const xmath::Real p1 = R[0][1] + R[1][1] + R[2][1];
+    const xmath::Real p2 = R[0][2] + R[1][2] + R[2][2];
     struct Case {
         int brightness;
         std::uint32_t byte;

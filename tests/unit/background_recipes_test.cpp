@@ -13,17 +13,19 @@
 namespace nivora {
 namespace {
 
-// Bytes of a long double that carry its value; the rest is padding.
-constexpr std::size_t kValueBytes = std::numeric_limits<long double>::digits == 64 ? 10 : sizeof(long double);
+using xmath::Real;
 
-bool SameBits(long double a, long double b) { return std::memcmp(&a, &b, kValueBytes) == 0; }
+// The ten bytes of an extended value that carry it; the rest is padding.
+constexpr std::size_t kValueBytes = 10;
+
+bool SameBits(Real a, Real b) { return std::memcmp(&a, &b, kValueBytes) == 0; }
 
 class BackgroundFieldTest : public ::testing::Test {
 protected:
     Scene scene;
     void TearDown() override { SetGeneratorThreads(0); }
 
-    long double& At(int plane, int x, int y) {
+    Real& At(int plane, int x, int y) {
         return scene.BackgroundField.Plane[plane][scene.BackgroundField.Index(x, y)];
     }
 
@@ -45,15 +47,15 @@ protected:
                 for (int x = 0; x < columns; ++x) At(p, x, y) = -777.0L;
     }
 
-    std::vector<long double> Snapshot(int columns, int rows) {
-        std::vector<long double> values;
+    std::vector<Real> Snapshot(int columns, int rows) {
+        std::vector<Real> values;
         for (int p = 0; p < 3; ++p)
             for (int y = 0; y < rows; ++y)
                 for (int x = 0; x < columns; ++x) values.push_back(At(p, x, y));
         return values;
     }
 
-    static bool SameField(const std::vector<long double>& a, const std::vector<long double>& b) {
+    static bool SameField(const std::vector<Real>& a, const std::vector<Real>& b) {
         if (a.size() != b.size()) return false;
         for (std::size_t i = 0; i < a.size(); ++i)
             if (!SameBits(a[i], b[i])) return false;
@@ -148,7 +150,7 @@ TEST_F(BackgroundFieldTest, BackgroundZeroClearsTheRange) {
 
 TEST_F(BackgroundFieldTest, NumbersOutsideZeroToTwentyAndEmptyFieldsChangeNothing) {
     Fill(3, 40, 30);
-    const std::vector<long double> before = Snapshot(41, 31);
+    const std::vector<Real> before = Snapshot(41, 31);
     for (int n : {-1, 21, 255, 1 << 30}) {
         Fill(n, 40, 30);
         EXPECT_TRUE(SameField(before, Snapshot(41, 31))) << "background " << n;
@@ -164,7 +166,7 @@ TEST_F(BackgroundFieldTest, SameFieldOnEveryRunWhateverTheThreadCount) {
     for (int n : {1, 9, 14, 18}) {
         SetGeneratorThreads(1);
         Fill(n, W, H);
-        const std::vector<long double> single = Snapshot(W + 1, H + 1);
+        const std::vector<Real> single = Snapshot(W + 1, H + 1);
         Fill(n, W, H);
         EXPECT_TRUE(SameField(single, Snapshot(W + 1, H + 1))) << "second run, recipe " << n;
         for (int threads : {2, 5}) {

@@ -22,12 +22,6 @@
 namespace nivora {
 namespace {
 
-#if defined(__i386__) || defined(__x86_64__)
-#define X87_ONLY()
-#else
-#define X87_ONLY() GTEST_SKIP() << "fingerprints are of x87 extended precision"
-#endif
-
 struct Picture {
     int algorithm, background;
     std::uint64_t frame;
@@ -138,7 +132,6 @@ std::vector<Picture> PicturesInSteps(const SeedRun& run, int count) {
 // A 640 x 360 screen: the full-screen saver covers it, the settings mode's
 // window has half of it as its client area.
 TEST(PinnedCycle, FullScreenFromTwoSeeds) {
-    X87_ONLY();
     EXPECT_EQ(PicturesOf({20261207, 640, 360, true, true}, 6),
               (std::vector<Picture>{{16, 9, 956731849183413949ull}, {10, 13, 5282581091447264952ull}, {4, 6, 713653774300165494ull},
                    {18, 4, 8000173083788571596ull}, {5, 9, 14915832909509878604ull}, {11, 10, 2312700595945420225ull}}));
@@ -148,7 +141,6 @@ TEST(PinnedCycle, FullScreenFromTwoSeeds) {
 }
 
 TEST(PinnedCycle, StepsOnOneThreadGiveTheSamePictures) {
-    X87_ONLY();
     for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{77, 320, 180, true, false}}) {
         const auto steps = PicturesInSteps(run, 5);
         EXPECT_EQ(steps, PicturesOf(run, 5)) << "seed " << run.seed;
@@ -159,7 +151,6 @@ TEST(PinnedCycle, StepsOnOneThreadGiveTheSamePictures) {
 // A window's cycle, whose surfaces are made on the worker with the first
 // picture, shows the same pictures.
 TEST(PinnedCycle, SurfacesMadeOnTheWorkerGiveTheSamePictures) {
-    X87_ONLY();
     for (const SeedRun& run : {SeedRun{20261207, 640, 360, true, true}, SeedRun{4242, 320, 180, false, true}})
         EXPECT_EQ(PicturesOf(run, 4, {.surfacesOnWorker = true}), PicturesInSteps(run, 4)) << "seed " << run.seed;
 }
@@ -169,7 +160,6 @@ TEST(PinnedCycle, SurfacesMadeOnTheWorkerGiveTheSamePictures) {
 // sequence goes on as if the screen had always had the new size from that
 // picture on, and the window's thread never waits for the surfaces.
 TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
-    X87_ONLY();
     const SeedRun before{99, 320, 180, true, true}, after{99, 200, 150, true, true};
     Scene steps, stepsResized, scene;
     RandomGenerator stepsRandom, unused, random;
@@ -204,7 +194,6 @@ TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
 }
 
 TEST(PinnedCycle, WindowedFromTwoSeeds) {
-    X87_ONLY();
     EXPECT_EQ(PicturesOf({20261207, 320, 180, true, true}, 6),
               (std::vector<Picture>{{16, 9, 1942125623775936134ull}, {10, 13, 16215716776219673231ull}, {4, 6, 15033233037951093666ull},
                    {18, 4, 16371100617634959758ull}, {5, 9, 6165663588752963052ull}, {11, 10, 2506457117785601539ull}}));

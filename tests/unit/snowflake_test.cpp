@@ -59,9 +59,9 @@ TEST_F(SnowflakeTest, FoldAndThreshold) {
                           {0.1L, 0.0, 0},       {3.5L, 0.0, 0},      {-0.5L, 0.31831, 81},
                           {-2, 1.27324, 325}};
     for (const Case& c : cases) {
-        const long double S = FoldFinalValue(c.F);
+        const xmath::Real S = FoldFinalValue(c.F);
         EXPECT_NEAR(static_cast<double>(S), c.S, 1e-5) << "F = " << static_cast<double>(c.F);
-        EXPECT_EQ(std::llrint(S * 255), c.alpha) << "F = " << static_cast<double>(c.F);
+        EXPECT_EQ(xmath::LlRint(S * 255), c.alpha) << "F = " << static_cast<double>(c.F);
     }
     EXPECT_EQ(FoldFinalValue(std::numeric_limits<long double>::quiet_NaN()), 0.0L);
 }
