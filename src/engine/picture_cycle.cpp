@@ -119,8 +119,10 @@ void PictureCycle::FirstPicture() {
     DrawFirstPictureNumbers(scene_.Settings, random_);
     revealEnabled_ = true;
     holdEnabled_ = false;
-    awaitedParts_ = 0;
-    Await(kSnowflake | kBackground);
+    // Submitted, not taken: a job that fails at once (memory) must come out
+    // of a tick, as the front-ends expect, never out of the window's creation.
+    awaitedParts_ = kSnowflake | kBackground;
+    Submit(RequestFor(scene_.Settings, awaitedParts_));
 }
 
 void PictureCycle::FinishAwaited() {
