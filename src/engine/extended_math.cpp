@@ -120,17 +120,18 @@ NIVORA_COLD Real LnCareful(int e, const LnEntry& entry, Pair r) {
 
 }  // namespace
 
-Real Ln(Real x) {
-    if (!(x > 0)) {
-        if (x == 0) return -std::numeric_limits<Real>::infinity();
-        return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
-    }
-    if (exact::IsInfinite(x)) return x;
-    if (x == 1) return 0;
+namespace {
 
-    // x = 2^e m, m in [0.70703125, 1.4140625) with 1/c from the table near
-    // 1/m; r = m/c - 1 exactly as a pair: the significand's two halves times
-    // the 10-bit 1/c are exact, and the first of them minus 1 too.
+// x = 2^e m, m in [0.70703125, 1.4140625) with 1/c from the table near 1/m;
+// r = m/c - 1 exactly as a pair: the significand's two halves times the
+// 10-bit 1/c are exact, and the first of them minus 1 too.
+struct LnReduced {
+    int e;
+    const LnEntry* entry;
+    Pair r;
+};
+
+NIVORA_HOT LnReduced ReduceLn(Real x) {
     std::uint64_t significand;
     int e;
     exact::Decompose(x, significand, e);
@@ -144,35 +145,64 @@ Real Ln(Real x) {
     const LnEntry& entry = kLnTable[k - kLnFirst];
     const Real mh = FromInteger(static_cast<std::int64_t>(significand >> 32)) * (scale * 0x1p32L);
     const Real ml = FromInteger(static_cast<std::int64_t>(significand & 0xffffffffu)) * scale;
-    const Pair r = TwoSum(mh * entry.inverse - 1, ml * entry.inverse);
+    return {e, &entry, TwoSum(mh * entry.inverse - 1, ml * entry.inverse)};
+}
+
+NIVORA_COLD Real LnCareful(Real x) {
+    const LnReduced red = ReduceLn(x);
+    return LnCareful(red.e, *red.entry, red.r);
+}
+
+}  // namespace
+
+Real Ln(Real x) {
+    if (!(x > 0)) {
+        if (x == 0) return -std::numeric_limits<Real>::infinity();
+        return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
+    }
+    if (!(x <= LDBL_MAX)) return x;  // +inf
+    if (x == 1) return 0;
+
+    const LnReduced red = ReduceLn(x);
+    const LnEntry& entry = *red.entry;
 
     // ln x = e ln 2 - ln(1/c) + ln(1 + r). The large terms are added
     // exactly (each pair's first term outweighs the second: |ln c| >= 2^-7.4
     // or 0, |r| <= 2^-8.2); what they leave, the products' low parts and the
     // rest of the series (r^3/3 .. r^11/11, below 2^-90 of r beyond) in
-    // single values.
-    const Real z = r.hi;
-    Real tail = -1.0L / 11;
-    tail = tail * z + 0.1L;  // the rounding of 1/10 is far below the bound
-    tail = tail * z - 1.0L / 9;
-    tail = tail * z + 0.125L;
-    tail = tail * z - 1.0L / 7;
-    tail = tail * z + 1.0L / 6;
-    tail = tail * z - 0.2L;
-    tail = tail * z + 0.25L;
-    tail = tail * z - 1.0L / 3;
-    const Pair square = TwoProduct(z, z);
-    const Pair log1p = FastTwoSum(z, -0.5L * square.hi);
-    const Real E = FromInteger(e);
+    // single values, summed in `low`. The order keeps few values alive at a
+    // time: the x87 has eight registers, and a spilled one costs an 80-bit
+    // store and load.
+    //
+    // The series' coefficients from 1/6 on are doubles (1/4, 1/8 are exact):
+    // each is within 2^-54 of its own value, and its term is below 2^-40 of
+    // r, which adds less than 2^-93 of r. The tail is evaluated as a Horner
+    // polynomial in z^2 of binomials in z (a chain half as long as Horner's
+    // in z); every term is below 2^-8 of the one before, so it rounds to
+    // within 3 ulp of the tail, which, times z^3, is below 2^-17 of r: under
+    // 2^-79 of it.
+    const Real z = red.r.hi, z2 = z * z;
+    Real tail = (static_cast<Real>(-1.0 / 9) + static_cast<Real>(0.1) * z) + z2 * static_cast<Real>(-1.0 / 11);
+    tail = (static_cast<Real>(-1.0 / 7) + 0.125L * z) + z2 * tail;
+    tail = (-0.2L + static_cast<Real>(1.0 / 6) * z) + z2 * tail;
+    tail = (-1.0L / 3 + 0.25L * z) + z2 * tail;
+    Real low = -(z * z2) * tail;
+    {
+        Real zh, zl;  // z^2 - z2 exactly (Dekker's product)
+        Split(z, zh, zl);
+        const Real squareLo = ((zh * zh - z2) + zh * zl + zl * zh) + zl * zl;
+        low += red.r.lo - z * red.r.lo - 0.5L * squareLo;
+    }
+    const Pair log1p = FastTwoSum(z, -0.5L * z2);
+    low += log1p.lo;
+    const Real E = FromInteger(red.e);
     const Pair big = FastTwoSum(E * kLn2[0], entry.lnHi);
+    low += E * kLn2[1] + entry.lnLo + big.lo;
     const Pair sum = FastTwoSum(big.hi, log1p.hi);
-    Real low = -(z * square.hi) * tail;
-    low += r.lo - z * r.lo - 0.5L * square.lo;
-    low += E * kLn2[1] + entry.lnLo;
-    low += big.lo + sum.lo + log1p.lo;
+    low += sum.lo;
     const Pair result = FastTwoSum(sum.hi, low);
     if (RoundsSurely(result, Abs(result.hi) * kFastError)) return result.hi;
-    return LnCareful(e, entry, r);
+    return LnCareful(x);
 }
 
 // ---- Arc tangent ----------------------------------------------------------
@@ -189,8 +219,8 @@ struct AtanReduced {
 // 7-bit c times the halves of n and of d is exact, and so are the pairs made
 // of them but for the low parts' last roundings.
 NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
-    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(n / d * 64)));
-    const Real c = FromInteger(i) * 0x1p-6L;
+    const Real index = exact::Nearest(n / d * 64);
+    const Real c = index * 0x1p-6L;  // exact, and the table's index only feeds the last sum
     Real nh, nl, dh, dl;
     Split(n, nh, nl);
     Split(d, dh, dl);
@@ -198,24 +228,26 @@ NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
     const Pair numerator = FastTwoSum(diff.hi, diff.lo - c * dl);
     const Pair sum = FastTwoSum(d, c * nh);  // d >= c n
     const Pair denominator = FastTwoSum(sum.hi, sum.lo + c * nl);
-    // The quotient and its remainder, exact but for the low parts.
-    const Real q = numerator.hi / denominator.hi;
+    // The quotient from one division: q = numerator.hi (1/denominator.hi)
+    // is within 2 ulp of the quotient, so q times denominator.hi (exact as a
+    // pair) is within 2^-62 of numerator.hi and their difference is exact;
+    // the remainder's other roundings and its quotient taken by the same
+    // reciprocal stay below 2^-124 of q.
+    const Real inverse = 1 / denominator.hi;
+    const Real q = numerator.hi * inverse;
     const Pair qd = TwoProduct(q, denominator.hi);
     const Real rest = ((numerator.hi - qd.hi) - qd.lo) + numerator.lo - q * denominator.lo;
-    return {PairOf(kAtanTable[i]), FastTwoSum(q, rest / denominator.hi)};
+    return {PairOf(kAtanTable[exact::ToInteger(index)]), FastTwoSum(q, rest * inverse)};
 }
 
 // |atan c| >= 2^-6 > |d| or c = 0, so the sum of the first terms is exact.
 NIVORA_HOT Pair AtanFast(const AtanReduced& a) {
     // d - d^3/3 + ... - d^15/15: the terms after d in single values.
-    const Real d = a.d.hi, z = d * d;
-    Real tail = -1.0L / 15;
-    tail = tail * z + 1.0L / 13;
-    tail = tail * z - 1.0L / 11;
-    tail = tail * z + 1.0L / 9;
-    tail = tail * z - 1.0L / 7;
-    tail = tail * z + 0.2L;
-    tail = tail * z - 1.0L / 3;
+    const Real d = a.d.hi, z = d * d, z2 = z * z;
+    // Estrin's scheme, as in the logarithm: |z| <= 2^-14, the terms fall
+    // steeply and the tail, times d^3, is below 2^-15 of the result.
+    const Real tail = ((-1.0L / 3 + 0.2L * z) + z2 * (-1.0L / 7 + z * (1.0L / 9))) +
+                      z2 * z2 * ((-1.0L / 11 + z * (1.0L / 13)) + z2 * (-1.0L / 15));
     const Pair sum = FastTwoSum(a.base.hi, d);
     return FastTwoSum(sum.hi, sum.lo + (a.base.lo + a.d.lo + d * z * tail));
 }
@@ -244,6 +276,19 @@ Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool careful) {
     return theta;
 }
 
+// The same, quickly, for the first evaluation, kept inline.
+NIVORA_HOT Pair ToOctantFast(Pair theta, bool swapped, bool negativeX) {
+    if (swapped) {
+        const Pair sum = FastTwoSum(kHalfPi[0], -theta.hi);
+        theta = FastTwoSum(sum.hi, sum.lo + (kHalfPi[1] - theta.lo));
+    }
+    if (negativeX) {
+        const Pair sum = FastTwoSum(2 * kHalfPi[0], -theta.hi);
+        theta = FastTwoSum(sum.hi, sum.lo + (2 * kHalfPi[1] - theta.lo));
+    }
+    return theta;
+}
+
 // atan(num/den) for a quotient q = num/den rounded below the normal range.
 // Only there can num/den lie exactly halfway between two neighbours (it is
 // then an odd multiple of half the smallest subnormal): q is rounded to even,
@@ -266,6 +311,19 @@ NIVORA_COLD Real SubnormalQuotientAngle(Real num, Real den, Real q) {
 Real ArcTan2(Real y, Real x) {
     using exact::CopySign;
     using exact::IsInfinite;
+    const Real ax = Abs(x), ay = Abs(y);
+    const bool swapped = ay > ax, negativeX = x < 0;
+    const Real num = swapped ? ax : ay, den = swapped ? ay : ax;
+    // The usual case first, in three comparisons: both finite, neither
+    // quotient below 2^-100, no scaling (NaN fails every comparison).
+    if (den < 0x1p8000L && den > 0x1p-7900L && num >= den * 0x1p-100L) {
+        const AtanReduced reduced = ReduceAtan(num, den);
+        Pair result = ToOctantFast(AtanFast(reduced), swapped, negativeX);
+        if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
+            result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);
+        }
+        return CopySign(result.hi, y);
+    }
     if (exact::IsNaN(x) || exact::IsNaN(y)) return x + y;
     if (y == 0) return exact::SignBit(x) ? CopySign(kPiRounded, y) : y;  // x = -0 counts as negative
     if (x == 0) return CopySign(kHalfPiRounded, y);
@@ -275,9 +333,6 @@ Real ArcTan2(Real y, Real x) {
     }
     if (IsInfinite(y)) return CopySign(kHalfPiRounded, y);
 
-    const Real ax = Abs(x), ay = Abs(y);
-    const bool swapped = ay > ax, negativeX = x < 0;
-    const Real num = swapped ? ax : ay, den = swapped ? ay : ax;
     Pair result;
     if (num < den * 0x1p-100L) {
         // atan t = t (1 - t^2/3 ...) with t below 2^-99: the quotient
@@ -291,7 +346,7 @@ Real ArcTan2(Real y, Real x) {
     // products of the reduction clear of overflow and underflow.
     const int shift = den < 0x1p8000L && den > 0x1p-8000L ? 0 : -Exponent(den);
     const AtanReduced reduced = ReduceAtan(Scale(num, shift), Scale(den, shift));
-    result = ToOctant(AtanFast(reduced), swapped, negativeX, false);
+    result = ToOctantFast(AtanFast(reduced), swapped, negativeX);
     if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
         result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);
     }
@@ -422,17 +477,13 @@ NIVORA_COLD Turns ReduceLargeTurns(Real x) {
 NIVORA_HOT Pair KernelFast(const SinCosEntry& e, Pair tt, bool cosine) {
     const Real t = tt.hi, z = t * t;
     // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880), below 2^-98 after.
-    Real sinTail = 1.0L / 362880;
-    sinTail = sinTail * z - 1.0L / 5040;
-    sinTail = sinTail * z + 1.0L / 120;
-    sinTail = sinTail * z - 1.0L / 6;
+    const Real z2 = z * z;
+    const Real sinTail = (-1.0L / 6 + z * (1.0L / 120)) + z2 * (-1.0L / 5040 + z * (1.0L / 362880));
     const Real sinRest = tt.lo + t * z * sinTail;  // sin t = t + sinRest
     // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320), below 2^-95 after.
-    Real cosTail = 1.0L / 40320;
-    cosTail = cosTail * z - 1.0L / 720;
-    cosTail = cosTail * z + 1.0L / 24;
+    const Real cosTail = (1.0L / 24 - z * (1.0L / 720)) + z2 * (1.0L / 40320);
     const Pair square = TwoProduct(t, t);
-    const Real cosM1 = -0.5L * square.hi + ((-0.5L * square.lo - t * tt.lo) + z * z * cosTail);
+    const Real cosM1 = -0.5L * square.hi + ((-0.5L * square.lo - t * tt.lo) + z2 * cosTail);
     if (cosine) {
         const Pair st = TwoProduct(e.sinHi, t);
         const Pair sum = FastTwoSum(e.cosHi, -st.hi);
@@ -456,18 +507,19 @@ NIVORA_COLD Pair KernelCareful(const SinCosEntry& e, Pair t, bool cosine) {
 
 // sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2).
 Real SinOrCos(Real x, int phase) {
-    if (exact::IsNaN(x) || exact::IsInfinite(x)) return x - x;  // NaN
-    if (Abs(x) < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
+    const Real ax = Abs(x);
     Turns turns;
     Real reductionError;  // absolute
-    const bool large = !(Abs(x) < kQuickLimit);
-    if (large) {
-        turns = ReduceLargeTurns(x);
-        reductionError = 0x1p-185L;
-    } else {
+    const bool large = !(ax < kQuickLimit);  // NaN too
+    if (!large) {
+        if (ax < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
         Real n;
         turns = ReduceFirst(x, n);
         reductionError = 0x1p-128L * (1 + Abs(n));
+    } else {
+        if (!(ax <= LDBL_MAX)) return x - x;  // NaN for NaN and infinities
+        turns = ReduceLargeTurns(x);
+        reductionError = 0x1p-185L;
     }
     // sin(x + phase pi/2) = sin(q pi/2 + theta), theta = j pi/256 + t.
     const int quadrant = static_cast<int>(((turns.n >> 7) + phase) & 3);
