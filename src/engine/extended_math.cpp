@@ -343,14 +343,9 @@ Real ArcTan2(Real y, Real x) {
         return CopySign(result.hi, y);
     }
     // Far out, both scaled so that den is in [1, 2), which keeps the exact
-    // products of the reduction clear of overflow and underflow.
-    const int shift = den < 0x1p8000L && den > 0x1p-8000L ? 0 : -Exponent(den);
-    const AtanReduced reduced = ReduceAtan(Scale(num, shift), Scale(den, shift));
-    result = ToOctantFast(AtanFast(reduced), swapped, negativeX);
-    if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
-        result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);
-    }
-    return CopySign(result.hi, y);
+    // products of the reduction clear of overflow and underflow; the angle
+    // stays, and the usual case above takes it.
+    return ArcTan2(Scale(y, -Exponent(den)), Scale(x, -Exponent(den)));
 }
 
 // ---- Sine and cosine ----------------------------------------------------
@@ -474,25 +469,39 @@ NIVORA_COLD Turns ReduceLargeTurns(Real x) {
 // cos theta = C + (C (cos t - 1) - S sin t). For j >= 1, S and C are at least
 // sin(pi/256) > 2^-6.4 while |S t|, |C t| <= pi/512 < 2^-7.3, and S = 0 for
 // j = 0: the first sums are exact, the rest goes into the low parts.
-NIVORA_HOT Pair KernelFast(const SinCosEntry& e, Pair tt, bool cosine) {
-    const Real t = tt.hi, z = t * t;
-    // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880), below 2^-98 after.
-    const Real z2 = z * z;
-    const Real sinTail = (-1.0L / 6 + z * (1.0L / 120)) + z2 * (-1.0L / 5040 + z * (1.0L / 362880));
-    const Real sinRest = tt.lo + t * z * sinTail;  // sin t = t + sinRest
-    // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320), below 2^-95 after.
-    const Real cosTail = (1.0L / 24 - z * (1.0L / 720)) + z2 * (1.0L / 40320);
-    const Pair square = TwoProduct(t, t);
-    const Real cosM1 = -0.5L * square.hi + ((-0.5L * square.lo - t * tt.lo) + z2 * cosTail);
-    if (cosine) {
-        const Pair st = TwoProduct(e.sinHi, t);
-        const Pair sum = FastTwoSum(e.cosHi, -st.hi);
-        const Real low = sum.lo + e.cosLo - st.lo - (e.sinLo * t + e.sinHi * sinRest) + e.cosHi * cosM1;
-        return FastTwoSum(sum.hi, low);
-    }
-    const Pair ct = TwoProduct(e.cosHi, t);
-    const Pair sum = FastTwoSum(e.sinHi, ct.hi);
-    const Real low = sum.lo + e.sinLo + ct.lo + (e.cosLo * t + e.cosHi * sinRest) + e.sinHi * cosM1;
+template <bool cosine>
+NIVORA_HOT Pair KernelFast(const SinCosEntry& e, Pair tt) {
+    // Both as A + B t + (A_lo + B_lo t + B (sin t - t) + A (cos t - 1)): for
+    // the sine A = S, B = C, for the cosine A = C, B = -S. The order below
+    // keeps few values alive at a time (the x87 has eight registers, and a
+    // spilled one costs an 80-bit store and load).
+    const Real *const a = cosine ? &e.cosHi : &e.sinHi, *const aLo = cosine ? &e.cosLo : &e.sinLo;
+    const Real *const b = cosine ? &e.sinHi : &e.cosHi, *const bLo = cosine ? &e.sinLo : &e.cosLo;
+    constexpr Real sign = cosine ? -1 : 1;
+    const Real t = tt.hi, z = t * t, z2 = z * z;
+    // sin t - t = tt.lo + t z (-1/6 + z/120 - z^2/5040 + z^3/362880), below
+    // 2^-98 after; the coefficients from 1/120 on are doubles, each within
+    // 2^-54 of its value, on terms below 2^-29 of t: under 2^-82 of t.
+    const Real sinRest = t * z * ((-1.0L / 6 + static_cast<Real>(1.0 / 120) * z) +
+                                  z2 * (static_cast<Real>(-1.0 / 5040) + static_cast<Real>(1.0 / 362880) * z)) +
+                         tt.lo;
+    // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320), below 2^-95 after,
+    // 1/720 and 1/40320 as doubles (terms below 2^-44: under 2^-97).
+    const Real cosTail = z2 * ((1.0L / 24 - static_cast<Real>(1.0 / 720) * z) + z2 * static_cast<Real>(1.0 / 40320));
+    Real th, tl;
+    Split(t, th, tl);
+    const Real squareLo = ((th * th - z) + th * tl + tl * th) + tl * tl;  // t^2 - z exactly
+    const Real cosM1 = -0.5L * z + ((-0.5L * squareLo - t * tt.lo) + cosTail);
+    const Real A = *a, B = sign * *b;
+    Real low = A * cosM1 + B * sinRest;
+    low += sign * *bLo * t;
+    // B t exactly as p + pLo (Dekker's product).
+    const Real p = B * t;
+    Real bh, bl;
+    Split(B, bh, bl);
+    const Real pLo = ((bh * th - p) + bh * tl + bl * th) + bl * tl;
+    const Pair sum = FastTwoSum(A, p);
+    low += *aLo + pLo + sum.lo;
     return FastTwoSum(sum.hi, low);
 }
 
@@ -509,22 +518,23 @@ NIVORA_COLD Pair KernelCareful(const SinCosEntry& e, Pair t, bool cosine) {
 Real SinOrCos(Real x, int phase) {
     const Real ax = Abs(x);
     Turns turns;
-    Real reductionError;  // absolute
     const bool large = !(ax < kQuickLimit);  // NaN too
     if (!large) {
         if (ax < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
         Real n;
         turns = ReduceFirst(x, n);
-        reductionError = 0x1p-128L * (1 + Abs(n));
     } else {
         if (!(ax <= LDBL_MAX)) return x - x;  // NaN for NaN and infinities
         turns = ReduceLargeTurns(x);
-        reductionError = 0x1p-185L;
     }
     // sin(x + phase pi/2) = sin(q pi/2 + theta), theta = j pi/256 + t.
     const int quadrant = static_cast<int>(((turns.n >> 7) + phase) & 3);
     const bool cosine = quadrant & 1, negate = quadrant & 2;
-    Pair v = KernelFast(kSinCosTable[turns.n & 127], turns.t, cosine);
+    // One copy of the kernel each, so that neither chooses at run time.
+    const SinCosEntry& entry = kSinCosTable[turns.n & 127];
+    Pair v = cosine ? KernelFast<true>(entry, turns.t) : KernelFast<false>(entry, turns.t);
+    // The reduction's error, absolute, from n (|n| < 2^32, so exactly).
+    const Real reductionError = large ? 0x1p-185L : 0x1p-128L * (1 + Abs(FromInteger(turns.n)));
     if (!RoundsSurely(v, Abs(v.hi) * kFastError + reductionError)) {
         if (!large) turns = ReduceCareful(x);
         v = KernelCareful(kSinCosTable[turns.n & 127], turns.t, cosine);
