@@ -219,7 +219,7 @@ struct AtanReduced {
 // 7-bit c times the halves of n and of d is exact, and so are the pairs made
 // of them but for the low parts' last roundings.
 NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
-    const Real index = exact::Nearest(n / d * 64);
+    const Real index = exact::NearestSmall(n / d * 64);
     const Real c = index * 0x1p-6L;  // exact, and the table's index only feeds the last sum
     Real nh, nl, dh, dl;
     Split(n, nh, nl);
@@ -240,16 +240,47 @@ NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
     return {PairOf(kAtanTable[exact::ToInteger(index)]), FastTwoSum(q, rest * inverse)};
 }
 
-// |atan c| >= 2^-6 > |d| or c = 0, so the sum of the first terms is exact.
-NIVORA_HOT Pair AtanFast(const AtanReduced& a) {
-    // d - d^3/3 + ... - d^15/15: the terms after d in single values.
-    const Real d = a.d.hi, z = d * d, z2 = z * z;
-    // Estrin's scheme, as in the logarithm: |z| <= 2^-14, the terms fall
-    // steeply and the tail, times d^3, is below 2^-15 of the result.
-    const Real tail = ((-1.0L / 3 + 0.2L * z) + z2 * (-1.0L / 7 + z * (1.0L / 9))) +
-                      z2 * z2 * ((-1.0L / 11 + z * (1.0L / 13)) + z2 * (-1.0L / 15));
-    const Pair sum = FastTwoSum(a.base.hi, d);
-    return FastTwoSum(sum.hi, sum.lo + (a.base.lo + a.d.lo + d * z * tail));
+// The first evaluation of atan(n/d), 0 < n <= d: the reduction above and
+// atan c + d' with |atan c| >= 2^-6 > |d'| or c = 0, so that the sum of the
+// first terms is exact. The same operations as ReduceAtan, in an order that
+// keeps few values alive at a time (the x87 has eight registers, and a
+// spilled one costs an 80-bit store and load).
+NIVORA_HOT Pair AtanFast(Real n, Real d) {
+    const Real index = exact::NearestSmall(n / d * 64);
+    const Real c = index * 0x1p-6L;
+    const AngleEntry& entry = kAtanTable[exact::ToInteger(index)];
+    Pair numerator, denominator;
+    {
+        Real dh, dl;
+        Split(d, dh, dl);
+        const Pair diff = TwoSum(n, -(c * dh));
+        numerator = FastTwoSum(diff.hi, diff.lo - c * dl);
+    }
+    {
+        Real nh, nl;
+        Split(n, nh, nl);
+        const Pair sum = FastTwoSum(d, c * nh);  // d >= c n
+        denominator = FastTwoSum(sum.hi, sum.lo + c * nl);
+    }
+    const Real inverse = 1 / denominator.hi;
+    const Real q = numerator.hi * inverse;
+    const Pair qd = TwoProduct(q, denominator.hi);
+    const Real rest = ((numerator.hi - qd.hi) - qd.lo) + numerator.lo - q * denominator.lo;
+    const Pair dd = FastTwoSum(q, rest * inverse);
+    // atan d' = d' - d'^3/3 + ... - d'^15/15: the terms after d' in single
+    // values, as a Horner polynomial in z^2 of binomials in z, z = d'^2 <=
+    // 2^-14 (each term below 2^-13 of the one before, so within 3 ulp of the
+    // tail, which, times d'^3, is below 2^-15 of d'). The coefficients from
+    // 1/7 on are doubles, each within 2^-54 of its value, on terms below
+    // 2^-44 of d': under 2^-98 of it.
+    const Real t = dd.hi, z = t * t, z2 = z * z;
+    Real tail = (static_cast<Real>(-1.0 / 11) + static_cast<Real>(1.0 / 13) * z) + z2 * static_cast<Real>(-1.0 / 15);
+    tail = (static_cast<Real>(-1.0 / 7) + static_cast<Real>(1.0 / 9) * z) + z2 * tail;
+    tail = (-1.0L / 3 + 0.2L * z) + z2 * tail;
+    Real low = dd.lo + t * z * tail;
+    const Pair sum = FastTwoSum(entry.hi, t);
+    low += entry.lo + sum.lo;
+    return FastTwoSum(sum.hi, low);
 }
 
 NIVORA_COLD Pair AtanCareful(const AtanReduced& a) {
@@ -308,22 +339,30 @@ NIVORA_COLD Real SubnormalQuotientAngle(Real num, Real den, Real q) {
 
 }  // namespace
 
-Real ArcTan2(Real y, Real x) {
+namespace {
+
+// The arguments as atan(num/den), 0 <= num <= den, moved to its octant.
+struct Octant {
+    Real num, den;
+    bool swapped, negativeX;
+};
+
+NIVORA_HOT Octant OctantOf(Real y, Real x) {
+    const Real ax = Abs(x), ay = Abs(y);
+    const bool swapped = ay > ax;
+    return {swapped ? ax : ay, swapped ? ay : ax, swapped, x < 0};
+}
+
+NIVORA_COLD Real ArcTan2Careful(Real y, Real x) {
+    const Octant o = OctantOf(y, x);
+    const Real angle = ToOctant(AtanCareful(ReduceAtan(o.num, o.den)), o.swapped, o.negativeX, true).hi;
+    return exact::CopySign(angle, y);
+}
+
+// Zeros, infinities, NaN, quotients below 2^-100 and arguments far out.
+NIVORA_COLD Real ArcTan2Rest(Real y, Real x) {
     using exact::CopySign;
     using exact::IsInfinite;
-    const Real ax = Abs(x), ay = Abs(y);
-    const bool swapped = ay > ax, negativeX = x < 0;
-    const Real num = swapped ? ax : ay, den = swapped ? ay : ax;
-    // The usual case first, in three comparisons: both finite, neither
-    // quotient below 2^-100, no scaling (NaN fails every comparison).
-    if (den < 0x1p8000L && den > 0x1p-7900L && num >= den * 0x1p-100L) {
-        const AtanReduced reduced = ReduceAtan(num, den);
-        Pair result = ToOctantFast(AtanFast(reduced), swapped, negativeX);
-        if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
-            result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);
-        }
-        return CopySign(result.hi, y);
-    }
     if (exact::IsNaN(x) || exact::IsNaN(y)) return x + y;
     if (y == 0) return exact::SignBit(x) ? CopySign(kPiRounded, y) : y;  // x = -0 counts as negative
     if (x == 0) return CopySign(kHalfPiRounded, y);
@@ -333,19 +372,32 @@ Real ArcTan2(Real y, Real x) {
     }
     if (IsInfinite(y)) return CopySign(kHalfPiRounded, y);
 
-    Pair result;
+    const auto [num, den, swapped, negativeX] = OctantOf(y, x);
     if (num < den * 0x1p-100L) {
         // atan t = t (1 - t^2/3 ...) with t below 2^-99: the quotient
         // rounded is the angle rounded, in the octant where it stands alone.
         const Real t = num / den;
         if (!swapped && !negativeX) return CopySign(SubnormalQuotientAngle(num, den, t), y);
-        result = ToOctant(Pair{t, 0}, swapped, negativeX, true);
-        return CopySign(result.hi, y);
+        return CopySign(ToOctant(Pair{t, 0}, swapped, negativeX, true).hi, y);
     }
     // Far out, both scaled so that den is in [1, 2), which keeps the exact
     // products of the reduction clear of overflow and underflow; the angle
-    // stays, and the usual case above takes it.
+    // stays, and the usual case takes it.
     return ArcTan2(Scale(y, -Exponent(den)), Scale(x, -Exponent(den)));
+}
+
+}  // namespace
+
+Real ArcTan2(Real y, Real x) {
+    const Octant o = OctantOf(y, x);
+    // The usual case first, in three comparisons: both finite, the quotient
+    // not below 2^-100, no scaling (NaN fails every comparison). Only the
+    // signs of x and y are kept; the rare other paths start again from them.
+    if (!(o.den < 0x1p8000L && o.den > 0x1p-7900L && o.num >= o.den * 0x1p-100L)) return ArcTan2Rest(y, x);
+    const bool negativeY = exact::SignBit(y);
+    const Pair result = ToOctantFast(AtanFast(o.num, o.den), o.swapped, o.negativeX);
+    if (!RoundsSurely(result, Abs(result.hi) * kFastError)) return ArcTan2Careful(y, x);
+    return negativeY ? -result.hi : result.hi;  // the angle is positive
 }
 
 // ---- Sine and cosine ----------------------------------------------------
@@ -365,7 +417,7 @@ constexpr Real kQuickLimit = 0x1p25L;
 // The first reduction: exact to x - n (pi/256)_1 - n (pi/256)_2, the rest in
 // single values, whose roundings stay below 2^-128 (1 + |n|).
 NIVORA_HOT Turns ReduceFirst(Real x, Real& n) {
-    n = exact::Nearest(x * k256OverPi);
+    n = exact::NearestSmall(x * k256OverPi);  // |x| < 2^25
     const Pair r = TwoSum(x - n * kPiOver256Split[0], -(n * kPiOver256Split[1]));  // the first difference is exact
     const Real rest = ((r.lo - n * kPiOver256Split[2]) - n * kPiOver256Split[3]) - n * kPiOver256Split[4];
     return {FastTwoSum(r.hi, rest), exact::ToInteger(n)};
