@@ -566,31 +566,47 @@ NIVORA_COLD Pair KernelCareful(const SinCosEntry& e, Pair t, bool cosine) {
     return Add(Multiply(S, cosT), Multiply(C, sinT));
 }
 
-// sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2).
-Real SinOrCos(Real x, int phase) {
-    const Real ax = Abs(x);
-    Turns turns;
-    const bool large = !(ax < kQuickLimit);  // NaN too
-    if (!large) {
-        if (ax < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
-        Real n;
-        turns = ReduceFirst(x, n);
-    } else {
-        if (!(ax <= LDBL_MAX)) return x - x;  // NaN for NaN and infinities
-        turns = ReduceLargeTurns(x);
-    }
-    // sin(x + phase pi/2) = sin(q pi/2 + theta), theta = j pi/256 + t.
+// sin theta or cos theta (by the quadrant q = (n >> 7) + phase: sin(q pi/2
+// + theta)) for x = n pi/256 + t, quickly, as a pair.
+NIVORA_HOT Pair FirstValue(const Turns& turns, int phase, bool& negate) {
     const int quadrant = static_cast<int>(((turns.n >> 7) + phase) & 3);
-    const bool cosine = quadrant & 1, negate = quadrant & 2;
+    negate = quadrant & 2;
     // One copy of the kernel each, so that neither chooses at run time.
     const SinCosEntry& entry = kSinCosTable[turns.n & 127];
-    Pair v = cosine ? KernelFast<true>(entry, turns.t) : KernelFast<false>(entry, turns.t);
+    return quadrant & 1 ? KernelFast<true>(entry, turns.t) : KernelFast<false>(entry, turns.t);
+}
+
+NIVORA_COLD Real CarefulValue(const Turns& turns, int phase) {
+    const int quadrant = static_cast<int>(((turns.n >> 7) + phase) & 3);
+    const Real v = KernelCareful(kSinCosTable[turns.n & 127], turns.t, quadrant & 1).hi;
+    return quadrant & 2 ? -v : v;
+}
+
+// Tiny, large and non-finite arguments.
+NIVORA_COLD Real SinOrCosRest(Real x, int phase) {
+    const Real ax = Abs(x);
+    if (ax < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
+    if (!(ax <= LDBL_MAX)) return x - x;            // NaN for NaN and infinities
+    const Turns turns = ReduceLargeTurns(x);
+    bool negate;
+    const Pair v = FirstValue(turns, phase, negate);
+    if (!RoundsSurely(v, Abs(v.hi) * kFastError + 0x1p-185L)) return CarefulValue(turns, phase);
+    return negate ? -v.hi : v.hi;
+}
+
+// sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2). Nothing but the
+// result of the first evaluation is kept for the careful one, which starts
+// again from x: a value kept would be spilled from the x87 registers.
+Real SinOrCos(Real x, int phase) {
+    const Real ax = Abs(x);
+    if (!(ax < kQuickLimit && ax >= 0x1p-32L)) return SinOrCosRest(x, phase);  // NaN too
+    Real n;
+    const Turns turns = ReduceFirst(x, n);
+    bool negate;
+    const Pair v = FirstValue(turns, phase, negate);
     // The reduction's error, absolute, from n (|n| < 2^32, so exactly).
-    const Real reductionError = large ? 0x1p-185L : 0x1p-128L * (1 + Abs(FromInteger(turns.n)));
-    if (!RoundsSurely(v, Abs(v.hi) * kFastError + reductionError)) {
-        if (!large) turns = ReduceCareful(x);
-        v = KernelCareful(kSinCosTable[turns.n & 127], turns.t, cosine);
-    }
+    const Real reductionError = 0x1p-128L * (1 + Abs(FromInteger(turns.n)));
+    if (!RoundsSurely(v, Abs(v.hi) * kFastError + reductionError)) return CarefulValue(ReduceCareful(x), phase);
     return negate ? -v.hi : v.hi;
 }
 
