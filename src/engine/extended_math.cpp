@@ -120,17 +120,18 @@ NIVORA_COLD Real LnCareful(int e, const LnEntry& entry, Pair r) {
 
 }  // namespace
 
-Real Ln(Real x) {
-    if (!(x > 0)) {
-        if (x == 0) return -std::numeric_limits<Real>::infinity();
-        return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
-    }
-    if (exact::IsInfinite(x)) return x;
-    if (x == 1) return 0;
+namespace {
 
-    // x = 2^e m, m in [0.70703125, 1.4140625) with 1/c from the table near
-    // 1/m; r = m/c - 1 exactly as a pair: the significand's two halves times
-    // the 10-bit 1/c are exact, and the first of them minus 1 too.
+// x = 2^e m, m in [0.70703125, 1.4140625) with 1/c from the table near 1/m;
+// r = m/c - 1 exactly as a pair: the significand's two halves times the
+// 10-bit 1/c are exact, and the first of them minus 1 too.
+struct LnReduced {
+    int e;
+    const LnEntry* entry;
+    Pair r;
+};
+
+NIVORA_HOT LnReduced ReduceLn(Real x) {
     std::uint64_t significand;
     int e;
     exact::Decompose(x, significand, e);
@@ -144,35 +145,64 @@ Real Ln(Real x) {
     const LnEntry& entry = kLnTable[k - kLnFirst];
     const Real mh = FromInteger(static_cast<std::int64_t>(significand >> 32)) * (scale * 0x1p32L);
     const Real ml = FromInteger(static_cast<std::int64_t>(significand & 0xffffffffu)) * scale;
-    const Pair r = TwoSum(mh * entry.inverse - 1, ml * entry.inverse);
+    return {e, &entry, TwoSum(mh * entry.inverse - 1, ml * entry.inverse)};
+}
+
+NIVORA_COLD Real LnCareful(Real x) {
+    const LnReduced red = ReduceLn(x);
+    return LnCareful(red.e, *red.entry, red.r);
+}
+
+}  // namespace
+
+Real Ln(Real x) {
+    if (!(x > 0)) {
+        if (x == 0) return -std::numeric_limits<Real>::infinity();
+        return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
+    }
+    if (!(x <= LDBL_MAX)) return x;  // +inf
+    if (x == 1) return 0;
+
+    const LnReduced red = ReduceLn(x);
+    const LnEntry& entry = *red.entry;
 
     // ln x = e ln 2 - ln(1/c) + ln(1 + r). The large terms are added
     // exactly (each pair's first term outweighs the second: |ln c| >= 2^-7.4
     // or 0, |r| <= 2^-8.2); what they leave, the products' low parts and the
     // rest of the series (r^3/3 .. r^11/11, below 2^-90 of r beyond) in
-    // single values.
-    const Real z = r.hi;
-    Real tail = -1.0L / 11;
-    tail = tail * z + 0.1L;  // the rounding of 1/10 is far below the bound
-    tail = tail * z - 1.0L / 9;
-    tail = tail * z + 0.125L;
-    tail = tail * z - 1.0L / 7;
-    tail = tail * z + 1.0L / 6;
-    tail = tail * z - 0.2L;
-    tail = tail * z + 0.25L;
-    tail = tail * z - 1.0L / 3;
-    const Pair square = TwoProduct(z, z);
-    const Pair log1p = FastTwoSum(z, -0.5L * square.hi);
-    const Real E = FromInteger(e);
+    // single values, summed in `low`. The order keeps few values alive at a
+    // time: the x87 has eight registers, and a spilled one costs an 80-bit
+    // store and load.
+    //
+    // The series' coefficients from 1/6 on are doubles (1/4, 1/8 are exact):
+    // each is within 2^-54 of its own value, and its term is below 2^-40 of
+    // r, which adds less than 2^-93 of r. The tail is evaluated as a Horner
+    // polynomial in z^2 of binomials in z (a chain half as long as Horner's
+    // in z); every term is below 2^-8 of the one before, so it rounds to
+    // within 3 ulp of the tail, which, times z^3, is below 2^-17 of r: under
+    // 2^-79 of it.
+    const Real z = red.r.hi, z2 = z * z;
+    Real tail = (static_cast<Real>(-1.0 / 9) + static_cast<Real>(0.1) * z) + z2 * static_cast<Real>(-1.0 / 11);
+    tail = (static_cast<Real>(-1.0 / 7) + 0.125L * z) + z2 * tail;
+    tail = (-0.2L + static_cast<Real>(1.0 / 6) * z) + z2 * tail;
+    tail = (-1.0L / 3 + 0.25L * z) + z2 * tail;
+    Real low = -(z * z2) * tail;
+    {
+        Real zh, zl;  // z^2 - z2 exactly (Dekker's product)
+        Split(z, zh, zl);
+        const Real squareLo = ((zh * zh - z2) + zh * zl + zl * zh) + zl * zl;
+        low += red.r.lo - z * red.r.lo - 0.5L * squareLo;
+    }
+    const Pair log1p = FastTwoSum(z, -0.5L * z2);
+    low += log1p.lo;
+    const Real E = FromInteger(red.e);
     const Pair big = FastTwoSum(E * kLn2[0], entry.lnHi);
+    low += E * kLn2[1] + entry.lnLo + big.lo;
     const Pair sum = FastTwoSum(big.hi, log1p.hi);
-    Real low = -(z * square.hi) * tail;
-    low += r.lo - z * r.lo - 0.5L * square.lo;
-    low += E * kLn2[1] + entry.lnLo;
-    low += big.lo + sum.lo + log1p.lo;
+    low += sum.lo;
     const Pair result = FastTwoSum(sum.hi, low);
     if (RoundsSurely(result, Abs(result.hi) * kFastError)) return result.hi;
-    return LnCareful(e, entry, r);
+    return LnCareful(x);
 }
 
 // ---- Arc tangent ----------------------------------------------------------
@@ -189,8 +219,8 @@ struct AtanReduced {
 // 7-bit c times the halves of n and of d is exact, and so are the pairs made
 // of them but for the low parts' last roundings.
 NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
-    const int i = static_cast<int>(exact::ToInteger(exact::Nearest(n / d * 64)));
-    const Real c = FromInteger(i) * 0x1p-6L;
+    const Real index = exact::NearestSmall(n / d * 64);
+    const Real c = index * 0x1p-6L;  // exact, and the table's index only feeds the last sum
     Real nh, nl, dh, dl;
     Split(n, nh, nl);
     Split(d, dh, dl);
@@ -198,26 +228,59 @@ NIVORA_HOT AtanReduced ReduceAtan(Real n, Real d) {
     const Pair numerator = FastTwoSum(diff.hi, diff.lo - c * dl);
     const Pair sum = FastTwoSum(d, c * nh);  // d >= c n
     const Pair denominator = FastTwoSum(sum.hi, sum.lo + c * nl);
-    // The quotient and its remainder, exact but for the low parts.
-    const Real q = numerator.hi / denominator.hi;
+    // The quotient from one division: q = numerator.hi (1/denominator.hi)
+    // is within 2 ulp of the quotient, so q times denominator.hi (exact as a
+    // pair) is within 2^-62 of numerator.hi and their difference is exact;
+    // the remainder's other roundings and its quotient taken by the same
+    // reciprocal stay below 2^-124 of q.
+    const Real inverse = 1 / denominator.hi;
+    const Real q = numerator.hi * inverse;
     const Pair qd = TwoProduct(q, denominator.hi);
     const Real rest = ((numerator.hi - qd.hi) - qd.lo) + numerator.lo - q * denominator.lo;
-    return {PairOf(kAtanTable[i]), FastTwoSum(q, rest / denominator.hi)};
+    return {PairOf(kAtanTable[exact::ToInteger(index)]), FastTwoSum(q, rest * inverse)};
 }
 
-// |atan c| >= 2^-6 > |d| or c = 0, so the sum of the first terms is exact.
-NIVORA_HOT Pair AtanFast(const AtanReduced& a) {
-    // d - d^3/3 + ... - d^15/15: the terms after d in single values.
-    const Real d = a.d.hi, z = d * d;
-    Real tail = -1.0L / 15;
-    tail = tail * z + 1.0L / 13;
-    tail = tail * z - 1.0L / 11;
-    tail = tail * z + 1.0L / 9;
-    tail = tail * z - 1.0L / 7;
-    tail = tail * z + 0.2L;
-    tail = tail * z - 1.0L / 3;
-    const Pair sum = FastTwoSum(a.base.hi, d);
-    return FastTwoSum(sum.hi, sum.lo + (a.base.lo + a.d.lo + d * z * tail));
+// The first evaluation of atan(n/d), 0 < n <= d: the reduction above and
+// atan c + d' with |atan c| >= 2^-6 > |d'| or c = 0, so that the sum of the
+// first terms is exact. The same operations as ReduceAtan, in an order that
+// keeps few values alive at a time (the x87 has eight registers, and a
+// spilled one costs an 80-bit store and load).
+NIVORA_HOT Pair AtanFast(Real n, Real d) {
+    const Real index = exact::NearestSmall(n / d * 64);
+    const Real c = index * 0x1p-6L;
+    const AngleEntry& entry = kAtanTable[exact::ToInteger(index)];
+    Pair numerator, denominator;
+    {
+        Real dh, dl;
+        Split(d, dh, dl);
+        const Pair diff = TwoSum(n, -(c * dh));
+        numerator = FastTwoSum(diff.hi, diff.lo - c * dl);
+    }
+    {
+        Real nh, nl;
+        Split(n, nh, nl);
+        const Pair sum = FastTwoSum(d, c * nh);  // d >= c n
+        denominator = FastTwoSum(sum.hi, sum.lo + c * nl);
+    }
+    const Real inverse = 1 / denominator.hi;
+    const Real q = numerator.hi * inverse;
+    const Pair qd = TwoProduct(q, denominator.hi);
+    const Real rest = ((numerator.hi - qd.hi) - qd.lo) + numerator.lo - q * denominator.lo;
+    const Pair dd = FastTwoSum(q, rest * inverse);
+    // atan d' = d' - d'^3/3 + ... - d'^15/15: the terms after d' in single
+    // values, as a Horner polynomial in z^2 of binomials in z, z = d'^2 <=
+    // 2^-14 (each term below 2^-13 of the one before, so within 3 ulp of the
+    // tail, which, times d'^3, is below 2^-15 of d'). The coefficients from
+    // 1/7 on are doubles, each within 2^-54 of its value, on terms below
+    // 2^-44 of d': under 2^-98 of it.
+    const Real t = dd.hi, z = t * t, z2 = z * z;
+    Real tail = (static_cast<Real>(-1.0 / 11) + static_cast<Real>(1.0 / 13) * z) + z2 * static_cast<Real>(-1.0 / 15);
+    tail = (static_cast<Real>(-1.0 / 7) + static_cast<Real>(1.0 / 9) * z) + z2 * tail;
+    tail = (-1.0L / 3 + 0.2L * z) + z2 * tail;
+    Real low = dd.lo + t * z * tail;
+    const Pair sum = FastTwoSum(entry.hi, t);
+    low += entry.lo + sum.lo;
+    return FastTwoSum(sum.hi, low);
 }
 
 NIVORA_COLD Pair AtanCareful(const AtanReduced& a) {
@@ -244,6 +307,19 @@ Pair ToOctant(Pair theta, bool swapped, bool negativeX, bool careful) {
     return theta;
 }
 
+// The same, quickly, for the first evaluation, kept inline.
+NIVORA_HOT Pair ToOctantFast(Pair theta, bool swapped, bool negativeX) {
+    if (swapped) {
+        const Pair sum = FastTwoSum(kHalfPi[0], -theta.hi);
+        theta = FastTwoSum(sum.hi, sum.lo + (kHalfPi[1] - theta.lo));
+    }
+    if (negativeX) {
+        const Pair sum = FastTwoSum(2 * kHalfPi[0], -theta.hi);
+        theta = FastTwoSum(sum.hi, sum.lo + (2 * kHalfPi[1] - theta.lo));
+    }
+    return theta;
+}
+
 // atan(num/den) for a quotient q = num/den rounded below the normal range.
 // Only there can num/den lie exactly halfway between two neighbours (it is
 // then an odd multiple of half the smallest subnormal): q is rounded to even,
@@ -263,7 +339,28 @@ NIVORA_COLD Real SubnormalQuotientAngle(Real num, Real den, Real q) {
 
 }  // namespace
 
-Real ArcTan2(Real y, Real x) {
+namespace {
+
+// The arguments as atan(num/den), 0 <= num <= den, moved to its octant.
+struct Octant {
+    Real num, den;
+    bool swapped, negativeX;
+};
+
+NIVORA_HOT Octant OctantOf(Real y, Real x) {
+    const Real ax = Abs(x), ay = Abs(y);
+    const bool swapped = ay > ax;
+    return {swapped ? ax : ay, swapped ? ay : ax, swapped, x < 0};
+}
+
+NIVORA_COLD Real ArcTan2Careful(Real y, Real x) {
+    const Octant o = OctantOf(y, x);
+    const Real angle = ToOctant(AtanCareful(ReduceAtan(o.num, o.den)), o.swapped, o.negativeX, true).hi;
+    return exact::CopySign(angle, y);
+}
+
+// Zeros, infinities, NaN, quotients below 2^-100 and arguments far out.
+NIVORA_COLD Real ArcTan2Rest(Real y, Real x) {
     using exact::CopySign;
     using exact::IsInfinite;
     if (exact::IsNaN(x) || exact::IsNaN(y)) return x + y;
@@ -275,27 +372,32 @@ Real ArcTan2(Real y, Real x) {
     }
     if (IsInfinite(y)) return CopySign(kHalfPiRounded, y);
 
-    const Real ax = Abs(x), ay = Abs(y);
-    const bool swapped = ay > ax, negativeX = x < 0;
-    const Real num = swapped ? ax : ay, den = swapped ? ay : ax;
-    Pair result;
+    const auto [num, den, swapped, negativeX] = OctantOf(y, x);
     if (num < den * 0x1p-100L) {
         // atan t = t (1 - t^2/3 ...) with t below 2^-99: the quotient
         // rounded is the angle rounded, in the octant where it stands alone.
         const Real t = num / den;
         if (!swapped && !negativeX) return CopySign(SubnormalQuotientAngle(num, den, t), y);
-        result = ToOctant(Pair{t, 0}, swapped, negativeX, true);
-        return CopySign(result.hi, y);
+        return CopySign(ToOctant(Pair{t, 0}, swapped, negativeX, true).hi, y);
     }
     // Far out, both scaled so that den is in [1, 2), which keeps the exact
-    // products of the reduction clear of overflow and underflow.
-    const int shift = den < 0x1p8000L && den > 0x1p-8000L ? 0 : -Exponent(den);
-    const AtanReduced reduced = ReduceAtan(Scale(num, shift), Scale(den, shift));
-    result = ToOctant(AtanFast(reduced), swapped, negativeX, false);
-    if (!RoundsSurely(result, Abs(result.hi) * kFastError)) {
-        result = ToOctant(AtanCareful(reduced), swapped, negativeX, true);
-    }
-    return CopySign(result.hi, y);
+    // products of the reduction clear of overflow and underflow; the angle
+    // stays, and the usual case takes it.
+    return ArcTan2(Scale(y, -Exponent(den)), Scale(x, -Exponent(den)));
+}
+
+}  // namespace
+
+Real ArcTan2(Real y, Real x) {
+    const Octant o = OctantOf(y, x);
+    // The usual case first, in three comparisons: both finite, the quotient
+    // not below 2^-100, no scaling (NaN fails every comparison). Only the
+    // signs of x and y are kept; the rare other paths start again from them.
+    if (!(o.den < 0x1p8000L && o.den > 0x1p-7900L && o.num >= o.den * 0x1p-100L)) return ArcTan2Rest(y, x);
+    const bool negativeY = exact::SignBit(y);
+    const Pair result = ToOctantFast(AtanFast(o.num, o.den), o.swapped, o.negativeX);
+    if (!RoundsSurely(result, Abs(result.hi) * kFastError)) return ArcTan2Careful(y, x);
+    return negativeY ? -result.hi : result.hi;  // the angle is positive
 }
 
 // ---- Sine and cosine ----------------------------------------------------
@@ -315,7 +417,7 @@ constexpr Real kQuickLimit = 0x1p25L;
 // The first reduction: exact to x - n (pi/256)_1 - n (pi/256)_2, the rest in
 // single values, whose roundings stay below 2^-128 (1 + |n|).
 NIVORA_HOT Turns ReduceFirst(Real x, Real& n) {
-    n = exact::Nearest(x * k256OverPi);
+    n = exact::NearestSmall(x * k256OverPi);  // |x| < 2^25
     const Pair r = TwoSum(x - n * kPiOver256Split[0], -(n * kPiOver256Split[1]));  // the first difference is exact
     const Real rest = ((r.lo - n * kPiOver256Split[2]) - n * kPiOver256Split[3]) - n * kPiOver256Split[4];
     return {FastTwoSum(r.hi, rest), exact::ToInteger(n)};
@@ -419,29 +521,39 @@ NIVORA_COLD Turns ReduceLargeTurns(Real x) {
 // cos theta = C + (C (cos t - 1) - S sin t). For j >= 1, S and C are at least
 // sin(pi/256) > 2^-6.4 while |S t|, |C t| <= pi/512 < 2^-7.3, and S = 0 for
 // j = 0: the first sums are exact, the rest goes into the low parts.
-NIVORA_HOT Pair KernelFast(const SinCosEntry& e, Pair tt, bool cosine) {
-    const Real t = tt.hi, z = t * t;
-    // sin t = t + t z (-1/6 + z/120 - z^2/5040 + z^3/362880), below 2^-98 after.
-    Real sinTail = 1.0L / 362880;
-    sinTail = sinTail * z - 1.0L / 5040;
-    sinTail = sinTail * z + 1.0L / 120;
-    sinTail = sinTail * z - 1.0L / 6;
-    const Real sinRest = tt.lo + t * z * sinTail;  // sin t = t + sinRest
-    // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320), below 2^-95 after.
-    Real cosTail = 1.0L / 40320;
-    cosTail = cosTail * z - 1.0L / 720;
-    cosTail = cosTail * z + 1.0L / 24;
-    const Pair square = TwoProduct(t, t);
-    const Real cosM1 = -0.5L * square.hi + ((-0.5L * square.lo - t * tt.lo) + z * z * cosTail);
-    if (cosine) {
-        const Pair st = TwoProduct(e.sinHi, t);
-        const Pair sum = FastTwoSum(e.cosHi, -st.hi);
-        const Real low = sum.lo + e.cosLo - st.lo - (e.sinLo * t + e.sinHi * sinRest) + e.cosHi * cosM1;
-        return FastTwoSum(sum.hi, low);
-    }
-    const Pair ct = TwoProduct(e.cosHi, t);
-    const Pair sum = FastTwoSum(e.sinHi, ct.hi);
-    const Real low = sum.lo + e.sinLo + ct.lo + (e.cosLo * t + e.cosHi * sinRest) + e.sinHi * cosM1;
+template <bool cosine>
+NIVORA_HOT Pair KernelFast(const SinCosEntry& e, Pair tt) {
+    // Both as A + B t + (A_lo + B_lo t + B (sin t - t) + A (cos t - 1)): for
+    // the sine A = S, B = C, for the cosine A = C, B = -S. The order below
+    // keeps few values alive at a time (the x87 has eight registers, and a
+    // spilled one costs an 80-bit store and load).
+    const Real *const a = cosine ? &e.cosHi : &e.sinHi, *const aLo = cosine ? &e.cosLo : &e.sinLo;
+    const Real *const b = cosine ? &e.sinHi : &e.cosHi, *const bLo = cosine ? &e.sinLo : &e.cosLo;
+    constexpr Real sign = cosine ? -1 : 1;
+    const Real t = tt.hi, z = t * t, z2 = z * z;
+    // sin t - t = tt.lo + t z (-1/6 + z/120 - z^2/5040 + z^3/362880), below
+    // 2^-98 after; the coefficients from 1/120 on are doubles, each within
+    // 2^-54 of its value, on terms below 2^-29 of t: under 2^-82 of t.
+    const Real sinRest = t * z * ((-1.0L / 6 + static_cast<Real>(1.0 / 120) * z) +
+                                  z2 * (static_cast<Real>(-1.0 / 5040) + static_cast<Real>(1.0 / 362880) * z)) +
+                         tt.lo;
+    // cos t - 1 = -t^2/2 + z^2 (1/24 - z/720 + z^2/40320), below 2^-95 after,
+    // 1/720 and 1/40320 as doubles (terms below 2^-44: under 2^-97).
+    const Real cosTail = z2 * ((1.0L / 24 - static_cast<Real>(1.0 / 720) * z) + z2 * static_cast<Real>(1.0 / 40320));
+    Real th, tl;
+    Split(t, th, tl);
+    const Real squareLo = ((th * th - z) + th * tl + tl * th) + tl * tl;  // t^2 - z exactly
+    const Real cosM1 = -0.5L * z + ((-0.5L * squareLo - t * tt.lo) + cosTail);
+    const Real A = *a, B = sign * *b;
+    Real low = A * cosM1 + B * sinRest;
+    low += sign * *bLo * t;
+    // B t exactly as p + pLo (Dekker's product).
+    const Real p = B * t;
+    Real bh, bl;
+    Split(B, bh, bl);
+    const Real pLo = ((bh * th - p) + bh * tl + bl * th) + bl * tl;
+    const Pair sum = FastTwoSum(A, p);
+    low += *aLo + pLo + sum.lo;
     return FastTwoSum(sum.hi, low);
 }
 
@@ -454,29 +566,47 @@ NIVORA_COLD Pair KernelCareful(const SinCosEntry& e, Pair t, bool cosine) {
     return Add(Multiply(S, cosT), Multiply(C, sinT));
 }
 
-// sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2).
-Real SinOrCos(Real x, int phase) {
-    if (exact::IsNaN(x) || exact::IsInfinite(x)) return x - x;  // NaN
-    if (Abs(x) < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
-    Turns turns;
-    Real reductionError;  // absolute
-    const bool large = !(Abs(x) < kQuickLimit);
-    if (large) {
-        turns = ReduceLargeTurns(x);
-        reductionError = 0x1p-185L;
-    } else {
-        Real n;
-        turns = ReduceFirst(x, n);
-        reductionError = 0x1p-128L * (1 + Abs(n));
-    }
-    // sin(x + phase pi/2) = sin(q pi/2 + theta), theta = j pi/256 + t.
+// sin theta or cos theta (by the quadrant q = (n >> 7) + phase: sin(q pi/2
+// + theta)) for x = n pi/256 + t, quickly, as a pair.
+NIVORA_HOT Pair FirstValue(const Turns& turns, int phase, bool& negate) {
     const int quadrant = static_cast<int>(((turns.n >> 7) + phase) & 3);
-    const bool cosine = quadrant & 1, negate = quadrant & 2;
-    Pair v = KernelFast(kSinCosTable[turns.n & 127], turns.t, cosine);
-    if (!RoundsSurely(v, Abs(v.hi) * kFastError + reductionError)) {
-        if (!large) turns = ReduceCareful(x);
-        v = KernelCareful(kSinCosTable[turns.n & 127], turns.t, cosine);
-    }
+    negate = quadrant & 2;
+    // One copy of the kernel each, so that neither chooses at run time.
+    const SinCosEntry& entry = kSinCosTable[turns.n & 127];
+    return quadrant & 1 ? KernelFast<true>(entry, turns.t) : KernelFast<false>(entry, turns.t);
+}
+
+NIVORA_COLD Real CarefulValue(const Turns& turns, int phase) {
+    const int quadrant = static_cast<int>(((turns.n >> 7) + phase) & 3);
+    const Real v = KernelCareful(kSinCosTable[turns.n & 127], turns.t, quadrant & 1).hi;
+    return quadrant & 2 ? -v : v;
+}
+
+// Tiny, large and non-finite arguments.
+NIVORA_COLD Real SinOrCosRest(Real x, int phase) {
+    const Real ax = Abs(x);
+    if (ax < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
+    if (!(ax <= LDBL_MAX)) return x - x;            // NaN for NaN and infinities
+    const Turns turns = ReduceLargeTurns(x);
+    bool negate;
+    const Pair v = FirstValue(turns, phase, negate);
+    if (!RoundsSurely(v, Abs(v.hi) * kFastError + 0x1p-185L)) return CarefulValue(turns, phase);
+    return negate ? -v.hi : v.hi;
+}
+
+// sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2). Nothing but the
+// result of the first evaluation is kept for the careful one, which starts
+// again from x: a value kept would be spilled from the x87 registers.
+Real SinOrCos(Real x, int phase) {
+    const Real ax = Abs(x);
+    if (!(ax < kQuickLimit && ax >= 0x1p-32L)) return SinOrCosRest(x, phase);  // NaN too
+    Real n;
+    const Turns turns = ReduceFirst(x, n);
+    bool negate;
+    const Pair v = FirstValue(turns, phase, negate);
+    // The reduction's error, absolute, from n (|n| < 2^32, so exactly).
+    const Real reductionError = 0x1p-128L * (1 + Abs(FromInteger(turns.n)));
+    if (!RoundsSurely(v, Abs(v.hi) * kFastError + reductionError)) return CarefulValue(ReduceCareful(x), phase);
     return negate ? -v.hi : v.hi;
 }
 

@@ -107,6 +107,12 @@ inline Real Nearest(Real x) {
     if (x >= 0) return x < 0x1p63L ? (x + kShift) - kShift : x;
     return x > -0x1p63L ? (x - kShift) + kShift : x;
 }
+// The integer nearest to |x| < 2^62, ties to even: as Nearest, without its
+// branches (which cost the x87 register stack spills where they join).
+inline Real NearestSmall(Real x) {
+    constexpr Real kShift = 0x1.8p63L;  // x + 1.5 2^63 lies in [2^63, 2^64), where the unit is 1
+    return (x + kShift) - kShift;
+}
 // An integral |x| < 2^62 as an integer.
 inline std::int64_t ToInteger(Real x) {
 #if NIVORA_REAL_IS_SOFT
@@ -142,6 +148,7 @@ inline void Decompose(Real x, std::uint64_t& s, int& e) {
 inline int Exponent(Real x) { return std::ilogb(x); }
 inline Real Scale(Real x, int n) { return std::scalbn(x, n); }
 inline Real Nearest(Real x) { return std::nearbyint(x); }
+inline Real NearestSmall(Real x) { return std::nearbyint(x); }
 inline std::int64_t ToInteger(Real x) { return static_cast<std::int64_t>(x); }
 inline std::uint64_t Significand(Real x) {
     return static_cast<std::uint64_t>(std::scalbn(std::fabs(x), 63 - std::ilogb(x)));

@@ -83,5 +83,26 @@ TEST(ExtendedMath, SpecialArgumentsGiveWhatTheCLibraryGives) {
     }
 }
 
+// The functions' reductions take the nearest integer with the exact helpers;
+// both forms must agree with the C library's in the default rounding mode,
+// ties to even, on either side of zero and up to the largest magnitude the
+// quick form accepts.
+TEST(ExtendedMath, ExactNearestIntegersRoundHalfToEven) {
+    int checked = 0;
+    for (Real magnitude = 1; magnitude < 0x1p61L; magnitude *= 7.5L) {
+        const Real whole = std::floor(magnitude);
+        for (Real fraction : {0.0L, 0.25L, 0.5L, 0.75L, 1.5L, 0x1p-40L, 0.5L - 0x1p-60L}) {
+            for (Real sign : {1.0L, -1.0L}) {
+                const Real x = sign * (whole + fraction);
+                const Real expected = std::nearbyint(x);
+                EXPECT_EQ(exact::NearestSmall(x), expected) << static_cast<double>(x);  // the zero's sign aside
+                EXPECT_EQ(exact::Nearest(x), expected) << static_cast<double>(x);
+                ++checked;
+            }
+        }
+    }
+    EXPECT_GT(checked, 250);
+}
+
 }  // namespace
 }  // namespace nivora::xmath
