@@ -90,11 +90,11 @@ TEST(ExtendedMath, SpecialArgumentsGiveWhatTheCLibraryGives) {
 TEST(ExtendedMath, ExactNearestIntegersRoundHalfToEven) {
     int checked = 0;
     for (Real magnitude = 1; magnitude < 0x1p61L; magnitude *= 7.5L) {
-        const Real whole = std::floor(magnitude);
+        const Real whole = Floor(magnitude);
         for (Real fraction : {0.0L, 0.25L, 0.5L, 0.75L, 1.5L, 0x1p-40L, 0.5L - 0x1p-60L}) {
             for (Real sign : {1.0L, -1.0L}) {
                 const Real x = sign * (whole + fraction);
-                const Real expected = std::nearbyint(x);
+                const Real expected = NearbyInt(x);
                 EXPECT_EQ(exact::NearestSmall(x), expected) << static_cast<double>(x);  // the zero's sign aside
                 EXPECT_EQ(exact::Nearest(x), expected) << static_cast<double>(x);
                 ++checked;
