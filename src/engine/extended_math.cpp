@@ -160,7 +160,7 @@ Real Ln(Real x) {
         if (x == 0) return -std::numeric_limits<Real>::infinity();
         return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
     }
-    if (!(x <= LDBL_MAX)) return x;  // +inf
+    if (!(x <= std::numeric_limits<Real>::max())) return x;  // +inf
     if (x == 1) return 0;
 
     const LnReduced red = ReduceLn(x);
@@ -586,7 +586,7 @@ NIVORA_COLD Real CarefulValue(const Turns& turns, int phase) {
 NIVORA_COLD Real SinOrCosRest(Real x, int phase) {
     const Real ax = Abs(x);
     if (ax < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
-    if (!(ax <= LDBL_MAX)) return x - x;            // NaN for NaN and infinities
+    if (!(ax <= std::numeric_limits<Real>::max())) return x - x;            // NaN for NaN and infinities
     const Turns turns = ReduceLargeTurns(x);
     bool negate;
     const Pair v = FirstValue(turns, phase, negate);
