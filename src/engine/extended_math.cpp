@@ -586,7 +586,7 @@ NIVORA_COLD Real CarefulValue(const Turns& turns, int phase) {
 NIVORA_COLD Real SinOrCosRest(Real x, int phase) {
     const Real ax = Abs(x);
     if (ax < 0x1p-32L) return phase == 0 ? x : 1;  // x^3/6 and x^2/2 round away
-    if (!(ax <= std::numeric_limits<Real>::max())) return x - x;            // NaN for NaN and infinities
+    if (!(ax <= std::numeric_limits<Real>::max())) return x - x;  // NaN for NaN and infinities
     const Turns turns = ReduceLargeTurns(x);
     bool negate;
     const Pair v = FirstValue(turns, phase, negate);
