@@ -4,12 +4,12 @@
 // fucomi, frndint and fistp in the default control word (64-bit precision,
 // nearest even, every exception masked).
 #include <gtest/gtest.h>
-#include <mpfr.h>
 
 #include <cmath>
 #include <functional>
 
 #include "numbers/operand_source.h"
+#include "oracle/mpfr_reference.h"
 
 namespace nivora::numbers {
 namespace {
@@ -155,40 +155,12 @@ TEST(SoftExtendedAgainstX87, HardCases) {
     EXPECT_EQ(Hex(SoftExtended(5) - SoftExtended(5)), "+0:0");
 }
 
-// MPFR at 64 bits with the exponent range and subnormals of the format.
-class MpfrExtended {
-public:
-    MpfrExtended() {
-        mpfr_set_emin(-16444);
-        mpfr_set_emax(16384);
-        mpfr_inits2(64, a_, b_, r_, static_cast<mpfr_ptr>(nullptr));
-    }
-    ~MpfrExtended() { mpfr_clears(a_, b_, r_, static_cast<mpfr_ptr>(nullptr)); }
-
-    long double Divide(long double a, long double b) {
-        mpfr_set_ld(a_, a, MPFR_RNDN);
-        mpfr_set_ld(b_, b, MPFR_RNDN);
-        return Finish(mpfr_div(r_, a_, b_, MPFR_RNDN));
-    }
-    long double Root(long double a) {
-        mpfr_set_ld(a_, a, MPFR_RNDN);
-        return Finish(mpfr_sqrt(r_, a_, MPFR_RNDN));
-    }
-
-private:
-    long double Finish(int inexact) {
-        mpfr_subnormalize(r_, inexact, MPFR_RNDN);
-        return mpfr_get_ld(r_, MPFR_RNDN);
-    }
-    mpfr_t a_, b_, r_;
-};
-
 // The value, without regard to NaN payloads (MPFR has none).
 bool SameValue(SoftExtended a, long double b) { return a.IsNaN() ? b != b : SameBits(a, b); }
 
 TEST(SoftExtendedAgainstMpfr, DivisionAndSquareRoot) {
     const long count = PairCount(1000000) / 5;
-    MpfrExtended mpfr;
+    oracle::Reference mpfr;
     OperandSource source(13);
     Mismatches division("division"), root("square root");
     for (long i = 0; i < count; ++i) {

@@ -47,11 +47,25 @@ public:
             case Function::Cos: inexact = mpfr_cos(r_, a_, MPFR_RNDN); break;
             case Function::ArcTan2: inexact = mpfr_atan2(r_, a_, b_, MPFR_RNDN); break;
         }
-        mpfr_subnormalize(r_, inexact, MPFR_RNDN);
-        return mpfr_get_ld(r_, MPFR_RNDN);
+        return Finish(inexact);
+    }
+
+    // a / b and the square root of a: the basic operations' reference.
+    long double Divide(long double a, long double b) {
+        mpfr_set_ld(a_, a, MPFR_RNDN);
+        mpfr_set_ld(b_, b, MPFR_RNDN);
+        return Finish(mpfr_div(r_, a_, b_, MPFR_RNDN));
+    }
+    long double Root(long double a) {
+        mpfr_set_ld(a_, a, MPFR_RNDN);
+        return Finish(mpfr_sqrt(r_, a_, MPFR_RNDN));
     }
 
 private:
+    long double Finish(int inexact) {
+        mpfr_subnormalize(r_, inexact, MPFR_RNDN);
+        return mpfr_get_ld(r_, MPFR_RNDN);
+    }
     mpfr_t a_, b_, r_;
 };
 
