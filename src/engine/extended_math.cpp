@@ -19,6 +19,16 @@ using exact::Split;
 #define NIVORA_HOT inline __attribute__((always_inline))
 #define NIVORA_COLD __attribute__((noinline, cold))
 
+// Where the compiler has 128-bit integers, the usual cases are evaluated in
+// fixed point (a few 64-bit multiplications instead of the pairs' long
+// dependency chains); elsewhere, and for the careful evaluations, in pairs.
+// Both round correctly, so both give the same bits.
+#if defined(__SIZEOF_INT128__)
+#define NIVORA_WIDE_KERNELS 1
+#else
+#define NIVORA_WIDE_KERNELS 0
+#endif
+
 // A value carried as an unevaluated sum hi + lo, |lo| <= ulp(hi)/2 once
 // normalised: about 128 bits.
 struct Pair {
@@ -155,6 +165,99 @@ NIVORA_COLD Real LnCareful(Real x) {
 
 }  // namespace
 
+#if NIVORA_WIDE_KERNELS
+namespace {
+
+// ---- The logarithm in 128-bit integers --------------------------------------
+//
+// Away from 1, ln x = e ln 2 + ln c + ln(1 + r) in fixed point, from the same
+// reduction as above: r = m/c - 1 = m (1/c) - 1 is exact in integers (the
+// significand times the 10-bit 1/c), and what the pair evaluation spends on
+// Dekker's products costs a few 64-bit multiplications here.
+
+using Wide = __int128;
+using UWide = unsigned __int128;
+
+// The table's 1/c as an integer over 2^12, ln c in units of 2^-112.
+struct LnWideEntry {
+    std::uint64_t inverse;
+    Wide lnC;
+};
+
+// |x| 2^shift toward zero, for |x| 2^shift < 2^126.
+Wide ToFixed(Real x, int shift) {
+    if (x == 0) return 0;
+    std::uint64_t s;
+    int e;
+    exact::Decompose(Abs(x), s, e);
+    const int left = e - 63 + shift;
+    const Wide v = left >= 0 ? static_cast<Wide>(static_cast<UWide>(s) << left)
+                             : (left > -64 ? static_cast<Wide>(s >> -left) : 0);
+    return x < 0 ? -v : v;
+}
+
+struct LnWideTable {
+    LnWideEntry entry[kLnLast - kLnFirst + 1];
+    UWide ln2;  // ln 2 in units of 2^-128, toward zero
+    LnWideTable() {
+        for (int i = 0; i <= kLnLast - kLnFirst; ++i) {
+            const LnEntry& e = kLnTable[i];
+            entry[i] = {static_cast<std::uint64_t>(ToFixed(e.inverse, 12)), ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112)};
+        }
+        // Each part of kLn2 is below 1/2 and an integer in units of 2^-128
+        // but the last, which is cut.
+        ln2 = static_cast<UWide>(ToFixed(kLn2[0], 127)) * 2 + static_cast<UWide>(ToFixed(kLn2[1], 127)) * 2 +
+              static_cast<UWide>(ToFixed(kLn2[2], 126)) * 4;
+    }
+};
+const LnWideTable kLnWide;
+
+// ln(1 + r) for |r| <= 2^-8 (entries with c = 1 reach it, the others stay
+// below 2^-8.2) given as r 2^128 (exact), in units of 2^-128, within 2^-85.8:
+// - r^2/2 from r's halves: 2^-127;
+// - r^3 (in units of 2^-87) from r^2 cut to 2^-79 and r cut to 2^-71, and
+//   the product cut: 3 2^-87 < 2^-85.4;
+// - P = 1/3 - r/4 + r^2/5 ... - r^7/10 by Horner's rule in units of 2^-63,
+//   each step cut once, each coefficient rounded: below 2^-62.8 (the steps'
+//   errors shrink by |r| each); the terms beyond, r^8/11 ..., below 2^-67;
+// - r^3 P: 2^-85.4 / 3 + 2^-62.7 r^3 < 2^-85.8.
+NIVORA_HOT Wide Log1pWide(Wide R) {
+    static constexpr std::int64_t kP[8] = {0x2aaaaaaaaaaaaaab, -0x2000000000000000, 0x199999999999999a,
+                                           -0x1555555555555555, 0x1249249249249249, -0x1000000000000000,
+                                           0x0e38e38e38e38e39, -0x0ccccccccccccccd};
+    const std::int64_t rhi = static_cast<std::int64_t>(R >> 64);
+    const std::uint64_t rlo = static_cast<std::uint64_t>(R);
+    const Wide square = static_cast<Wide>(rhi) * rhi + ((static_cast<Wide>(rhi) * static_cast<Wide>(rlo)) >> 63);
+    const std::int64_t rho = static_cast<std::int64_t>(R >> 57);  // r 2^71
+    std::int64_t p = kP[7];
+    for (int j = 6; j >= 0; --j) p = kP[j] + static_cast<std::int64_t>((static_cast<Wide>(p) * rho) >> 71);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(square >> 49) * rho) >> 63);  // r^3 2^87
+    return R - (square >> 1) + ((static_cast<Wide>(cube) * static_cast<std::int64_t>(p)) >> 22);
+}
+
+// Rounds ±V 2^-112 (V > 0) to nearest, or returns false where a value within
+// `slack` units of V's 64 bits below the result's significand could round
+// otherwise.
+NIVORA_HOT bool RoundWide(bool negative, UWide V, std::uint64_t slack, Real& out) {
+    const std::uint64_t top = static_cast<std::uint64_t>(V >> 64);
+    const int lz = top ? __builtin_clzll(top) : 64 + __builtin_clzll(static_cast<std::uint64_t>(V));
+    V <<= lz;
+    std::uint64_t s = static_cast<std::uint64_t>(V >> 64);
+    const std::uint64_t rest = static_cast<std::uint64_t>(V);
+    const std::uint64_t half = 0x8000000000000000ull;
+    if ((rest > half ? rest - half : half - rest) <= slack) return false;
+    int e = 127 - lz - 112;  // the exponent of the top bit
+    if (rest > half && ++s == 0) {
+        s = half;
+        ++e;
+    }
+    out = exact::Compose(negative, s, e);
+    return true;
+}
+
+}  // namespace
+#endif
+
 Real Ln(Real x) {
     if (!(x > 0)) {
         if (x == 0) return -std::numeric_limits<Real>::infinity();
@@ -162,6 +265,40 @@ Real Ln(Real x) {
     }
     if (!(x <= std::numeric_limits<Real>::max())) return x;  // +inf
     if (x == 1) return 0;
+
+#if NIVORA_WIDE_KERNELS
+    {
+        std::uint64_t significand;
+        int e;
+        exact::Decompose(x, significand, e);
+        int k = static_cast<int>(significand >> 55);
+        int shift = 53;  // r 2^128 = significand (1/c 2^12) 2^shift - 2^128
+        if (k >= 362) {
+            ++e;
+            k >>= 1;
+            shift = 52;
+        }
+        // Near 1 (c = 1, e = 0) ln x is r alone, as small as r: the pairs below
+        // keep its relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
+        if (e != 0 || (k != 255 && k != 256)) {
+            const LnWideEntry& entry = kLnWide.entry[k - kLnFirst];
+            const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << shift);
+            // e ln 2 in units of 2^-112: |e| < 2^15, so |e| ln2_hi 2^48 < 2^126.
+            const std::uint64_t ae = static_cast<std::uint64_t>(e < 0 ? -e : e);
+            const UWide eLn2 = ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2 >> 64)) << 48) +
+                               ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2)) >> 16);
+            const Wide sum = (e < 0 ? -static_cast<Wide>(eLn2) : static_cast<Wide>(eLn2)) + entry.lnC +
+                             (Log1pWide(R) >> 16);
+            // The error: 2^-85.8 from the series, under 2^-110 from the
+            // table, ln 2 and the cuts, so below 2^-77.7 of the result; in
+            // units of the 64 bits below its significand under 2^50.3.
+            Real result;
+            if (RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), std::uint64_t{1} << 53, result))
+                return result;
+            return LnCareful(x);
+        }
+    }
+#endif
 
     const LnReduced red = ReduceLn(x);
     const LnEntry& entry = *red.entry;

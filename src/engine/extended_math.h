@@ -140,6 +140,19 @@ inline void Decompose(Real x, std::uint64_t& s, int& e) {
 }
 // The 64-bit significand of a finite normal x: |x| = s * 2^(Exponent(x) - 63).
 inline std::uint64_t Significand(Real x) { return bits::Low(x); }
+// -s 2^(e - 63) or s 2^(e - 63), Decompose's inverse for normal values: the top
+// bit of s set, -16382 <= e <= 16383.
+inline Real Compose(bool negative, std::uint64_t s, int e) {
+#if NIVORA_REAL_IS_SOFT
+    return Real::FromBits(negative, static_cast<std::uint16_t>(e + 16383), s);
+#else
+    Real x = 0;
+    const std::uint16_t top = static_cast<std::uint16_t>((negative ? 0x8000 : 0) | (e + 16383));
+    std::memcpy(&x, &s, sizeof s);
+    std::memcpy(reinterpret_cast<unsigned char*>(&x) + 8, &top, sizeof top);
+    return x;
+#endif
+}
 #else
 inline void Decompose(Real x, std::uint64_t& s, int& e) {
     e = std::ilogb(x);
@@ -147,6 +160,10 @@ inline void Decompose(Real x, std::uint64_t& s, int& e) {
 }
 inline int Exponent(Real x) { return std::ilogb(x); }
 inline Real Scale(Real x, int n) { return std::scalbn(x, n); }
+inline Real Compose(bool negative, std::uint64_t s, int e) {
+    const Real x = std::ldexp(static_cast<Real>(s), e - 63);
+    return negative ? -x : x;
+}
 inline Real Nearest(Real x) { return std::nearbyint(x); }
 inline Real NearestSmall(Real x) { return std::nearbyint(x); }
 inline std::int64_t ToInteger(Real x) { return static_cast<std::int64_t>(x); }
