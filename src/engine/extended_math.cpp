@@ -235,10 +235,10 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
     return R - (square >> 1) + ((static_cast<Wide>(cube) * static_cast<std::int64_t>(p)) >> 22);
 }
 
-// Rounds ±V 2^-112 (V > 0) to nearest, or returns false where a value within
-// `slack` units of V's 64 bits below the result's significand could round
-// otherwise.
-NIVORA_HOT bool RoundWide(bool negative, UWide V, std::uint64_t slack, Real& out) {
+// Rounds ±V 2^-scale (V > 0) to nearest, or returns false where a value
+// within `slack` units of V's 64 bits below the result's significand could
+// round otherwise (slack below 2^62).
+NIVORA_HOT bool RoundWide(bool negative, UWide V, int scale, std::uint64_t slack, Real& out) {
     const std::uint64_t top = static_cast<std::uint64_t>(V >> 64);
     const int lz = top ? __builtin_clzll(top) : 64 + __builtin_clzll(static_cast<std::uint64_t>(V));
     V <<= lz;
@@ -246,7 +246,7 @@ NIVORA_HOT bool RoundWide(bool negative, UWide V, std::uint64_t slack, Real& out
     const std::uint64_t rest = static_cast<std::uint64_t>(V);
     const std::uint64_t half = 0x8000000000000000ull;
     if ((rest > half ? rest - half : half - rest) <= slack) return false;
-    int e = 127 - lz - 112;  // the exponent of the top bit
+    int e = 127 - lz - scale;  // the exponent of the top bit
     if (rest > half && ++s == 0) {
         s = half;
         ++e;
@@ -293,7 +293,7 @@ Real Ln(Real x) {
             // table, ln 2 and the cuts, so below 2^-77.7 of the result; in
             // units of the 64 bits below its significand under 2^50.3.
             Real result;
-            if (RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), std::uint64_t{1} << 53, result))
+            if (RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), 112, std::uint64_t{1} << 53, result))
                 return result;
             return LnCareful(x);
         }
@@ -731,12 +731,139 @@ NIVORA_COLD Real SinOrCosRest(Real x, int phase) {
     return negate ? -v.hi : v.hi;
 }
 
+#if NIVORA_WIDE_KERNELS
+// ---- Sine and cosine in 128-bit integers ------------------------------------
+//
+// For 2^-32 <= |x| < 2^25: |x| 256/pi from the significand times 256/pi to
+// 184 bits (four 64-bit products), its nearest integer n and the rest f,
+// |f| <= 1/2, in units of 2^-128 (cut, so within 2^-128; the constant's cut
+// adds below 2^-159). Then, with t = f pi/256 and the table's A and B as for
+// the pairs, A + B t + B (sin t - t) + A (cos t - 1) in fixed point.
+
+// (a b) >> 128 for a, b < 2^128, less by at most 3.
+inline UWide MultiplyHigh(UWide a, UWide b) {
+    const std::uint64_t ah = static_cast<std::uint64_t>(a >> 64), al = static_cast<std::uint64_t>(a);
+    const std::uint64_t bh = static_cast<std::uint64_t>(b >> 64), bl = static_cast<std::uint64_t>(b);
+    return static_cast<UWide>(ah) * bh + ((static_cast<UWide>(ah) * bl) >> 64) + ((static_cast<UWide>(al) * bh) >> 64);
+}
+// The same for a signed a.
+inline Wide MultiplyHigh(Wide a, UWide b) {
+    const Wide m = static_cast<Wide>(MultiplyHigh(static_cast<UWide>(a < 0 ? -a : a), b));
+    return a < 0 ? -m : m;
+}
+
+struct SinCosWideTable {
+    UWide sine[128], cosine[128];  // sin and cos of j pi/256 in units of 2^-126
+    std::uint64_t turns[3];        // 256/pi 2^184, most significant word first
+    UWide piOver256;               // pi/256 2^134
+    SinCosWideTable() {
+        for (int j = 0; j < 128; ++j) {
+            const SinCosEntry& e = kSinCosTable[j];
+            sine[j] = static_cast<UWide>(ToFixed(e.sinHi, 126) + ToFixed(e.sinLo, 126));
+            cosine[j] = static_cast<UWide>(ToFixed(e.cosHi, 126) + ToFixed(e.cosLo, 126));
+        }
+        // 2/pi 2^192 in its first six words, halved: 256/pi 2^184 = 2/pi 2^191.
+        for (int i = 0; i < 3; ++i) {
+            const std::uint64_t w = std::uint64_t{kTwoOverPiBits[2 * i]} << 32 | kTwoOverPiBits[2 * i + 1];
+            const std::uint64_t before = i ? std::uint64_t{kTwoOverPiBits[2 * i - 1]} : 0;
+            turns[i] = w >> 1 | before << 63;
+        }
+        UWide c = 0;
+        for (const Real part : kPiOver256Split) c += static_cast<UWide>(ToFixed(part, 133));
+        piOver256 = c * 2;
+    }
+};
+const SinCosWideTable kSinCosWide;
+
+// The 64 bits of the 256-bit p (least significant word first) from bit `at`.
+inline std::uint64_t BitsOf(const std::uint64_t (&p)[4], int at) {
+    const int word = at / 64, offset = at % 64;
+    const std::uint64_t low = word < 4 ? p[word] : 0, high = word + 1 < 4 ? p[word + 1] : 0;
+    return offset ? (low >> offset | high << (64 - offset)) : low;
+}
+
+// sin x or cos x into `out` for 2^-32 <= |x| < 2^25, or false where the
+// fixed point cannot tell the rounding (then the pairs decide).
+NIVORA_HOT bool SinOrCosWide(Real x, int phase, Real& out) {
+    std::uint64_t s;
+    int e;
+    exact::Decompose(Abs(x), s, e);
+    // |x| 256/pi = P 2^-b, P = s (256/pi 2^184).
+    const SinCosWideTable& table = kSinCosWide;
+    std::uint64_t P[4];
+    {
+        const UWide p2 = static_cast<UWide>(s) * table.turns[2], p1 = static_cast<UWide>(s) * table.turns[1],
+                    p0 = static_cast<UWide>(s) * table.turns[0];
+        P[0] = static_cast<std::uint64_t>(p2);
+        const UWide m1 = (p2 >> 64) + static_cast<std::uint64_t>(p1);
+        P[1] = static_cast<std::uint64_t>(m1);
+        const UWide m2 = (m1 >> 64) + (p1 >> 64) + static_cast<std::uint64_t>(p0);
+        P[2] = static_cast<std::uint64_t>(m2);
+        P[3] = static_cast<std::uint64_t>((m2 >> 64) + (p0 >> 64));
+    }
+    const int b = 247 - e;  // 223 .. 279
+    const UWide W = static_cast<UWide>(BitsOf(P, b - 64)) << 64 | BitsOf(P, b - 128);
+    const Wide F = static_cast<Wide>(W);  // f 2^128, the nearest integer's rest
+    const std::uint64_t n = BitsOf(P, b) + (F < 0 ? 1 : 0);
+    const int j = static_cast<int>(n & 127);
+    // sin(x) = sin(q pi/2 + j pi/256 + t) with q = (n >> 7) + phase; for
+    // negative x the sine changes sign, the cosine not.
+    const int quadrant = static_cast<int>(((n >> 7) + static_cast<std::uint64_t>(phase)) & 3);
+    const bool cosine = quadrant & 1;
+    if (j == 0 && !cosine) return false;  // sin t alone, perhaps tiny: the pairs keep its precision
+    const bool negative = ((quadrant & 2) != 0) != (x < 0 && phase == 0);
+
+    // t 2^128, |t| <= pi/512 < 2^-7.34: within 2^-127.
+    const Wide T = MultiplyHigh(F, table.piOver256) >> 6;
+    // For the sine A = S, B = C; for the cosine A = C, B = -S.
+    const UWide A = cosine ? table.cosine[j] : table.sine[j];
+    const UWide Bm = cosine ? table.sine[j] : table.cosine[j];
+    // t^2 2^128 from t's halves (within 2^-127), t^2 2^78 and t 2^70 cut.
+    const std::int64_t thi = static_cast<std::int64_t>(T >> 64);
+    const std::uint64_t tlo = static_cast<std::uint64_t>(T);
+    const Wide square = static_cast<Wide>(thi) * thi + ((static_cast<Wide>(thi) * static_cast<Wide>(tlo)) >> 63);
+    const std::uint64_t z = static_cast<std::uint64_t>(square >> 50);  // < 2^63.4
+    const std::int64_t tau = static_cast<std::int64_t>(T >> 58);       // |.| < 2^62.7
+    // sin t - t = -t^3 (1/6 - z/120 + z^2/5040 - z^3/362880): t^3 2^85 from
+    // z and tau (within 2^-83.3), the bracket in units of 2^-63 (each step
+    // cut, within 2^-62.5; t^11/11! and beyond below 2^-106).
+    static constexpr std::int64_t kS[4] = {0x1555555555555555, -0x0111111111111111, 0x0006806806806807,
+                                           -0x0000171de3a556c7};
+    std::int64_t ps = kS[3];
+    for (int k = 2; k >= 0; --k) ps = kS[k] + static_cast<std::int64_t>((static_cast<Wide>(ps) * z) >> 78);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);
+    const Wide sinRest = -((static_cast<Wide>(cube) * ps) >> 20);  // 2^-128, within 2^-84.4
+    // cos t - 1 = -t^2/2 + t^4 (1/24 - z/720 + z^2/40320): t^4 2^92 from z
+    // (within 2^-91), the bracket as above (t^10/10! and beyond below 2^-95).
+    static constexpr std::int64_t kC[3] = {0x0555555555555555, -0x002d82d82d82d82e, 0x0000d00d00d00d01};
+    std::int64_t pc = kC[2];
+    for (int k = 1; k >= 0; --k) pc = kC[k] + static_cast<std::int64_t>((static_cast<Wide>(pc) * z) >> 78);
+    const std::int64_t fourth = static_cast<std::int64_t>((static_cast<UWide>(z) * z) >> 64);
+    const Wide cosMinus1 = -(square >> 1) + ((static_cast<Wide>(fourth) * pc) >> 27);  // 2^-128, within 2^-94
+    // In units of 2^-126: A + B t + B (sin t - t) + A (cos t - 1), within
+    // 2^-83.9 (the series' errors, and 2^-124 from the products' cuts and the
+    // table). The value is at least sin(pi/512) > 2^-7.35, so its top bit
+    // lies at most 9 places below 2^126's: the error, 2^42.1 units, is under
+    // 2^51.1 of the 64 bits below the result's significand.
+    const Wide turn = MultiplyHigh(T, Bm) + MultiplyHigh(sinRest, Bm);
+    const Wide sum = static_cast<Wide>(A) + (cosine ? -turn : turn) + MultiplyHigh(cosMinus1, A);
+    const std::uint64_t top = static_cast<std::uint64_t>(static_cast<UWide>(sum) >> 64);
+    const std::uint64_t slack = std::uint64_t{1} << (45 + __builtin_clzll(top));
+    if (!RoundWide(negative, static_cast<UWide>(sum), 126, slack, out)) out = CarefulValue(ReduceCareful(x), phase);
+    return true;
+}
+#endif
+
 // sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2). Nothing but the
 // result of the first evaluation is kept for the careful one, which starts
 // again from x: a value kept would be spilled from the x87 registers.
 Real SinOrCos(Real x, int phase) {
     const Real ax = Abs(x);
     if (!(ax < kQuickLimit && ax >= 0x1p-32L)) return SinOrCosRest(x, phase);  // NaN too
+#if NIVORA_WIDE_KERNELS
+    Real wide;
+    if (SinOrCosWide(x, phase, wide)) return wide;
+#endif
     Real n;
     const Turns turns = ReduceFirst(x, n);
     bool negate;
