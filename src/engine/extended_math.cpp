@@ -196,6 +196,18 @@ Wide ToFixed(Real x, int shift) {
     return x < 0 ? -v : v;
 }
 
+// (a b) >> 128 for a, b < 2^128, less by at most 3.
+inline UWide MultiplyHigh(UWide a, UWide b) {
+    const std::uint64_t ah = static_cast<std::uint64_t>(a >> 64), al = static_cast<std::uint64_t>(a);
+    const std::uint64_t bh = static_cast<std::uint64_t>(b >> 64), bl = static_cast<std::uint64_t>(b);
+    return static_cast<UWide>(ah) * bh + ((static_cast<UWide>(ah) * bl) >> 64) + ((static_cast<UWide>(al) * bh) >> 64);
+}
+// The same for a signed a.
+inline Wide MultiplyHigh(Wide a, UWide b) {
+    const Wide m = static_cast<Wide>(MultiplyHigh(static_cast<UWide>(a < 0 ? -a : a), b));
+    return a < 0 ? -m : m;
+}
+
 struct LnWideTable {
     LnWideEntry entry[kLnLast - kLnFirst + 1];
     UWide ln2;  // ln 2 in units of 2^-128, toward zero
@@ -525,6 +537,83 @@ NIVORA_COLD Real ArcTan2Rest(Real y, Real x) {
 
 }  // namespace
 
+#if NIVORA_WIDE_KERNELS
+namespace {
+
+// ---- The arc tangent in 128-bit integers ------------------------------------
+//
+// atan(n/d) = atan c + atan d', c = i/64 the nearest to n/d, d' = (n - c d)/
+// (d + c n): numerator and denominator are exact in integers, d' comes from
+// one division of their leading bits and one correction, and atan d' from a
+// short series in fixed point.
+
+struct AtanWideTable {
+    UWide angle[65];  // atan(i/64) in units of 2^-125
+    UWide halfPi;     // pi/2 in units of 2^-126, pi in units of 2^-125
+    AtanWideTable() {
+        for (int i = 0; i <= 64; ++i)
+            angle[i] = static_cast<UWide>(ToFixed(kAtanTable[i].hi, 125) + ToFixed(kAtanTable[i].lo, 125));
+        halfPi = static_cast<UWide>(ToFixed(kHalfPi[0], 126) + ToFixed(kHalfPi[1], 126) + ToFixed(kHalfPi[2], 126));
+    }
+};
+const AtanWideTable kAtanWide;
+
+// The angle of (x, y) into `out` for 0 < num <= den in the usual range (see
+// ArcTan2), or false where the pairs are to decide: num/den below 1/128,
+// whose angle the fixed point would hold with too few bits.
+NIVORA_HOT bool ArcTan2Wide(Real num, Real den, bool swapped, bool negativeX, bool negativeY, Real& out) {
+    const std::int64_t i = exact::ToInteger(exact::NearestSmall(num / den * 64));
+    if (i == 0) return false;
+    std::uint64_t sn, sd;
+    int en, ed;
+    exact::Decompose(num, sn, en);
+    exact::Decompose(den, sd, ed);
+    const int gap = ed - en;  // num/den >= 1/128 - a hair: at most 8
+    if (gap > 8) return false;
+    // In units of 2^(ed - 126): n - c d and d + c n, exact; D in [2^127, 2^128).
+    const Wide N = static_cast<Wide>(static_cast<UWide>(sn) << (63 - gap)) -
+                   static_cast<Wide>(static_cast<UWide>(sd) * static_cast<std::uint64_t>(i) << 57);
+    const UWide D = (static_cast<UWide>(sd) << 63) + ((static_cast<UWide>(sn) * static_cast<std::uint64_t>(i)) << (57 - gap));
+    // d' = N/D, |d'| < 2^-7: first from the leading bits, as an integer over
+    // 2^69 (within 3 units), then corrected by the remainder over D, itself
+    // within 3 units (the correction within 2^-61.5 of itself and 1/2): d'
+    // 2^128 within 8 units, 2^-125.
+    const Real inverse = 1 / exact::FromInteger(static_cast<std::int64_t>(D >> 65));
+    const std::int64_t first = exact::ToInteger(
+        exact::NearestSmall(exact::FromInteger(static_cast<std::int64_t>(N >> 58)) * inverse * 0x1p62L));
+    const Wide firstF = static_cast<Wide>(first) << 59;
+    const std::int64_t rest = static_cast<std::int64_t>(N - MultiplyHigh(firstF, D));
+    const Wide T = firstF + exact::ToInteger(exact::NearestSmall(exact::FromInteger(rest) * inverse * 0x1p63L));
+    // atan d' = d' - d'^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13), z =
+    // d'^2 < 2^-14 (d'^15/15 and beyond below 2^-108): z 2^77 from d''s
+    // halves, d' 2^69 and d'^3 2^83 cut (within 2^-81.7), the bracket in
+    // units of 2^-63 (each step cut, within 2^-62.5): within 2^-82.4 in all.
+    static constexpr std::int64_t kA[6] = {0x2aaaaaaaaaaaaaab, -0x199999999999999a, 0x1249249249249249,
+                                           -0x0e38e38e38e38e39, 0x0ba2e8ba2e8ba2e9, -0x09d89d89d89d89d9};
+    const std::int64_t thi = static_cast<std::int64_t>(T >> 64);
+    const std::uint64_t tlo = static_cast<std::uint64_t>(T);
+    const Wide square = static_cast<Wide>(thi) * thi + ((static_cast<Wide>(thi) * static_cast<Wide>(tlo)) >> 63);
+    const std::uint64_t z = static_cast<std::uint64_t>(square >> 51);  // < 2^63
+    const std::int64_t tau = static_cast<std::int64_t>(T >> 59);       // |.| < 2^62
+    std::int64_t pa = kA[5];
+    for (int k = 4; k >= 0; --k) pa = kA[k] + static_cast<std::int64_t>((static_cast<Wide>(pa) * z) >> 77);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);  // d'^3 2^83
+    const Wide atanD = T - ((static_cast<Wide>(cube) * pa) >> 18);                          // 2^-128
+    // In units of 2^-125, moved to the octant; within 2^-82.4 + 2^-123, and
+    // the angle is at least atan(1/128) > 2^-7.01: its top bit lies at most 9
+    // places below 2^126's, so the error, 2^42.6 units, is under 2^51.6 of
+    // the 64 bits below the result's significand.
+    Wide angle = static_cast<Wide>(kAtanWide.angle[i]) + (atanD >> 3);
+    if (swapped) angle = static_cast<Wide>(kAtanWide.halfPi >> 1) - angle;
+    if (negativeX) angle = static_cast<Wide>(kAtanWide.halfPi) - angle;
+    const std::uint64_t top = static_cast<std::uint64_t>(static_cast<UWide>(angle) >> 64);
+    const std::uint64_t slack = std::uint64_t{1} << (46 + __builtin_clzll(top));
+    return RoundWide(negativeY, static_cast<UWide>(angle), 125, slack, out);
+}
+
+}  // namespace
+#endif
+
 Real ArcTan2(Real y, Real x) {
     const Octant o = OctantOf(y, x);
     // The usual case first, in three comparisons: both finite, the quotient
@@ -532,6 +621,10 @@ Real ArcTan2(Real y, Real x) {
     // signs of x and y are kept; the rare other paths start again from them.
     if (!(o.den < 0x1p8000L && o.den > 0x1p-7900L && o.num >= o.den * 0x1p-100L)) return ArcTan2Rest(y, x);
     const bool negativeY = exact::SignBit(y);
+#if NIVORA_WIDE_KERNELS
+    Real wide;
+    if (ArcTan2Wide(o.num, o.den, o.swapped, o.negativeX, negativeY, wide)) return wide;
+#endif
     const Pair result = ToOctantFast(AtanFast(o.num, o.den), o.swapped, o.negativeX);
     if (!RoundsSurely(result, Abs(result.hi) * kFastError)) return ArcTan2Careful(y, x);
     return negativeY ? -result.hi : result.hi;  // the angle is positive
@@ -739,18 +832,6 @@ NIVORA_COLD Real SinOrCosRest(Real x, int phase) {
 // |f| <= 1/2, in units of 2^-128 (cut, so within 2^-128; the constant's cut
 // adds below 2^-159). Then, with t = f pi/256 and the table's A and B as for
 // the pairs, A + B t + B (sin t - t) + A (cos t - 1) in fixed point.
-
-// (a b) >> 128 for a, b < 2^128, less by at most 3.
-inline UWide MultiplyHigh(UWide a, UWide b) {
-    const std::uint64_t ah = static_cast<std::uint64_t>(a >> 64), al = static_cast<std::uint64_t>(a);
-    const std::uint64_t bh = static_cast<std::uint64_t>(b >> 64), bl = static_cast<std::uint64_t>(b);
-    return static_cast<UWide>(ah) * bh + ((static_cast<UWide>(ah) * bl) >> 64) + ((static_cast<UWide>(al) * bh) >> 64);
-}
-// The same for a signed a.
-inline Wide MultiplyHigh(Wide a, UWide b) {
-    const Wide m = static_cast<Wide>(MultiplyHigh(static_cast<UWide>(a < 0 ? -a : a), b));
-    return a < 0 ? -m : m;
-}
 
 struct SinCosWideTable {
     UWide sine[128], cosine[128];  // sin and cos of j pi/256 in units of 2^-126
