@@ -178,7 +178,9 @@ namespace {
 using Wide = __int128;
 using UWide = unsigned __int128;
 
-// The table's 1/c as an integer over 2^12, ln c in units of 2^-112.
+// The table's 1/c as an integer over 2^12 (over 2^13 from entry 256 on,
+// which serve significands below 362/256, taken as m in [1, 2) instead of
+// m/2), ln c in units of 2^-112.
 struct LnWideEntry {
     std::uint64_t inverse;
     Wide lnC;
@@ -214,7 +216,8 @@ struct LnWideTable {
     LnWideTable() {
         for (int i = 0; i <= kLnLast - kLnFirst; ++i) {
             const LnEntry& e = kLnTable[i];
-            entry[i] = {static_cast<std::uint64_t>(ToFixed(e.inverse, 12)), ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112)};
+            entry[i] = {static_cast<std::uint64_t>(ToFixed(e.inverse, kLnFirst + i >= 256 ? 13 : 12)),
+                        ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112)};
         }
         // Each part of kLn2 is below 1/2 and an integer in units of 2^-128
         // but the last, which is cut.
@@ -225,14 +228,14 @@ struct LnWideTable {
 const LnWideTable kLnWide;
 
 // ln(1 + r) for |r| <= 2^-8 (entries with c = 1 reach it, the others stay
-// below 2^-8.2) given as r 2^128 (exact), in units of 2^-128, within 2^-85.8:
+// below 2^-8.2) given as r 2^128 (exact), in units of 2^-128, within 2^-84.8:
 // - r^2/2 from r's halves: 2^-127;
 // - r^3 (in units of 2^-87) from r^2 cut to 2^-79 and r cut to 2^-71, and
 //   the product cut: 3 2^-87 < 2^-85.4;
-// - P = 1/3 - r/4 + r^2/5 ... - r^7/10 by Horner's rule in units of 2^-63,
-//   each step cut once, each coefficient rounded: below 2^-62.8 (the steps'
-//   errors shrink by |r| each); the terms beyond, r^8/11 ..., below 2^-67;
-// - r^3 P: 2^-85.4 / 3 + 2^-62.7 r^3 < 2^-85.8.
+// - P = 1/3 - r/4 + r^2/5 ... - r^7/10 in units of 2^-63, each product cut
+//   once, each coefficient rounded: below 2^-61.4; the terms beyond, r^8/11
+//   ..., below 2^-67;
+// - r^3 P: 2^-85.4 / 3 + 2^-61.3 r^3 < 2^-84.8.
 NIVORA_HOT Wide Log1pWide(Wide R) {
     static constexpr std::int64_t kP[8] = {0x2aaaaaaaaaaaaaab, -0x2000000000000000, 0x199999999999999a,
                                            -0x1555555555555555, 0x1249249249249249, -0x1000000000000000,
@@ -241,8 +244,12 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
     const std::uint64_t rlo = static_cast<std::uint64_t>(R);
     const Wide square = static_cast<Wide>(rhi) * rhi + ((static_cast<Wide>(rhi) * static_cast<Wide>(rlo)) >> 63);
     const std::int64_t rho = static_cast<std::int64_t>(R >> 57);  // r 2^71
-    std::int64_t p = kP[7];
-    for (int j = 6; j >= 0; --j) p = kP[j] + static_cast<std::int64_t>((static_cast<Wide>(p) * rho) >> 71);
+    // Estrin's scheme: short chains, each product cut once.
+    auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 71); };
+    const std::int64_t r2 = times(rho, rho), r4 = times(r2, r2);
+    const std::int64_t p01 = kP[0] + times(kP[1], rho), p23 = kP[2] + times(kP[3], rho);
+    const std::int64_t p45 = kP[4] + times(kP[5], rho), p67 = kP[6] + times(kP[7], rho);
+    const std::int64_t p = (p01 + times(p23, r2)) + times(p45 + times(p67, r2), r4);
     const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(square >> 49) * rho) >> 63);  // r^3 2^87
     return R - (square >> 1) + ((static_cast<Wide>(cube) * static_cast<std::int64_t>(p)) >> 22);
 }
@@ -284,28 +291,27 @@ Real Ln(Real x) {
         int e;
         exact::Decompose(x, significand, e);
         int k = static_cast<int>(significand >> 55);
-        int shift = 53;  // r 2^128 = significand (1/c 2^12) 2^shift - 2^128
-        if (k >= 362) {
+        if (k >= 362) {  // m/2 in [0.70703125, 1)
             ++e;
             k >>= 1;
-            shift = 52;
         }
         // Near 1 (c = 1, e = 0) ln x is r alone, as small as r: the pairs below
         // keep its relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
         if (e != 0 || (k != 255 && k != 256)) {
             const LnWideEntry& entry = kLnWide.entry[k - kLnFirst];
-            const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << shift);
+            // r 2^128 = m (1/c) 2^128 - 2^128, exact (modulo 2^128, |r| < 2^-8).
+            const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << 52);
             // e ln 2 in units of 2^-112: |e| < 2^15, so |e| ln2_hi 2^48 < 2^126.
             const std::uint64_t ae = static_cast<std::uint64_t>(e < 0 ? -e : e);
             const UWide eLn2 = ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2 >> 64)) << 48) +
                                ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2)) >> 16);
             const Wide sum = (e < 0 ? -static_cast<Wide>(eLn2) : static_cast<Wide>(eLn2)) + entry.lnC +
                              (Log1pWide(R) >> 16);
-            // The error: 2^-85.8 from the series, under 2^-110 from the
-            // table, ln 2 and the cuts, so below 2^-77.7 of the result; in
-            // units of the 64 bits below its significand under 2^50.3.
+            // The error: 2^-84.8 from the series, under 2^-110 from the
+            // table, ln 2 and the cuts, so below 2^-76.7 of the result; in
+            // units of the 64 bits below its significand under 2^51.3.
             Real result;
-            if (RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), 112, std::uint64_t{1} << 53, result))
+            if (RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), 112, std::uint64_t{1} << 54, result))
                 return result;
             return LnCareful(x);
         }
