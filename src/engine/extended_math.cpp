@@ -23,7 +23,7 @@ using exact::Split;
 // fixed point (a few 64-bit multiplications instead of the pairs' long
 // dependency chains); elsewhere, and for the careful evaluations, in pairs.
 // Both round correctly, so both give the same bits.
-#if defined(__SIZEOF_INT128__)
+#if defined(__SIZEOF_INT128__) && (NIVORA_REAL_IS_SOFT || (LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384))
 #define NIVORA_WIDE_KERNELS 1
 #else
 #define NIVORA_WIDE_KERNELS 0
@@ -274,49 +274,53 @@ NIVORA_HOT bool RoundWide(bool negative, UWide V, int scale, std::uint64_t slack
     return true;
 }
 
+// ln x into `out` for a normal positive x = s 2^(e - 63), or false near 1
+// (c = 1, e = 0), where ln x is r alone, as small as r, and the pairs keep its
+// relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
+NIVORA_HOT bool LnWide(Real x, std::uint64_t significand, int e, Real& out) {
+    int k = static_cast<int>(significand >> 55);
+    if (k >= 362) {  // m/2 in [0.70703125, 1)
+        ++e;
+        k >>= 1;
+    }
+    if (e == 0 && (k == 255 || k == 256)) return false;
+    const LnWideEntry& entry = kLnWide.entry[k - kLnFirst];
+    // r 2^128 = m (1/c) 2^128 - 2^128, exact (modulo 2^128, |r| < 2^-8).
+    const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << 52);
+    // e ln 2 in units of 2^-112: |e| < 2^15, so |e| ln2_hi 2^48 < 2^126.
+    const std::uint64_t ae = static_cast<std::uint64_t>(e < 0 ? -e : e);
+    const UWide eLn2 = ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2 >> 64)) << 48) +
+                       ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2)) >> 16);
+    const Wide sum =
+        (e < 0 ? -static_cast<Wide>(eLn2) : static_cast<Wide>(eLn2)) + entry.lnC + (Log1pWide(R) >> 16);
+    // The error: 2^-84.8 from the series, under 2^-110 from the table, ln 2
+    // and the cuts, so below 2^-76.7 of the result; in units of the 64 bits
+    // below its significand under 2^51.3.
+    if (!RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), 112, std::uint64_t{1} << 54, out))
+        out = LnCareful(x);
+    return true;
+}
+
 }  // namespace
 #endif
 
 Real Ln(Real x) {
+#if NIVORA_WIDE_KERNELS
+    // The usual case screened on the bits alone: positive, normal, finite.
+    {
+        const exact::Fields f = exact::FieldsOf(x);
+        Real result;
+        if (!f.negative && f.biased != 0 && f.biased != 0x7fff && (f.significand >> 63) &&
+            LnWide(x, f.significand, f.biased - 16383, result))
+            return result;
+    }
+#endif
     if (!(x > 0)) {
         if (x == 0) return -std::numeric_limits<Real>::infinity();
         return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
     }
     if (!(x <= std::numeric_limits<Real>::max())) return x;  // +inf
     if (x == 1) return 0;
-
-#if NIVORA_WIDE_KERNELS
-    {
-        std::uint64_t significand;
-        int e;
-        exact::Decompose(x, significand, e);
-        int k = static_cast<int>(significand >> 55);
-        if (k >= 362) {  // m/2 in [0.70703125, 1)
-            ++e;
-            k >>= 1;
-        }
-        // Near 1 (c = 1, e = 0) ln x is r alone, as small as r: the pairs below
-        // keep its relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
-        if (e != 0 || (k != 255 && k != 256)) {
-            const LnWideEntry& entry = kLnWide.entry[k - kLnFirst];
-            // r 2^128 = m (1/c) 2^128 - 2^128, exact (modulo 2^128, |r| < 2^-8).
-            const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << 52);
-            // e ln 2 in units of 2^-112: |e| < 2^15, so |e| ln2_hi 2^48 < 2^126.
-            const std::uint64_t ae = static_cast<std::uint64_t>(e < 0 ? -e : e);
-            const UWide eLn2 = ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2 >> 64)) << 48) +
-                               ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2)) >> 16);
-            const Wide sum = (e < 0 ? -static_cast<Wide>(eLn2) : static_cast<Wide>(eLn2)) + entry.lnC +
-                             (Log1pWide(R) >> 16);
-            // The error: 2^-84.8 from the series, under 2^-110 from the
-            // table, ln 2 and the cuts, so below 2^-76.7 of the result; in
-            // units of the 64 bits below its significand under 2^51.3.
-            Real result;
-            if (RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), 112, std::uint64_t{1} << 54, result))
-                return result;
-            return LnCareful(x);
-        }
-    }
-#endif
 
     const LnReduced red = ReduceLn(x);
     const LnEntry& entry = *red.entry;
@@ -871,10 +875,9 @@ inline std::uint64_t BitsOf(const std::uint64_t (&p)[4], int at) {
 
 // sin x or cos x into `out` for 2^-32 <= |x| < 2^25, or false where the
 // fixed point cannot tell the rounding (then the pairs decide).
-NIVORA_HOT bool SinOrCosWide(Real x, int phase, Real& out) {
-    std::uint64_t s;
-    int e;
-    exact::Decompose(Abs(x), s, e);
+NIVORA_HOT bool SinOrCosWide(Real x, const exact::Fields& fields, int phase, Real& out) {
+    const std::uint64_t s = fields.significand;
+    const int e = fields.biased - 16383;
     // |x| 256/pi = P 2^-b, P = s (256/pi 2^184).
     const SinCosWideTable& table = kSinCosWide;
     std::uint64_t P[4];
@@ -898,7 +901,7 @@ NIVORA_HOT bool SinOrCosWide(Real x, int phase, Real& out) {
     const int quadrant = static_cast<int>(((n >> 7) + static_cast<std::uint64_t>(phase)) & 3);
     const bool cosine = quadrant & 1;
     if (j == 0 && !cosine) return false;  // sin t alone, perhaps tiny: the pairs keep its precision
-    const bool negative = ((quadrant & 2) != 0) != (x < 0 && phase == 0);
+    const bool negative = ((quadrant & 2) != 0) != (fields.negative && phase == 0);
 
     // t 2^128, |t| <= pi/512 < 2^-7.34: within 2^-127.
     const Wide T = MultiplyHigh(F, table.piOver256) >> 6;
@@ -945,12 +948,18 @@ NIVORA_HOT bool SinOrCosWide(Real x, int phase, Real& out) {
 // result of the first evaluation is kept for the careful one, which starts
 // again from x: a value kept would be spilled from the x87 registers.
 Real SinOrCos(Real x, int phase) {
+#if NIVORA_WIDE_KERNELS
+    {
+        // 2^-32 <= |x| < 2^25 on the bits alone.
+        const exact::Fields f = exact::FieldsOf(x);
+        Real wide;
+        if (f.biased >= 16383 - 32 && f.biased <= 16383 + 24 && (f.significand >> 63) &&
+            SinOrCosWide(x, f, phase, wide))
+            return wide;
+    }
+#endif
     const Real ax = Abs(x);
     if (!(ax < kQuickLimit && ax >= 0x1p-32L)) return SinOrCosRest(x, phase);  // NaN too
-#if NIVORA_WIDE_KERNELS
-    Real wide;
-    if (SinOrCosWide(x, phase, wide)) return wide;
-#endif
     Real n;
     const Turns turns = ReduceFirst(x, n);
     bool negate;

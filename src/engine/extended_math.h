@@ -125,6 +125,23 @@ inline std::int64_t ToInteger(Real x) {
     return static_cast<std::int64_t>(bits::Low(x + 0x1.8p63L) - 0xc000000000000000ull);
 #endif
 }
+// x as stored: its sign, its biased exponent field (0 for zeros and
+// subnormals, 0x7fff for infinities and NaN) and its 64-bit significand.
+struct Fields {
+    bool negative;
+    int biased;
+    std::uint64_t significand;
+};
+inline Fields FieldsOf(Real x) {
+#if NIVORA_REAL_IS_SOFT
+    return {x.SignBit(), x.ExponentField(), x.Significand()};
+#else
+    std::uint16_t top;
+    std::memcpy(&top, reinterpret_cast<const unsigned char*>(&x) + 8, sizeof top);
+    return {(top & 0x8000) != 0, top & 0x7fff, bits::Low(x)};
+#endif
+}
+
 // A finite positive x as s 2^(e - 63), s the 64-bit significand (its top bit
 // set), e = Exponent(x).
 inline void Decompose(Real x, std::uint64_t& s, int& e) {
