@@ -2,17 +2,19 @@
 // values (xmath::Real, real.h), the same bits on every processor.
 //
 // Sqrt is the processor's square root, which IEEE 754 rounds correctly. Ln,
-// ArcTan2, Sin and Cos (extended_math.cpp) are computed from additions,
-// subtractions, multiplications and divisions alone (each rounded correctly,
-// so the same everywhere), in a fixed order, and the exact helpers below; no
-// x87 transcendental instruction and no C library function, whose last bits
-// differ between makers and models. Each first evaluates its result as a pair
-// of extended values with an error bound of 2^-76 of the result and returns
-// the pair rounded when no value within the bound could round otherwise; in
-// the rare other case it evaluates again to about 2^-115. Against MPFR the
-// results are correctly rounded (to nearest, ties to even) in every case
-// measured; the README's Numbers section gives the figures. Special arguments
-// give what the C library's logl, atan2l, sinl and cosl give.
+// ArcTan2, Sin and Cos (extended_math.cpp) are computed from integer
+// arithmetic, additions, subtractions, multiplications and divisions alone
+// (each exact or rounded correctly, so the same everywhere), in a fixed
+// order, and the exact helpers below; no x87 transcendental instruction and
+// no C library function, whose last bits differ between makers and models.
+// Each first evaluates its result with a stated error bound, in 128-bit fixed
+// point where the compiler has 128-bit integers, else as a pair of extended
+// values, and returns it rounded when no value within the bound could round
+// otherwise; in the rare other case it evaluates again to about 2^-115.
+// Against MPFR the results are correctly rounded (to nearest, ties to even)
+// in every case measured; the README's Numbers section gives the figures.
+// Special arguments give what the C library's logl, atan2l, sinl and cosl
+// give.
 #pragma once
 
 #include <cfloat>
