@@ -81,13 +81,13 @@ inline int ReduceQuarterTurns(Real x, Real& r) {
     const Real turns = x * kTwoOverPi;
     Real k;
     int quadrant;
-    if (std::fabs(turns) < 0x1p62L) {  // the usual case: a quick exact rounding
-        const long long n = std::llrint(turns);
+    if (xmath::Fabs(turns) < 0x1p62L) {  // the usual case: a quick exact rounding
+        const long long n = xmath::LlRint(turns);
         k = static_cast<Real>(n);
         quadrant = static_cast<int>(n & 3);
     } else {
-        k = std::nearbyint(turns);
-        quadrant = static_cast<int>(k - 4 * std::floor(k * 0.25L));
+        k = xmath::NearbyInt(turns);
+        quadrant = static_cast<int>(xmath::LlRint(k - 4 * xmath::Floor(k * 0.25L)));
     }
     r = ((x - k * kHalfPi1) - k * kHalfPi2) - k * kHalfPi3;
     return quadrant;
@@ -96,7 +96,7 @@ inline int ReduceQuarterTurns(Real x, Real& r) {
 }  // namespace previous
 
 inline Real TaylorSin(Real x) {
-    if (!(std::fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
+    if (!(xmath::Fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
     Real r;
     switch (previous::ReduceQuarterTurns(x, r)) {
         case 0: return previous::SinKernel(r);
@@ -107,7 +107,7 @@ inline Real TaylorSin(Real x) {
 }
 
 inline Real TaylorCos(Real x) {
-    if (!(std::fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
+    if (!(xmath::Fabs(x) <= 1e4000L)) return x != x ? x : std::numeric_limits<Real>::quiet_NaN();
     Real r;
     switch (previous::ReduceQuarterTurns(x, r)) {
         case 0: return previous::CosKernel(r);

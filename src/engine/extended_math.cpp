@@ -19,6 +19,16 @@ using exact::Split;
 #define NIVORA_HOT inline __attribute__((always_inline))
 #define NIVORA_COLD __attribute__((noinline, cold))
 
+// Where the compiler has 128-bit integers, the usual cases are evaluated in
+// fixed point (a few 64-bit multiplications instead of the pairs' long
+// dependency chains); elsewhere, and for the careful evaluations, in pairs.
+// Both round correctly, so both give the same bits.
+#if defined(__SIZEOF_INT128__) && (NIVORA_REAL_IS_SOFT || (LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384))
+#define NIVORA_WIDE_KERNELS 1
+#else
+#define NIVORA_WIDE_KERNELS 0
+#endif
+
 // A value carried as an unevaluated sum hi + lo, |lo| <= ulp(hi)/2 once
 // normalised: about 128 bits.
 struct Pair {
@@ -155,7 +165,156 @@ NIVORA_COLD Real LnCareful(Real x) {
 
 }  // namespace
 
+#if NIVORA_WIDE_KERNELS
+namespace {
+
+// ---- The logarithm in 128-bit integers --------------------------------------
+//
+// Away from 1, ln x = e ln 2 + ln c + ln(1 + r) in fixed point, from the same
+// reduction as above: r = m/c - 1 = m (1/c) - 1 is exact in integers (the
+// significand times the 10-bit 1/c), and what the pair evaluation spends on
+// Dekker's products costs a few 64-bit multiplications here.
+
+using Wide = __int128;
+using UWide = unsigned __int128;
+
+// The table's 1/c as an integer over 2^12 (over 2^13 from entry 256 on,
+// which serve significands below 362/256, taken as m in [1, 2) instead of
+// m/2), ln c in units of 2^-112.
+struct LnWideEntry {
+    std::uint64_t inverse;
+    Wide lnC;
+};
+
+// |x| 2^shift toward zero, for |x| 2^shift < 2^126.
+Wide ToFixed(Real x, int shift) {
+    if (x == 0) return 0;
+    std::uint64_t s;
+    int e;
+    exact::Decompose(Abs(x), s, e);
+    const int left = e - 63 + shift;
+    const Wide v = left >= 0 ? static_cast<Wide>(static_cast<UWide>(s) << left)
+                             : (left > -64 ? static_cast<Wide>(s >> -left) : 0);
+    return x < 0 ? -v : v;
+}
+
+// (a b) >> 128 for a, b < 2^128, less by at most 3.
+inline UWide MultiplyHigh(UWide a, UWide b) {
+    const std::uint64_t ah = static_cast<std::uint64_t>(a >> 64), al = static_cast<std::uint64_t>(a);
+    const std::uint64_t bh = static_cast<std::uint64_t>(b >> 64), bl = static_cast<std::uint64_t>(b);
+    return static_cast<UWide>(ah) * bh + ((static_cast<UWide>(ah) * bl) >> 64) + ((static_cast<UWide>(al) * bh) >> 64);
+}
+// The same for a signed a.
+inline Wide MultiplyHigh(Wide a, UWide b) {
+    const Wide m = static_cast<Wide>(MultiplyHigh(static_cast<UWide>(a < 0 ? -a : a), b));
+    return a < 0 ? -m : m;
+}
+
+struct LnWideTable {
+    LnWideEntry entry[kLnLast - kLnFirst + 1];
+    UWide ln2;  // ln 2 in units of 2^-128, toward zero
+    LnWideTable() {
+        for (int i = 0; i <= kLnLast - kLnFirst; ++i) {
+            const LnEntry& e = kLnTable[i];
+            entry[i] = {static_cast<std::uint64_t>(ToFixed(e.inverse, kLnFirst + i >= 256 ? 13 : 12)),
+                        ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112)};
+        }
+        // Each part of kLn2 is below 1/2 and an integer in units of 2^-128
+        // but the last, which is cut.
+        ln2 = static_cast<UWide>(ToFixed(kLn2[0], 127)) * 2 + static_cast<UWide>(ToFixed(kLn2[1], 127)) * 2 +
+              static_cast<UWide>(ToFixed(kLn2[2], 126)) * 4;
+    }
+};
+const LnWideTable kLnWide;
+
+// ln(1 + r) for |r| <= 2^-8 (entries with c = 1 reach it, the others stay
+// below 2^-8.2) given as r 2^128 (exact), in units of 2^-128, within 2^-84.8:
+// - r^2/2 from r's halves: 2^-127;
+// - r^3 (in units of 2^-87) from r^2 cut to 2^-79 and r cut to 2^-71, and
+//   the product cut: 3 2^-87 < 2^-85.4;
+// - P = 1/3 - r/4 + r^2/5 ... - r^7/10 in units of 2^-63, each product cut
+//   once, each coefficient rounded: below 2^-61.4; the terms beyond, r^8/11
+//   ..., below 2^-67;
+// - r^3 P: 2^-85.4 / 3 + 2^-61.3 r^3 < 2^-84.8.
+NIVORA_HOT Wide Log1pWide(Wide R) {
+    static constexpr std::int64_t kP[8] = {0x2aaaaaaaaaaaaaab, -0x2000000000000000, 0x199999999999999a,
+                                           -0x1555555555555555, 0x1249249249249249, -0x1000000000000000,
+                                           0x0e38e38e38e38e39, -0x0ccccccccccccccd};
+    const std::int64_t rhi = static_cast<std::int64_t>(R >> 64);
+    const std::uint64_t rlo = static_cast<std::uint64_t>(R);
+    const Wide square = static_cast<Wide>(rhi) * rhi + ((static_cast<Wide>(rhi) * static_cast<Wide>(rlo)) >> 63);
+    const std::int64_t rho = static_cast<std::int64_t>(R >> 57);  // r 2^71
+    // Estrin's scheme: short chains, each product cut once.
+    auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 71); };
+    const std::int64_t r2 = times(rho, rho), r4 = times(r2, r2);
+    const std::int64_t p01 = kP[0] + times(kP[1], rho), p23 = kP[2] + times(kP[3], rho);
+    const std::int64_t p45 = kP[4] + times(kP[5], rho), p67 = kP[6] + times(kP[7], rho);
+    const std::int64_t p = (p01 + times(p23, r2)) + times(p45 + times(p67, r2), r4);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(square >> 49) * rho) >> 63);  // r^3 2^87
+    return R - (square >> 1) + ((static_cast<Wide>(cube) * static_cast<std::int64_t>(p)) >> 22);
+}
+
+// Rounds ±V 2^-scale (V > 0) to nearest, or returns false where a value
+// within `slack` units of V's 64 bits below the result's significand could
+// round otherwise (slack below 2^62).
+NIVORA_HOT bool RoundWide(bool negative, UWide V, int scale, std::uint64_t slack, Real& out) {
+    const std::uint64_t top = static_cast<std::uint64_t>(V >> 64);
+    const int lz = top ? __builtin_clzll(top) : 64 + __builtin_clzll(static_cast<std::uint64_t>(V));
+    V <<= lz;
+    std::uint64_t s = static_cast<std::uint64_t>(V >> 64);
+    const std::uint64_t rest = static_cast<std::uint64_t>(V);
+    const std::uint64_t half = 0x8000000000000000ull;
+    if ((rest > half ? rest - half : half - rest) <= slack) return false;
+    int e = 127 - lz - scale;  // the exponent of the top bit
+    if (rest > half && ++s == 0) {
+        s = half;
+        ++e;
+    }
+    out = exact::Compose(negative, s, e);
+    return true;
+}
+
+// ln x into `out` for a normal positive x = s 2^(e - 63), or false near 1
+// (c = 1, e = 0), where ln x is r alone, as small as r, and the pairs keep its
+// relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
+NIVORA_HOT bool LnWide(Real x, std::uint64_t significand, int e, Real& out) {
+    int k = static_cast<int>(significand >> 55);
+    if (k >= 362) {  // m/2 in [0.70703125, 1)
+        ++e;
+        k >>= 1;
+    }
+    if (e == 0 && (k == 255 || k == 256)) return false;
+    const LnWideEntry& entry = kLnWide.entry[k - kLnFirst];
+    // r 2^128 = m (1/c) 2^128 - 2^128, exact (modulo 2^128, |r| < 2^-8).
+    const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << 52);
+    // e ln 2 in units of 2^-112: |e| < 2^15, so |e| ln2_hi 2^48 < 2^126.
+    const std::uint64_t ae = static_cast<std::uint64_t>(e < 0 ? -e : e);
+    const UWide eLn2 = ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2 >> 64)) << 48) +
+                       ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2)) >> 16);
+    const Wide sum =
+        (e < 0 ? -static_cast<Wide>(eLn2) : static_cast<Wide>(eLn2)) + entry.lnC + (Log1pWide(R) >> 16);
+    // The error: 2^-84.8 from the series, under 2^-110 from the table, ln 2
+    // and the cuts, so below 2^-76.7 of the result; in units of the 64 bits
+    // below its significand under 2^51.3.
+    if (!RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), 112, std::uint64_t{1} << 54, out))
+        out = LnCareful(x);
+    return true;
+}
+
+}  // namespace
+#endif
+
 Real Ln(Real x) {
+#if NIVORA_WIDE_KERNELS
+    // The usual case screened on the bits alone: positive, normal, finite.
+    {
+        const exact::Fields f = exact::FieldsOf(x);
+        Real result;
+        if (!f.negative && f.biased != 0 && f.biased != 0x7fff && (f.significand >> 63) &&
+            LnWide(x, f.significand, f.biased - 16383, result))
+            return result;
+    }
+#endif
     if (!(x > 0)) {
         if (x == 0) return -std::numeric_limits<Real>::infinity();
         return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
@@ -388,6 +547,83 @@ NIVORA_COLD Real ArcTan2Rest(Real y, Real x) {
 
 }  // namespace
 
+#if NIVORA_WIDE_KERNELS
+namespace {
+
+// ---- The arc tangent in 128-bit integers ------------------------------------
+//
+// atan(n/d) = atan c + atan d', c = i/64 the nearest to n/d, d' = (n - c d)/
+// (d + c n): numerator and denominator are exact in integers, d' comes from
+// one division of their leading bits and one correction, and atan d' from a
+// short series in fixed point.
+
+struct AtanWideTable {
+    UWide angle[65];  // atan(i/64) in units of 2^-125
+    UWide halfPi;     // pi/2 in units of 2^-126, pi in units of 2^-125
+    AtanWideTable() {
+        for (int i = 0; i <= 64; ++i)
+            angle[i] = static_cast<UWide>(ToFixed(kAtanTable[i].hi, 125) + ToFixed(kAtanTable[i].lo, 125));
+        halfPi = static_cast<UWide>(ToFixed(kHalfPi[0], 126) + ToFixed(kHalfPi[1], 126) + ToFixed(kHalfPi[2], 126));
+    }
+};
+const AtanWideTable kAtanWide;
+
+// The angle of (x, y) into `out` for 0 < num <= den in the usual range (see
+// ArcTan2), or false where the pairs are to decide: num/den below 1/128,
+// whose angle the fixed point would hold with too few bits.
+NIVORA_HOT bool ArcTan2Wide(Real num, Real den, bool swapped, bool negativeX, bool negativeY, Real& out) {
+    const std::int64_t i = exact::ToInteger(exact::NearestSmall(num / den * 64));
+    if (i == 0) return false;
+    std::uint64_t sn, sd;
+    int en, ed;
+    exact::Decompose(num, sn, en);
+    exact::Decompose(den, sd, ed);
+    const int gap = ed - en;  // num/den >= 1/128 - a hair: at most 8
+    if (gap > 8) return false;
+    // In units of 2^(ed - 126): n - c d and d + c n, exact; D in [2^127, 2^128).
+    const Wide N = static_cast<Wide>(static_cast<UWide>(sn) << (63 - gap)) -
+                   static_cast<Wide>(static_cast<UWide>(sd) * static_cast<std::uint64_t>(i) << 57);
+    const UWide D = (static_cast<UWide>(sd) << 63) + ((static_cast<UWide>(sn) * static_cast<std::uint64_t>(i)) << (57 - gap));
+    // d' = N/D, |d'| < 2^-7: first from the leading bits, as an integer over
+    // 2^69 (within 3 units), then corrected by the remainder over D, itself
+    // within 3 units (the correction within 2^-61.5 of itself and 1/2): d'
+    // 2^128 within 8 units, 2^-125.
+    const Real inverse = 1 / exact::FromInteger(static_cast<std::int64_t>(D >> 65));
+    const std::int64_t first = exact::ToInteger(
+        exact::NearestSmall(exact::FromInteger(static_cast<std::int64_t>(N >> 58)) * inverse * 0x1p62L));
+    const Wide firstF = static_cast<Wide>(first) << 59;
+    const std::int64_t rest = static_cast<std::int64_t>(N - MultiplyHigh(firstF, D));
+    const Wide T = firstF + exact::ToInteger(exact::NearestSmall(exact::FromInteger(rest) * inverse * 0x1p63L));
+    // atan d' = d' - d'^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13), z =
+    // d'^2 < 2^-14 (d'^15/15 and beyond below 2^-108): z 2^77 from d''s
+    // halves, d' 2^69 and d'^3 2^83 cut (within 2^-81.7), the bracket in
+    // units of 2^-63 (each step cut, within 2^-62.5): within 2^-82.4 in all.
+    static constexpr std::int64_t kA[6] = {0x2aaaaaaaaaaaaaab, -0x199999999999999a, 0x1249249249249249,
+                                           -0x0e38e38e38e38e39, 0x0ba2e8ba2e8ba2e9, -0x09d89d89d89d89d9};
+    const std::int64_t thi = static_cast<std::int64_t>(T >> 64);
+    const std::uint64_t tlo = static_cast<std::uint64_t>(T);
+    const Wide square = static_cast<Wide>(thi) * thi + ((static_cast<Wide>(thi) * static_cast<Wide>(tlo)) >> 63);
+    const std::uint64_t z = static_cast<std::uint64_t>(square >> 51);  // < 2^63
+    const std::int64_t tau = static_cast<std::int64_t>(T >> 59);       // |.| < 2^62
+    std::int64_t pa = kA[5];
+    for (int k = 4; k >= 0; --k) pa = kA[k] + static_cast<std::int64_t>((static_cast<Wide>(pa) * z) >> 77);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);  // d'^3 2^83
+    const Wide atanD = T - ((static_cast<Wide>(cube) * pa) >> 18);                          // 2^-128
+    // In units of 2^-125, moved to the octant; within 2^-82.4 + 2^-123, and
+    // the angle is at least atan(1/128) > 2^-7.01: its top bit lies at most 9
+    // places below 2^126's, so the error, 2^42.6 units, is under 2^51.6 of
+    // the 64 bits below the result's significand.
+    Wide angle = static_cast<Wide>(kAtanWide.angle[i]) + (atanD >> 3);
+    if (swapped) angle = static_cast<Wide>(kAtanWide.halfPi >> 1) - angle;
+    if (negativeX) angle = static_cast<Wide>(kAtanWide.halfPi) - angle;
+    const std::uint64_t top = static_cast<std::uint64_t>(static_cast<UWide>(angle) >> 64);
+    const std::uint64_t slack = std::uint64_t{1} << (46 + __builtin_clzll(top));
+    return RoundWide(negativeY, static_cast<UWide>(angle), 125, slack, out);
+}
+
+}  // namespace
+#endif
+
 Real ArcTan2(Real y, Real x) {
     const Octant o = OctantOf(y, x);
     // The usual case first, in three comparisons: both finite, the quotient
@@ -395,6 +631,10 @@ Real ArcTan2(Real y, Real x) {
     // signs of x and y are kept; the rare other paths start again from them.
     if (!(o.den < 0x1p8000L && o.den > 0x1p-7900L && o.num >= o.den * 0x1p-100L)) return ArcTan2Rest(y, x);
     const bool negativeY = exact::SignBit(y);
+#if NIVORA_WIDE_KERNELS
+    Real wide;
+    if (ArcTan2Wide(o.num, o.den, o.swapped, o.negativeX, negativeY, wide)) return wide;
+#endif
     const Pair result = ToOctantFast(AtanFast(o.num, o.den), o.swapped, o.negativeX);
     if (!RoundsSurely(result, Abs(result.hi) * kFastError)) return ArcTan2Careful(y, x);
     return negativeY ? -result.hi : result.hi;  // the angle is positive
@@ -594,10 +834,130 @@ NIVORA_COLD Real SinOrCosRest(Real x, int phase) {
     return negate ? -v.hi : v.hi;
 }
 
+#if NIVORA_WIDE_KERNELS
+// ---- Sine and cosine in 128-bit integers ------------------------------------
+//
+// For 2^-32 <= |x| < 2^25: |x| 256/pi from the significand times 256/pi to
+// 184 bits (four 64-bit products), its nearest integer n and the rest f,
+// |f| <= 1/2, in units of 2^-128 (cut, so within 2^-128; the constant's cut
+// adds below 2^-159). Then, with t = f pi/256 and the table's A and B as for
+// the pairs, A + B t + B (sin t - t) + A (cos t - 1) in fixed point.
+
+struct SinCosWideTable {
+    UWide sine[128], cosine[128];  // sin and cos of j pi/256 in units of 2^-126
+    std::uint64_t turns[3];        // 256/pi 2^184, most significant word first
+    UWide piOver256;               // pi/256 2^134
+    SinCosWideTable() {
+        for (int j = 0; j < 128; ++j) {
+            const SinCosEntry& e = kSinCosTable[j];
+            sine[j] = static_cast<UWide>(ToFixed(e.sinHi, 126) + ToFixed(e.sinLo, 126));
+            cosine[j] = static_cast<UWide>(ToFixed(e.cosHi, 126) + ToFixed(e.cosLo, 126));
+        }
+        // 2/pi 2^192 in its first six words, halved: 256/pi 2^184 = 2/pi 2^191.
+        for (int i = 0; i < 3; ++i) {
+            const std::uint64_t w = std::uint64_t{kTwoOverPiBits[2 * i]} << 32 | kTwoOverPiBits[2 * i + 1];
+            const std::uint64_t before = i ? std::uint64_t{kTwoOverPiBits[2 * i - 1]} : 0;
+            turns[i] = w >> 1 | before << 63;
+        }
+        UWide c = 0;
+        for (const Real part : kPiOver256Split) c += static_cast<UWide>(ToFixed(part, 133));
+        piOver256 = c * 2;
+    }
+};
+const SinCosWideTable kSinCosWide;
+
+// The 64 bits of the 256-bit p (least significant word first) from bit `at`.
+inline std::uint64_t BitsOf(const std::uint64_t (&p)[4], int at) {
+    const int word = at / 64, offset = at % 64;
+    const std::uint64_t low = word < 4 ? p[word] : 0, high = word + 1 < 4 ? p[word + 1] : 0;
+    return offset ? (low >> offset | high << (64 - offset)) : low;
+}
+
+// sin x or cos x into `out` for 2^-32 <= |x| < 2^25, or false where the
+// fixed point cannot tell the rounding (then the pairs decide).
+NIVORA_HOT bool SinOrCosWide(Real x, const exact::Fields& fields, int phase, Real& out) {
+    const std::uint64_t s = fields.significand;
+    const int e = fields.biased - 16383;
+    // |x| 256/pi = P 2^-b, P = s (256/pi 2^184).
+    const SinCosWideTable& table = kSinCosWide;
+    std::uint64_t P[4];
+    {
+        const UWide p2 = static_cast<UWide>(s) * table.turns[2], p1 = static_cast<UWide>(s) * table.turns[1],
+                    p0 = static_cast<UWide>(s) * table.turns[0];
+        P[0] = static_cast<std::uint64_t>(p2);
+        const UWide m1 = (p2 >> 64) + static_cast<std::uint64_t>(p1);
+        P[1] = static_cast<std::uint64_t>(m1);
+        const UWide m2 = (m1 >> 64) + (p1 >> 64) + static_cast<std::uint64_t>(p0);
+        P[2] = static_cast<std::uint64_t>(m2);
+        P[3] = static_cast<std::uint64_t>((m2 >> 64) + (p0 >> 64));
+    }
+    const int b = 247 - e;  // 223 .. 279
+    const UWide W = static_cast<UWide>(BitsOf(P, b - 64)) << 64 | BitsOf(P, b - 128);
+    const Wide F = static_cast<Wide>(W);  // f 2^128, the nearest integer's rest
+    const std::uint64_t n = BitsOf(P, b) + (F < 0 ? 1 : 0);
+    const int j = static_cast<int>(n & 127);
+    // sin(x) = sin(q pi/2 + j pi/256 + t) with q = (n >> 7) + phase; for
+    // negative x the sine changes sign, the cosine not.
+    const int quadrant = static_cast<int>(((n >> 7) + static_cast<std::uint64_t>(phase)) & 3);
+    const bool cosine = quadrant & 1;
+    if (j == 0 && !cosine) return false;  // sin t alone, perhaps tiny: the pairs keep its precision
+    const bool negative = ((quadrant & 2) != 0) != (fields.negative && phase == 0);
+
+    // t 2^128, |t| <= pi/512 < 2^-7.34: within 2^-127.
+    const Wide T = MultiplyHigh(F, table.piOver256) >> 6;
+    // For the sine A = S, B = C; for the cosine A = C, B = -S.
+    const UWide A = cosine ? table.cosine[j] : table.sine[j];
+    const UWide Bm = cosine ? table.sine[j] : table.cosine[j];
+    // t^2 2^128 from t's halves (within 2^-127), t^2 2^78 and t 2^70 cut.
+    const std::int64_t thi = static_cast<std::int64_t>(T >> 64);
+    const std::uint64_t tlo = static_cast<std::uint64_t>(T);
+    const Wide square = static_cast<Wide>(thi) * thi + ((static_cast<Wide>(thi) * static_cast<Wide>(tlo)) >> 63);
+    const std::uint64_t z = static_cast<std::uint64_t>(square >> 50);  // < 2^63.4
+    const std::int64_t tau = static_cast<std::int64_t>(T >> 58);       // |.| < 2^62.7
+    // sin t - t = -t^3 (1/6 - z/120 + z^2/5040 - z^3/362880): t^3 2^85 from
+    // z and tau (within 2^-83.3), the bracket in units of 2^-63 (each step
+    // cut, within 2^-62.5; t^11/11! and beyond below 2^-106).
+    static constexpr std::int64_t kS[4] = {0x1555555555555555, -0x0111111111111111, 0x0006806806806807,
+                                           -0x0000171de3a556c7};
+    std::int64_t ps = kS[3];
+    for (int k = 2; k >= 0; --k) ps = kS[k] + static_cast<std::int64_t>((static_cast<Wide>(ps) * z) >> 78);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);
+    const Wide sinRest = -((static_cast<Wide>(cube) * ps) >> 20);  // 2^-128, within 2^-84.4
+    // cos t - 1 = -t^2/2 + t^4 (1/24 - z/720 + z^2/40320): t^4 2^92 from z
+    // (within 2^-91), the bracket as above (t^10/10! and beyond below 2^-95).
+    static constexpr std::int64_t kC[3] = {0x0555555555555555, -0x002d82d82d82d82e, 0x0000d00d00d00d01};
+    std::int64_t pc = kC[2];
+    for (int k = 1; k >= 0; --k) pc = kC[k] + static_cast<std::int64_t>((static_cast<Wide>(pc) * z) >> 78);
+    const std::int64_t fourth = static_cast<std::int64_t>((static_cast<UWide>(z) * z) >> 64);
+    const Wide cosMinus1 = -(square >> 1) + ((static_cast<Wide>(fourth) * pc) >> 27);  // 2^-128, within 2^-94
+    // In units of 2^-126: A + B t + B (sin t - t) + A (cos t - 1), within
+    // 2^-83.9 (the series' errors, and 2^-124 from the products' cuts and the
+    // table). The value is at least sin(pi/512) > 2^-7.35, so its top bit
+    // lies at most 9 places below 2^126's: the error, 2^42.1 units, is under
+    // 2^51.1 of the 64 bits below the result's significand.
+    const Wide turn = MultiplyHigh(T, Bm) + MultiplyHigh(sinRest, Bm);
+    const Wide sum = static_cast<Wide>(A) + (cosine ? -turn : turn) + MultiplyHigh(cosMinus1, A);
+    const std::uint64_t top = static_cast<std::uint64_t>(static_cast<UWide>(sum) >> 64);
+    const std::uint64_t slack = std::uint64_t{1} << (45 + __builtin_clzll(top));
+    if (!RoundWide(negative, static_cast<UWide>(sum), 126, slack, out)) out = CarefulValue(ReduceCareful(x), phase);
+    return true;
+}
+#endif
+
 // sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2). Nothing but the
 // result of the first evaluation is kept for the careful one, which starts
 // again from x: a value kept would be spilled from the x87 registers.
 Real SinOrCos(Real x, int phase) {
+#if NIVORA_WIDE_KERNELS
+    {
+        // 2^-32 <= |x| < 2^25 on the bits alone.
+        const exact::Fields f = exact::FieldsOf(x);
+        Real wide;
+        if (f.biased >= 16383 - 32 && f.biased <= 16383 + 24 && (f.significand >> 63) &&
+            SinOrCosWide(x, f, phase, wide))
+            return wide;
+    }
+#endif
     const Real ax = Abs(x);
     if (!(ax < kQuickLimit && ax >= 0x1p-32L)) return SinOrCosRest(x, phase);  // NaN too
     Real n;

@@ -2,17 +2,19 @@
 // values (xmath::Real, real.h), the same bits on every processor.
 //
 // Sqrt is the processor's square root, which IEEE 754 rounds correctly. Ln,
-// ArcTan2, Sin and Cos (extended_math.cpp) are computed from additions,
-// subtractions, multiplications and divisions alone (each rounded correctly,
-// so the same everywhere), in a fixed order, and the exact helpers below; no
-// x87 transcendental instruction and no C library function, whose last bits
-// differ between makers and models. Each first evaluates its result as a pair
-// of extended values with an error bound of 2^-76 of the result and returns
-// the pair rounded when no value within the bound could round otherwise; in
-// the rare other case it evaluates again to about 2^-115. Against MPFR the
-// results are correctly rounded (to nearest, ties to even) in every case
-// measured; the README's Numbers section gives the figures. Special arguments
-// give what the C library's logl, atan2l, sinl and cosl give.
+// ArcTan2, Sin and Cos (extended_math.cpp) are computed from integer
+// arithmetic, additions, subtractions, multiplications and divisions alone
+// (each exact or rounded correctly, so the same everywhere), in a fixed
+// order, and the exact helpers below; no x87 transcendental instruction and
+// no C library function, whose last bits differ between makers and models.
+// Each first evaluates its result with a stated error bound, in 128-bit fixed
+// point where the compiler has 128-bit integers, else as a pair of extended
+// values, and returns it rounded when no value within the bound could round
+// otherwise; in the rare other case it evaluates again to about 2^-115.
+// Against MPFR the results are correctly rounded (to nearest, ties to even)
+// in every case measured; the README's Numbers section gives the figures.
+// Special arguments give what the C library's logl, atan2l, sinl and cosl
+// give.
 #pragma once
 
 #include <cfloat>
@@ -125,6 +127,23 @@ inline std::int64_t ToInteger(Real x) {
     return static_cast<std::int64_t>(bits::Low(x + 0x1.8p63L) - 0xc000000000000000ull);
 #endif
 }
+// x as stored: its sign, its biased exponent field (0 for zeros and
+// subnormals, 0x7fff for infinities and NaN) and its 64-bit significand.
+struct Fields {
+    bool negative;
+    int biased;
+    std::uint64_t significand;
+};
+inline Fields FieldsOf(Real x) {
+#if NIVORA_REAL_IS_SOFT
+    return {x.SignBit(), x.ExponentField(), x.Significand()};
+#else
+    std::uint16_t top;
+    std::memcpy(&top, reinterpret_cast<const unsigned char*>(&x) + 8, sizeof top);
+    return {(top & 0x8000) != 0, top & 0x7fff, bits::Low(x)};
+#endif
+}
+
 // A finite positive x as s 2^(e - 63), s the 64-bit significand (its top bit
 // set), e = Exponent(x).
 inline void Decompose(Real x, std::uint64_t& s, int& e) {
@@ -140,6 +159,19 @@ inline void Decompose(Real x, std::uint64_t& s, int& e) {
 }
 // The 64-bit significand of a finite normal x: |x| = s * 2^(Exponent(x) - 63).
 inline std::uint64_t Significand(Real x) { return bits::Low(x); }
+// -s 2^(e - 63) or s 2^(e - 63), Decompose's inverse for normal values: the top
+// bit of s set, -16382 <= e <= 16383.
+inline Real Compose(bool negative, std::uint64_t s, int e) {
+#if NIVORA_REAL_IS_SOFT
+    return Real::FromBits(negative, static_cast<std::uint16_t>(e + 16383), s);
+#else
+    Real x = 0;
+    const std::uint16_t top = static_cast<std::uint16_t>((negative ? 0x8000 : 0) | (e + 16383));
+    std::memcpy(&x, &s, sizeof s);
+    std::memcpy(reinterpret_cast<unsigned char*>(&x) + 8, &top, sizeof top);
+    return x;
+#endif
+}
 #else
 inline void Decompose(Real x, std::uint64_t& s, int& e) {
     e = std::ilogb(x);
@@ -147,6 +179,10 @@ inline void Decompose(Real x, std::uint64_t& s, int& e) {
 }
 inline int Exponent(Real x) { return std::ilogb(x); }
 inline Real Scale(Real x, int n) { return std::scalbn(x, n); }
+inline Real Compose(bool negative, std::uint64_t s, int e) {
+    const Real x = std::ldexp(static_cast<Real>(s), e - 63);
+    return negative ? -x : x;
+}
 inline Real Nearest(Real x) { return std::nearbyint(x); }
 inline Real NearestSmall(Real x) { return std::nearbyint(x); }
 inline std::int64_t ToInteger(Real x) { return static_cast<std::int64_t>(x); }
