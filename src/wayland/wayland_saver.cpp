@@ -14,14 +14,13 @@
 #include <vector>
 
 #include "engine/cycle_group.h"
+#include "engine/mouse_jump.h"
 #include "wayland/output_surface.h"
 #include "wayland/saver_state.h"
 
 namespace nivora::wayland {
 
 namespace {
-
-constexpr double kMouseJump = 100;  // logical pixels on either axis, as the other savers
 
 class WaylandSaver {
 public:
@@ -224,7 +223,7 @@ void WaylandSaver::Capabilities(std::uint32_t capabilities) {
 
 void WaylandSaver::PointerAt(wl_surface* surface, double x, double y) {
     if (!surface) return;
-    if (std::fabs(x - pointerX_) > kMouseJump || std::fabs(y - pointerY_) > kMouseJump) End("pointer");
+    if (IsMouseJump(pointerX_, pointerY_, x, y)) End("pointer");
     pointerX_ = x;
     pointerY_ = y;
 }

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "engine/mouse_jump.h"
 #include "engine/picture_steps.h"
 
 namespace nivora::x11 {
@@ -18,7 +19,6 @@ volatile bool windowGone = false;
 
 namespace {
 
-constexpr int kMouseJump = 100;  // pixels on either axis, as the Windows saver
 constexpr auto kResizeSettle = std::chrono::milliseconds(150);
 // Pixels converted and sent to the window in one go: a full-HD frame at
 // once (a few milliseconds), an 8K or larger one in bands.
@@ -220,8 +220,7 @@ void SaverWindow::HandleEvent(const XEvent& event) {
         case MotionNotify:
             if (ownWindow_) {
                 const int x = event.xmotion.x_root, y = event.xmotion.y_root;
-                if (std::abs(x - lastPointerX_) > kMouseJump || std::abs(y - lastPointerY_) > kMouseJump)
-                    quit_ = true;
+                if (IsMouseJump(lastPointerX_, lastPointerY_, x, y)) quit_ = true;
                 lastPointerX_ = x;
                 lastPointerY_ = y;
             }
