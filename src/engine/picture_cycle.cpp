@@ -8,6 +8,7 @@
 #include "engine/background_field.h"
 #include "engine/parallel_rows.h"
 #include "engine/snowflake.h"
+#include "engine/surfaces.h"
 
 namespace nivora {
 

@@ -18,9 +18,10 @@
 #include <memory>
 
 #include "engine/imaging.h"
-#include "engine/picture_steps.h"
+#include "engine/picture_numbers.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
 
 namespace nivora {

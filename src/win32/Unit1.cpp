@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "engine/mouse_jump.h"
-#include "engine/picture_steps.h"
 #include "engine/settings_store.h"
+#include "engine/surfaces.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {

@@ -6,10 +6,10 @@
 
 #include "engine/command_line.h"
 #include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/preview_painter.h"
 #include "engine/settings_store.h"
+#include "engine/surfaces.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {

@@ -11,7 +11,8 @@
 #include <stdexcept>
 
 #include "engine/mouse_jump.h"
-#include "engine/picture_steps.h"
+#include "engine/reveal.h"
+#include "engine/surfaces.h"
 
 namespace nivora::x11 {
 

@@ -16,7 +16,9 @@
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
 
 namespace nivora {
 namespace {
@@ -49,7 +51,7 @@ TEST(Bounds, BlendCellOutsideTheLayerChangesNothing) {
     CreateSurfaces(scene, SoftwareImaging(), 64, 36);
     RandomGenerator random;
     random.Seed = 3;
-    FirstPicture(scene, random);
+    MakeFirstPictureNow(scene, random);
     scene.FrameGraphics->Flush();
     const auto before = Pixels(*scene.FrameDib);
     const int stride = scene.FlakeLayer.Stride;
@@ -136,7 +138,7 @@ TEST(Sizes, FromOnePixelToEightK) {
         CreateSurfaces(scene, SoftwareImaging(), c.width, c.height);
         RandomGenerator random;
         random.Seed = 11;
-        FirstPicture(scene, random);
+        MakeFirstPictureNow(scene, random);
         int ticks = 0;
         while (!RevealTick(scene).completed && ticks <= c.height + 2) ++ticks;
         EXPECT_LE(ticks, c.height / 2 + 2) << c.width << " x " << c.height << (c.preview ? " preview" : " saver");

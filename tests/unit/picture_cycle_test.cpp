@@ -3,9 +3,13 @@
 #include <set>
 #include <vector>
 
+#include "engine/picture_numbers.h"
 #include "engine/picture_steps.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
+#include "support/preview_reference.h"
 
 namespace nivora {
 namespace {
@@ -156,7 +160,7 @@ TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
     std::set<int> algorithms, backgrounds;
     random.Seed = 7;
     for (int picture = 0; picture < 400; ++picture) {
-        HoldEnd(scene, random);
+        MakeNextPictureNow(scene, random);
         algorithms.insert(scene.Settings.Algorithm);
         backgrounds.insert(scene.Settings.Background);
     }
@@ -171,7 +175,7 @@ TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
     scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = false;
     scene.Settings.Algorithm = 20;
     scene.Settings.Background = 0;
-    FirstPicture(scene, random);
+    MakeFirstPictureNow(scene, random);
     EXPECT_EQ(scene.Settings.Algorithm, 20);
     EXPECT_EQ(scene.Settings.Background, 0);
 
@@ -181,7 +185,7 @@ TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
     for (auto* run : {&first, &second}) {
         random.Seed = 99;
         for (int i = 0; i < 5; ++i) {
-            HoldEnd(scene, random);
+            MakeNextPictureNow(scene, random);
             run->push_back(scene.Settings.Algorithm * 100 + scene.Settings.Background);
         }
     }

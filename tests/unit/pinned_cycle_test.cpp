@@ -16,8 +16,10 @@
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
 #include "engine/snowflake.h"
+#include "engine/surfaces.h"
 
 namespace nivora {
 namespace {
@@ -119,9 +121,9 @@ std::vector<Picture> PicturesInSteps(const SeedRun& run, int count) {
     std::vector<Picture> pictures;
     for (int i = 0; i < count; ++i) {
         if (i == 0)
-            FirstPicture(scene, random);
+            MakeFirstPictureNow(scene, random);
         else
-            HoldEnd(scene, random);
+            MakeNextPictureNow(scene, random);
         while (!RevealTick(scene).completed) {
         }
         pictures.push_back(Finished(scene));
@@ -165,7 +167,7 @@ TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
     RandomGenerator stepsRandom, unused, random;
     PictureWorker worker;
     StartScene(before, steps, stepsRandom);
-    FirstPicture(steps, stepsRandom);
+    MakeFirstPictureNow(steps, stepsRandom);
     StartScene(after, stepsResized, unused);
     auto cycle = CycleOf(before, scene, random, worker, true);
     cycle->FirstPicture();
@@ -174,7 +176,7 @@ TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
     // The steps: the hold ends on the resized screen, with the generator as
     // the first picture left it.
     stepsResized.Settings = steps.Settings;
-    HoldEnd(stepsResized, stepsRandom);
+    MakeNextPictureNow(stepsResized, stepsRandom);
     while (!RevealTick(stepsResized).completed) {
     }
 
@@ -245,7 +247,7 @@ void ChangeWhileAPictureShows(bool swapFrames) {
     StartScene(run, scene, random);
     PictureCycle cycle(scene, SoftwareImaging(), random, worker);
     if (swapFrames) cycle.SwapFramesOnTake();
-    FirstPicture(steps, stepsRandom);
+    MakeFirstPictureNow(steps, stepsRandom);
     cycle.FirstPicture();
     auto revealAll = [&] {
         while (!RevealTick(steps).completed) {
@@ -262,7 +264,7 @@ void ChangeWhileAPictureShows(bool swapFrames) {
         s->Settings.Background = 3;
     }
     cycle.SettingsChanged();
-    HoldEnd(steps, stepsRandom);
+    MakeNextPictureNow(steps, stepsRandom);
     cycle.HoldEnd();
     for (int tick = 0; tick < 5; ++tick) {
         RevealTick(steps);
@@ -286,7 +288,7 @@ void ChangeWhileAPictureShows(bool swapFrames) {
 
     // The flags back on: the next picture draws again, in the usual order.
     for (Scene* s : {&steps, &scene}) s->Settings.RandsAlgorithm = s->Settings.BackgroundRands = true;
-    HoldEnd(steps, stepsRandom);
+    MakeNextPictureNow(steps, stepsRandom);
     cycle.HoldEnd();
     revealAll();
     EXPECT_EQ(random.Seed, stepsRandom.Seed);

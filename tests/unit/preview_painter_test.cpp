@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/preview_painter.h"
+#include "engine/surfaces.h"
+#include "support/preview_reference.h"
 
 namespace nivora {
 namespace {

@@ -10,14 +10,16 @@
 #include <map>
 #include <thread>
 
-#include "support/memory_registry.h"
 #include "engine/picture_cycle.h"
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
 #include "engine/settings_panel.h"
 #include "engine/snowflake.h"
+#include "engine/surfaces.h"
+#include "support/memory_registry.h"
 
 namespace nivora {
 namespace {
@@ -247,7 +249,7 @@ TEST(SettingsPanel, ADragEndsOnThePictureTheStepsGive) {
     Scene steps;
     RandomGenerator stepsRandom;
     StartScene(steps, stepsRandom, stored, 21);
-    FirstPicture(steps, stepsRandom);
+    MakeFirstPictureNow(steps, stepsRandom);
     steps.Settings.Algorithm = 1;
     steps.Settings.Brightness = 9;
     steps.Settings.Background = 6;
