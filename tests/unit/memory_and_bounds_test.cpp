@@ -19,6 +19,7 @@
 #include "engine/reveal.h"
 #include "engine/scene.h"
 #include "engine/surfaces.h"
+#include "support/pictures.h"
 
 namespace nivora {
 namespace {
@@ -46,11 +47,8 @@ TEST(Bounds, CreateSurfacesRefusesSidesWhoseRowsOverflow) {
 
 TEST(Bounds, BlendCellOutsideTheLayerChangesNothing) {
     Scene scene;
-    scene.Settings = {7, 3, 14, 5, false, false};
-    SetSaverGeometry(scene, 64, 36);
-    CreateSurfaces(scene, SoftwareImaging(), 64, 36);
     RandomGenerator random;
-    random.Seed = 3;
+    StartScene(scene, random, {{7, 3, 14, 5, false, false}, 3, 64, 36});
     MakeFirstPictureNow(scene, random);
     scene.FrameGraphics->Flush();
     const auto before = Pixels(*scene.FrameDib);
@@ -130,14 +128,8 @@ TEST(Sizes, FromOnePixelToEightK) {
     cases.push_back({7680, 4320, false});
     for (const Case& c : cases) {
         Scene scene;
-        scene.Settings = {20, 7, 14, 5, false, false};
-        if (c.preview)
-            SetPreviewGeometry(scene, c.width, c.height);
-        else
-            SetSaverGeometry(scene, c.width, c.height);
-        CreateSurfaces(scene, SoftwareImaging(), c.width, c.height);
         RandomGenerator random;
-        random.Seed = 11;
+        StartScene(scene, random, {{20, 7, 14, 5, false, false}, 11, c.width, c.height, c.preview});
         MakeFirstPictureNow(scene, random);
         int ticks = 0;
         while (!RevealTick(scene).completed && ticks <= c.height + 2) ++ticks;

@@ -9,26 +9,15 @@
 #include "engine/picture_cycle.h"
 #include "engine/picture_worker.h"
 #include "engine/preview_painter.h"
-#include "engine/surfaces.h"
+#include "support/pictures.h"
 #include "support/preview_reference.h"
 
 namespace nivora {
 namespace {
 
-std::uint64_t FrameFingerprint(const Frame& frame) {
-    std::uint64_t value = 1469598103934665603ull;
-    for (int y = 0; y < frame.Height(); ++y)
-        for (int i = 0; i < 3 * frame.Width(); ++i)
-            value = (value ^ frame.Bits()[static_cast<std::size_t>(y) * frame.Stride() + i]) * 1099511628211ull;
-    return value;
-}
-
 void StartPreview(Scene& scene, RandomGenerator& random, int width, int height, std::uint32_t seed) {
-    scene.Settings.Brightness = 14;
-    scene.Settings.RandsAlgorithm = scene.Settings.BackgroundRands = true;
-    random.Seed = seed;
-    SetPreviewGeometry(scene, width, height);
-    CreateSurfaces(scene, SoftwareImaging(), width, height);
+    const SaverSettings settings{.Brightness = 14, .BackgroundRands = true, .RandsAlgorithm = true};
+    StartScene(scene, random, {settings, seed, width, height, true});
 }
 
 // Paints as the pacing thread asks for them, every 10 ms of the test's clock,
@@ -98,7 +87,7 @@ TEST(PreviewPainter, ShowsWhatPaintsOnOneThreadShow) {
         for (int paint = 0; paint < 80; ++paint) {
             PreviewRevealTick(steps, stepsRandom, nullptr);
             run.NextShown();
-            ASSERT_EQ(FrameFingerprint(*run.scene.FrameDib), FrameFingerprint(*steps.FrameDib))
+            ASSERT_EQ(FrameFingerprint(run.scene), FrameFingerprint(steps))
                 << width << "x" << height << " paint " << paint;
         }
         EXPECT_GE(run.painter->PicturesCompleted(), 3);
