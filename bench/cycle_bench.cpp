@@ -29,10 +29,10 @@
 #include <vector>
 
 #include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
 
 namespace nivora {
 namespace {

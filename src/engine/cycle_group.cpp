@@ -13,13 +13,19 @@ bool CycleGroup::HoldEnabled() const {
            std::all_of(cycles_.begin(), cycles_.end(), [](const PictureCycle* c) { return c->HoldEnabled(); });
 }
 
-void CycleGroup::RevealTick() {
-    for (PictureCycle* cycle : cycles_)
-        if (cycle->RevealEnabled()) cycle->RevealTick();
+CycleSchedule CycleGroup::Schedule() const {
+    return {.reveal = {RevealEnabled(), PictureCycle::kRevealIntervalMs}, .hold = {HoldEnabled(), HoldIntervalMs()}};
 }
 
-void CycleGroup::HoldEnd() {
+CycleSchedule CycleGroup::RevealTick() {
+    for (PictureCycle* cycle : cycles_)
+        if (cycle->RevealEnabled()) cycle->RevealTick();
+    return Schedule();
+}
+
+CycleSchedule CycleGroup::HoldEnd() {
     for (PictureCycle* cycle : cycles_) cycle->HoldEnd();
+    return Schedule();
 }
 
 }  // namespace nivora

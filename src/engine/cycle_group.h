@@ -31,8 +31,12 @@ public:
     bool HoldEnabled() const;
     std::uint32_t HoldIntervalMs() const { return cycles_.empty() ? 0 : cycles_.front()->HoldIntervalMs(); }
 
-    void RevealTick();  // each cycle still revealing (or awaiting its layers)
-    void HoldEnd();     // every cycle
+    // The group's answer, as one cycle's: the reveal while any cycle
+    // reveals, the hold once all hold, with the first cycle's interval.
+    CycleSchedule Schedule() const;
+
+    CycleSchedule RevealTick();  // each cycle still revealing (or awaiting its layers)
+    CycleSchedule HoldEnd();     // every cycle
 
 private:
     std::vector<PictureCycle*> cycles_;

@@ -8,6 +8,7 @@
 #include "engine/background_field.h"
 #include "engine/parallel_rows.h"
 #include "engine/snowflake.h"
+#include "engine/surfaces.h"
 
 namespace nivora {
 
@@ -114,7 +115,7 @@ void PictureCycle::Submit(const Request& request) {
     job_ = worker_.Submit([this, request] { Make(request); });
 }
 
-void PictureCycle::FirstPicture() {
+CycleSchedule PictureCycle::FirstPicture() {
     StopJob();
     DrawFirstPictureNumbers(scene_.Settings, random_);
     revealEnabled_ = true;
@@ -123,12 +124,19 @@ void PictureCycle::FirstPicture() {
     // of a tick, as the front-ends expect, never out of the window's creation.
     awaitedParts_ = kSnowflake | kBackground;
     Submit(RequestFor(scene_.Settings, awaitedParts_));
+    return Schedule();
 }
 
-void PictureCycle::FinishAwaited() {
-    if (!awaitedParts_) return;
-    if (job_) PictureWorker::Wait(*job_);
-    TakeIfReady();
+CycleSchedule PictureCycle::FinishAwaited() {
+    if (awaitedParts_) {
+        if (job_) PictureWorker::Wait(*job_);
+        TakeIfReady();
+    }
+    return Schedule();
+}
+
+CycleSchedule PictureCycle::Schedule() const {
+    return {.reveal = {revealEnabled_, kRevealIntervalMs}, .hold = {holdEnabled_, HoldIntervalMs()}};
 }
 
 void PictureCycle::PrepareNext() {
@@ -141,8 +149,9 @@ void PictureCycle::PrepareNext() {
     Submit(request);
 }
 
-void PictureCycle::SettingsChanged() {
+CycleSchedule PictureCycle::SettingsChanged() {
     if (!failed_) PrepareNext();
+    return Schedule();
 }
 
 void PictureCycle::Await(int parts) {
@@ -196,19 +205,19 @@ void PictureCycle::Take(const Request& request) {
     ++layersTaken_;
 }
 
-void PictureCycle::RevealTick() {
-    if (failed_) return;
-    if (awaitedParts_ && !TakeIfReady()) return;
+CycleSchedule PictureCycle::RevealTick() {
+    if (failed_ || (awaitedParts_ && !TakeIfReady())) return Schedule();
     const RevealTickResult tick = nivora::RevealTick(scene_);
     changed_.Add(tick.rows);
     if (tick.completed) {
         revealEnabled_ = false;
         holdEnabled_ = true;
     }
+    return Schedule();
 }
 
-void PictureCycle::HoldEnd() {
-    if (failed_) return;
+CycleSchedule PictureCycle::HoldEnd() {
+    if (failed_) return Schedule();
     scene_.RevealX = 0;
     scene_.RevealY = 0;
     DrawNextPictureNumbers(scene_.Settings, random_);
@@ -216,18 +225,21 @@ void PictureCycle::HoldEnd() {
     holdEnabled_ = false;
     awaitedParts_ = 0;  // a new picture replaces whatever was awaited
     Await(kSnowflake | kBackground);
+    return Schedule();
 }
 
-void PictureCycle::RegenerateSnowflake() {
-    if (failed_) return;
+CycleSchedule PictureCycle::RegenerateSnowflake() {
+    if (failed_) return Schedule();
     revealEnabled_ = true;
     Await(kSnowflake);
+    return Schedule();
 }
 
-void PictureCycle::RegenerateBackground() {
-    if (failed_) return;
+CycleSchedule PictureCycle::RegenerateBackground() {
+    if (failed_) return Schedule();
     revealEnabled_ = true;
     Await(kBackground);
+    return Schedule();
 }
 
 RowSpan PictureCycle::TakeChangedRows() { return std::exchange(changed_, RowSpan{}); }

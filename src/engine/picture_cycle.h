@@ -1,8 +1,8 @@
 // The picture cycle that every front-end drives: reveal, hold, next picture.
-// A front-end runs two timers from what the cycle says (the reveal every
-// kRevealIntervalMs while RevealEnabled, the hold end HoldIntervalMs after the
-// hold began while HoldEnabled), calls RevealTick and HoldEnd when they fire,
-// and after every call shows the frame rows TakeChangedRows names.
+// Every call answers with the schedule (the reveal every kRevealIntervalMs
+// while it runs, the hold's end HoldIntervalMs after the hold began); a
+// front-end follows it with its two timers, calls RevealTick and HoldEnd when
+// they fire, and after every call shows the frame rows TakeChangedRows names.
 //
 // While a picture is revealed and held, the next one is prepared on the
 // worker. Its numbers are a guess made from a copy of the random generator;
@@ -17,10 +17,12 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/cycle_schedule.h"
 #include "engine/imaging.h"
-#include "engine/picture_steps.h"
+#include "engine/picture_numbers.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
 
 namespace nivora {
@@ -61,34 +63,38 @@ public:
     // and Waiting() is true; RevealTick takes it once it is there (a memory
     // error of the worker comes out of that call), then the reveal runs and
     // the next picture is prepared.
-    void FirstPicture();
+    CycleSchedule FirstPicture();
 
     // Blocks until the awaited layers are ready, and takes them. For tools
     // and tests, which may wait; a window's thread never calls it.
-    void FinishAwaited();
+    CycleSchedule FinishAwaited();
 
     bool RevealEnabled() const { return revealEnabled_; }
     bool HoldEnabled() const { return holdEnabled_; }
     std::uint32_t HoldIntervalMs() const { return nivora::HoldIntervalMs(scene_.Settings.TimeShow); }
 
+    // When to call again: the answer every call below gives too. No timer
+    // runs once a job has failed.
+    CycleSchedule Schedule() const;
+
     // One reveal tick. While new layers are awaited it only looks whether
     // they are ready, and takes them when they are.
-    void RevealTick();
+    CycleSchedule RevealTick();
 
     // The hold is over: the cursor is rewound, the numbers of the next picture
     // drawn, and its layers taken (or awaited).
-    void HoldEnd();
+    CycleSchedule HoldEnd();
 
     // The scene's Algorithm (or Background, or Brightness) was changed: the
     // layer is made again, and once it is ready the field is laid over the
     // frame and the reveal starts again from the first cell. The hold, if it
     // runs, goes on.
-    void RegenerateSnowflake();
-    void RegenerateBackground();
+    CycleSchedule RegenerateSnowflake();
+    CycleSchedule RegenerateBackground();
 
     // A setting that the next picture depends on changed (a random flag):
     // the picture being prepared is made again from the settings as they are.
-    void SettingsChanged();
+    CycleSchedule SettingsChanged();
 
     // Takes awaited layers if they are ready; true when nothing is awaited
     // any more. For front-ends that reveal by their own rules (the preview).

@@ -1,6 +1,6 @@
 #include "engine/preview_painter.h"
 
-#include "engine/picture_steps.h"
+#include "engine/reveal.h"
 
 namespace nivora {
 

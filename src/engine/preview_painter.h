@@ -4,19 +4,23 @@
 // one with random numbers after a one-second pause, and the rest of that
 // paint's cells go to the new picture. The pauses are kept as times, not
 // sleeps, and the new picture comes from the worker, so the host's thread is
-// never held up: a paint that falls inside a pause does nothing.
+// never held up: a paint that falls inside a pause does nothing. Like the
+// cycle, the painter answers with its schedule: paints due every 40 ms, or
+// the pause after a picture; a host with timers or deadlines follows it
+// rather than asking on a beat of its own.
 #pragma once
 
 #include <cstdint>
 
+#include "engine/cycle_schedule.h"
 #include "engine/picture_cycle.h"
 
 namespace nivora {
 
 class PreviewPainter {
 public:
-    static constexpr std::uint64_t kPaintPauseMs = 40;
-    static constexpr std::uint64_t kPicturePauseMs = 1000;
+    static constexpr std::uint32_t kPaintPauseMs = 40;
+    static constexpr std::uint32_t kPicturePauseMs = 1000;
 
     // `cycle` is over a scene in the preview geometry whose random flags are
     // both set; its first picture is made.
@@ -25,6 +29,12 @@ public:
     // One paint at `nowMs` of a steady clock: true when the frame changed and
     // should be shown.
     bool Paint(std::uint64_t nowMs);
+
+    // When to paint again: the paints as the reveal, the pause after a
+    // picture as the hold.
+    CycleSchedule Schedule() const {
+        return {.reveal = {!pausing_, kPaintPauseMs}, .hold = {pausing_, kPicturePauseMs}};
+    }
 
     int PicturesCompleted() const { return completed_; }
 

@@ -25,6 +25,17 @@ struct SaverSettings {
     bool operator==(const SaverSettings&) const = default;
 };
 
+// The settings of a first run, and of every front-end that has no stored
+// ones: the one table of defaults.
+inline constexpr SaverSettings kDefaultSettings{
+    .Algorithm = 20,
+    .Background = 1,
+    .Brightness = 14,
+    .TimeShow = 5,
+    .BackgroundRands = true,
+    .RandsAlgorithm = true,
+};
+
 // The planes keep at least the classic capacity (a 1200-pixel snowflake and a
 // 2000 x 1500 field) and grow when a picture needs more, so larger screens work
 // without writing past an array. They never shrink. Zero pages cost nothing

@@ -14,29 +14,30 @@ constexpr const char* kKeyPathAsHeld = "\\Software\\NivoraGlade\\";
 
 const char* KeyPath() { return kKeyPathAsHeld + 1; }
 
-// One setting: its registry name, the conversions between the field and the
-// 32-bit registry value, and its default.
+// One setting: its registry name and the conversions between the field and
+// the 32-bit registry value. Its default is its field of kDefaultSettings.
 struct Setting {
     const char* name;
     void (*store)(SaverSettings& settings, std::uint32_t value);
     std::uint32_t (*fetch)(const SaverSettings& settings);
-    void (*setDefault)(SaverSettings& settings);
+
+    void SetDefault(SaverSettings& settings) const { store(settings, fetch(kDefaultSettings)); }
 };
 
 // Table order is the order of reading and writing.
 constexpr Setting kSettings[] = {
     {"Algorithm", [](SaverSettings& s, std::uint32_t v) { s.Algorithm = static_cast<std::uint8_t>(v); },
-     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Algorithm); }, [](SaverSettings& s) { s.Algorithm = 20; }},
+     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Algorithm); }},
     {"BackgroundRands", [](SaverSettings& s, std::uint32_t v) { s.BackgroundRands = v != 0; },
-     [](const SaverSettings& s) { return s.BackgroundRands ? 1u : 0u; }, [](SaverSettings& s) { s.BackgroundRands = true; }},
+     [](const SaverSettings& s) { return s.BackgroundRands ? 1u : 0u; }},
     {"Background", [](SaverSettings& s, std::uint32_t v) { s.Background = static_cast<std::int32_t>(v); },
-     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Background); }, [](SaverSettings& s) { s.Background = 1; }},
+     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Background); }},
     {"Time_Show", [](SaverSettings& s, std::uint32_t v) { s.TimeShow = static_cast<std::int32_t>(v); },
-     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.TimeShow); }, [](SaverSettings& s) { s.TimeShow = 5; }},
+     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.TimeShow); }},
     {"Rands_Algorithm", [](SaverSettings& s, std::uint32_t v) { s.RandsAlgorithm = v != 0; },
-     [](const SaverSettings& s) { return s.RandsAlgorithm ? 1u : 0u; }, [](SaverSettings& s) { s.RandsAlgorithm = true; }},
+     [](const SaverSettings& s) { return s.RandsAlgorithm ? 1u : 0u; }},
     {"Brightness", [](SaverSettings& s, std::uint32_t v) { s.Brightness = static_cast<std::uint8_t>(v); },
-     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Brightness); }, [](SaverSettings& s) { s.Brightness = 14; }},
+     [](const SaverSettings& s) { return static_cast<std::uint32_t>(s.Brightness); }},
 };
 constexpr int kSettingCount = static_cast<int>(sizeof kSettings / sizeof kSettings[0]);
 
@@ -97,7 +98,7 @@ KeyState ReadStoredValues(Registry& registry, SaverSettings& settings, int& read
 }
 
 void SetDefaults(SaverSettings& settings) {
-    for (const Setting& setting : kSettings) setting.setDefault(settings);
+    for (const Setting& setting : kSettings) setting.SetDefault(settings);
 }
 
 // Opens the key for writing, creating it when absent, and writes all six;
@@ -152,7 +153,7 @@ bool LoadSettingsForStartUp(Registry& registry, SaverSettings& settings, std::st
         // the fields the load never reached as 0 and overwrite every value the
         // user had with the defaults.
         errorMessage = error.what();
-        for (int i = read; i < kSettingCount; ++i) kSettings[i].setDefault(settings);
+        for (int i = read; i < kSettingCount; ++i) kSettings[i].SetDefault(settings);
         return false;
     }
     try {

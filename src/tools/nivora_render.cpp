@@ -4,7 +4,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/picture_numbers.h"
 #include "engine/picture_steps.h"
+#include "engine/reveal.h"
+#include "engine/surfaces.h"
 #include "tools/image_files.h"
 #include "tools/render_options.h"
 
@@ -101,9 +104,9 @@ int Render(const RenderOptions& options, Scene& scene) {
     for (int index = options.start; index <= last; ++index) {
         PictureTimings timings;
         if (index == 1)
-            FirstPicture(scene, generator, &timings);
+            MakeFirstPictureNow(scene, generator, &timings);
         else
-            HoldEnd(scene, generator, &timings);
+            MakeNextPictureNow(scene, generator, &timings);
 
         const auto start = std::chrono::steady_clock::now();
         // Every tick reveals 2 x FlakeSize + 1 cells of (FlakeSize + 1)^2, so

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/scene.h"
+
 namespace nivora {
 
 struct RenderOptions {
@@ -14,7 +16,7 @@ struct RenderOptions {
     bool preview = false;  // preview geometry: field at the picture's full size
     std::optional<int> algorithm;
     std::optional<std::int32_t> background;
-    int brightness = 14;
+    int brightness = kDefaultSettings.Brightness;
     std::optional<std::uint32_t> seed;
     int count = 1;
     int start = 1;  // the first picture written is this one of the run from the seed

@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "engine/imaging.h"
-#include "engine/picture_steps.h"
+#include "engine/reveal.h"
 
 namespace nivora::wayland {
 

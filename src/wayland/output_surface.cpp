@@ -7,7 +7,8 @@
 
 #include "engine/cycle_group.h"
 #include "engine/imaging.h"
-#include "engine/picture_steps.h"
+#include "engine/reveal.h"
+#include "engine/surfaces.h"
 
 namespace nivora::wayland {
 

@@ -14,14 +14,13 @@
 #include <vector>
 
 #include "engine/cycle_group.h"
+#include "engine/mouse_jump.h"
 #include "wayland/output_surface.h"
 #include "wayland/saver_state.h"
 
 namespace nivora::wayland {
 
 namespace {
-
-constexpr double kMouseJump = 100;  // logical pixels on either axis, as the other savers
 
 class WaylandSaver {
 public:
@@ -44,11 +43,10 @@ private:
     void End(const char* why);
 
     bool Dispatch();  // false when the connection is lost
-    void FollowGroup();
+    void FollowGroup(const CycleSchedule& schedule);
     void Regroup();
     void RevealTimer();
     void HoldTimer();
-    int PollTimeoutMs(SaverState::Clock::time_point now) const;
     void Log(const char* what, long long start);
 
     SaverState state_;
@@ -63,7 +61,7 @@ private:
     std::vector<std::unique_ptr<OutputSurface>> outputs_;  // pictures go before the worker in state_
 
     CycleGroup group_;
-    std::optional<SaverState::Clock::time_point> nextReveal_, holdEnd_;
+    CycleDeadlines deadlines_;  // the group's timers
     wl_surface* pointerSurface_ = nullptr;
     double pointerX_ = 0, pointerY_ = 0;
 
@@ -224,7 +222,7 @@ void WaylandSaver::Capabilities(std::uint32_t capabilities) {
 
 void WaylandSaver::PointerAt(wl_surface* surface, double x, double y) {
     if (!surface) return;
-    if (std::fabs(x - pointerX_) > kMouseJump || std::fabs(y - pointerY_) > kMouseJump) End("pointer");
+    if (IsMouseJump(pointerX_, pointerY_, x, y)) End("pointer");
     pointerX_ = x;
     pointerY_ = y;
 }
@@ -239,50 +237,26 @@ void WaylandSaver::Regroup() {
     group_.Clear();
     for (const auto& output : outputs_)
         if (output->Cycle()) group_.Add(*output->Cycle());
-    FollowGroup();
+    FollowGroup(group_.Schedule());
 }
 
-void WaylandSaver::FollowGroup() {
-    const auto now = SaverState::Clock::now();
-    if (!group_.RevealEnabled())
-        nextReveal_.reset();
-    else if (!nextReveal_)
-        nextReveal_ = now + std::chrono::milliseconds(PictureCycle::kRevealIntervalMs);
-    const std::uint32_t holdMs = group_.HoldIntervalMs();
-    if (!group_.HoldEnabled() || holdMs == 0)
-        holdEnd_.reset();
-    else if (!holdEnd_)
-        holdEnd_ = now + std::chrono::milliseconds(holdMs);
+void WaylandSaver::FollowGroup(const CycleSchedule& schedule) {
+    deadlines_.Follow(schedule, SaverState::Clock::now());
     for (const auto& output : outputs_) output->FollowCycle();
 }
 
 void WaylandSaver::RevealTimer() {
     const long long start = state_.Now();
-    // Like a system timer, a late tick is not made up for with a burst.
-    const auto now = SaverState::Clock::now();
-    *nextReveal_ += std::chrono::milliseconds(PictureCycle::kRevealIntervalMs);
-    if (*nextReveal_ < now) *nextReveal_ = now;
-    group_.RevealTick();
-    FollowGroup();
+    deadlines_.RevealTaken(SaverState::Clock::now());
+    FollowGroup(group_.RevealTick());
     Log("tick", start);
 }
 
 void WaylandSaver::HoldTimer() {
     const long long start = state_.Now();
-    holdEnd_.reset();
-    group_.HoldEnd();
-    FollowGroup();
+    deadlines_.HoldTaken();
+    FollowGroup(group_.HoldEnd());
     Log("hold-end", start);
-}
-
-int WaylandSaver::PollTimeoutMs(SaverState::Clock::time_point now) const {
-    std::optional<SaverState::Clock::time_point> next;
-    for (const auto& deadline : {nextReveal_, holdEnd_})
-        if (deadline && (!next || *deadline < *next)) next = deadline;
-    if (!next) return -1;
-    if (*next <= now) return 0;
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
-    return static_cast<int>(std::min<long long>(wait, 24 * 3600 * 1000));
 }
 
 bool WaylandSaver::Dispatch() {
@@ -331,9 +305,9 @@ int WaylandSaver::Run() {
             break;
         }
         const auto now = SaverState::Clock::now();
-        if (holdEnd_ && now >= *holdEnd_)
+        if (deadlines_.HoldDue(now))
             HoldTimer();
-        else if (nextReveal_ && now >= *nextReveal_)
+        else if (deadlines_.RevealDue(now))
             RevealTimer();
         if (state_.quit) break;
 
@@ -353,7 +327,7 @@ int WaylandSaver::Run() {
             writeWait = true;
         }
         pollfd fds[2] = {{fd, static_cast<short>(POLLIN | (writeWait ? POLLOUT : 0)), 0}, {wakeFd_, POLLIN, 0}};
-        const int ready = poll(fds, 2, PollTimeoutMs(SaverState::Clock::now()));
+        const int ready = poll(fds, 2, deadlines_.PollTimeoutMs(SaverState::Clock::now()));
         if (ready > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
             if (wl_display_read_events(display_) < 0) {
                 lost = true;

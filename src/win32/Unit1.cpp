@@ -5,8 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "engine/picture_steps.h"
+#include "engine/mouse_jump.h"
 #include "engine/settings_store.h"
+#include "engine/surfaces.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
@@ -17,13 +18,11 @@ TForm1* Form1 = nullptr;
 namespace {
 
 constexpr UINT kScreenSaverRunning = 97;  // SPI_SETSCREENSAVERRUNNING
-constexpr int kMouseJump = 100;
 
 }  // namespace
 
 bool IsMouseJump(POINT last, POINT now) {
-    return std::abs(static_cast<long long>(last.x) - now.x) > kMouseJump ||
-           std::abs(static_cast<long long>(last.y) - now.y) > kMouseJump;
+    return nivora::IsMouseJump(last.x, last.y, now.x, now.y);
 }
 
 template <class Step>

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "engine/control_rules.h"
+
 namespace nivora::win32 {
 
 namespace {
@@ -52,9 +54,7 @@ TTrackBar::TTrackBar(TControlForm& form, const RECT& design, int min, int max, i
 }
 
 void TTrackBar::SetPosition(int position) {
-    position = std::clamp(position, min_, max_);
-    if (position == position_) return;
-    position_ = position;
+    if (!SetSliderPosition(min_, max_, position_, position)) return;
     SendMessageA(handle_, TBM_SETPOS, TRUE, position_);
     if (OnChange) Guarded(OnChange);
 }
@@ -71,8 +71,9 @@ TCheckBox::TCheckBox(TControlForm& form, const RECT& design, const std::string& 
 bool TCheckBox::Checked() const { return SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void TCheckBox::SetChecked(bool checked) {
-    if (Checked() == checked) return;
-    SendMessageA(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    bool state = Checked();
+    if (!SetCheckBoxState(state, checked)) return;
+    SendMessageA(handle_, BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
     if (OnClick) Guarded(OnClick);
 }
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "engine/command_line.h"
-#include "engine/picture_steps.h"
+#include "engine/surfaces.h"
 
 namespace nivora::win32 {
 

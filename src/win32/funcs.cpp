@@ -6,10 +6,10 @@
 
 #include "engine/command_line.h"
 #include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/preview_painter.h"
 #include "engine/settings_store.h"
+#include "engine/surfaces.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
@@ -17,7 +17,6 @@ namespace nivora::win32 {
 namespace {
 
 constexpr const char* kHostClass = "MyBriskScreenSaverClass";
-constexpr std::uint8_t kDefaultBrightness = 14;
 
 HWND HostWindow = nullptr;
 std::atomic<bool> QuitRequested{false};
@@ -172,7 +171,7 @@ void RunPreviewHost(const std::string& handleText, Registry& registry) {
     host.random.Randomize();
     host.scene.Settings.RandsAlgorithm = host.scene.Settings.BackgroundRands = true;
     // A black background would look broken: the stored brightness, or the default.
-    host.scene.Settings.Brightness = ReadStoredBrightness(registry).value_or(kDefaultBrightness);
+    host.scene.Settings.Brightness = ReadStoredBrightness(registry).value_or(kDefaultSettings.Brightness);
     SetPreviewGeometry(host.scene, width, height);
     ImagingPlatform& imaging = Imaging(DefaultBackend());
     CreateSurfaces(host.scene, imaging, width, height);

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/picture_steps.h"
+#include "engine/reveal.h"
+#include "engine/surfaces.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {

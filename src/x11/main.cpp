@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/picture_steps.h"
+#include "engine/surfaces.h"
 #include "x11/saver_options.h"
 #include "x11/saver_window.h"
 #ifdef NIVORA_WAYLAND

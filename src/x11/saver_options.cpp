@@ -48,17 +48,6 @@ bool ParseGeometry(const std::string& text, int& width, int& height) {
 
 }  // namespace
 
-SaverSettings SaverOptions::DefaultSettings() {
-    SaverSettings settings;
-    settings.Algorithm = 20;
-    settings.Background = 1;
-    settings.TimeShow = 5;
-    settings.Brightness = 14;
-    settings.RandsAlgorithm = true;
-    settings.BackgroundRands = true;
-    return settings;
-}
-
 std::optional<unsigned long> ParseWindowId(const std::string& text) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;

@@ -23,13 +23,11 @@ struct SaverOptions {
     Target target = Target::OwnWindow;
     unsigned long windowId = 0;  // with Target::WindowId
     int width = 1280, height = 720;  // of the own window
-    SaverSettings settings = DefaultSettings();
+    SaverSettings settings = kDefaultSettings;
     std::optional<std::uint32_t> seed;
     std::string tickLog;  // one line per cycle call, for measurements
     bool help = false;
     bool wayland = false, x11 = false;  // --wayland, --x11
-
-    static SaverSettings DefaultSettings();
 };
 
 // Parses the arguments after the program name. On a bad argument returns

@@ -10,7 +10,9 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "engine/picture_steps.h"
+#include "engine/mouse_jump.h"
+#include "engine/reveal.h"
+#include "engine/surfaces.h"
 
 namespace nivora::x11 {
 
@@ -18,7 +20,6 @@ volatile bool windowGone = false;
 
 namespace {
 
-constexpr int kMouseJump = 100;  // pixels on either axis, as the Windows saver
 constexpr auto kResizeSettle = std::chrono::milliseconds(150);
 // Pixels converted and sent to the window in one go: a full-HD frame at
 // once (a few milliseconds), an 8K or larger one in bands.
@@ -131,8 +132,7 @@ void SaverWindow::NewPicture(int width, int height) {
     image_ = std::make_unique<WindowImage>(display_, visual_, depth_, width, height);
     cycle_ = std::make_unique<PictureCycle>(*scene_, SoftwareImaging(), random_, worker_);
     cycle_->SwapFramesOnTake();  // the frame is looked up in the scene for every band shown
-    nextReveal_.reset();
-    holdEnd_.reset();
+    deadlines_.Clear();
     pendingRows_ = RowSpan{};
     loggedPictures_ = 0;
     holdLogged_ = false;
@@ -142,23 +142,12 @@ void SaverWindow::NewPicture(int width, int height) {
     // a TrueColor visual black is pixel 0.
     XSetForeground(display_, gc_, 0);
     XFillRectangle(display_, window_, gc_, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
-    cycle_->FirstPicture();
-    FollowCycle();
+    FollowCycle(cycle_->FirstPicture());
     Log("first", start);
 }
 
-void SaverWindow::FollowCycle() {
-    const auto now = Clock::now();
-    if (!cycle_->RevealEnabled())
-        nextReveal_.reset();
-    else if (!nextReveal_)
-        nextReveal_ = now + std::chrono::milliseconds(PictureCycle::kRevealIntervalMs);
-    const std::uint32_t holdMs = cycle_->HoldIntervalMs();
-    if (!cycle_->HoldEnabled() || holdMs == 0)
-        holdEnd_.reset();
-    else if (!holdEnd_)
-        holdEnd_ = now + std::chrono::milliseconds(holdMs);
-
+void SaverWindow::FollowCycle(const CycleSchedule& schedule) {
+    deadlines_.Follow(schedule, Clock::now());
     pendingRows_.Add(cycle_->TakeChangedRows());
     ShowPendingRows();
 }
@@ -176,19 +165,15 @@ void SaverWindow::ShowPendingRows() {
 
 void SaverWindow::RevealTimer() {
     const auto start = Clock::now();
-    // Like a system timer, a late tick is not made up for with a burst.
-    *nextReveal_ += std::chrono::milliseconds(PictureCycle::kRevealIntervalMs);
-    if (*nextReveal_ < start) *nextReveal_ = start;
-    cycle_->RevealTick();
-    FollowCycle();
+    deadlines_.RevealTaken(start);
+    FollowCycle(cycle_->RevealTick());
     Log("tick", start);
 }
 
 void SaverWindow::HoldTimer() {
     const auto start = Clock::now();
-    holdEnd_.reset();
-    cycle_->HoldEnd();
-    FollowCycle();
+    deadlines_.HoldTaken();
+    FollowCycle(cycle_->HoldEnd());
     Log("hold-end", start);
 }
 
@@ -220,8 +205,7 @@ void SaverWindow::HandleEvent(const XEvent& event) {
         case MotionNotify:
             if (ownWindow_) {
                 const int x = event.xmotion.x_root, y = event.xmotion.y_root;
-                if (std::abs(x - lastPointerX_) > kMouseJump || std::abs(y - lastPointerY_) > kMouseJump)
-                    quit_ = true;
+                if (IsMouseJump(lastPointerX_, lastPointerY_, x, y)) quit_ = true;
                 lastPointerX_ = x;
                 lastPointerY_ = y;
             }
@@ -229,17 +213,6 @@ void SaverWindow::HandleEvent(const XEvent& event) {
         default:
             break;
     }
-}
-
-int SaverWindow::PollTimeoutMs(Clock::time_point now) const {
-    std::optional<Clock::time_point> next;
-    for (const auto& deadline : {nextReveal_, holdEnd_, resizeAt_})
-        if (deadline && (!next || *deadline < *next)) next = deadline;
-    if (!next) return -1;
-    if (*next <= now) return 0;
-    // Rounded up: waking early would only mean a second, empty poll.
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*next - now).count();
-    return static_cast<int>(std::min<long long>(wait, 24 * 3600 * 1000));
 }
 
 void SaverWindow::Run() {
@@ -256,9 +229,9 @@ void SaverWindow::Run() {
         if (resizeAt_ && now >= *resizeAt_) {
             resizeAt_.reset();
             NewPicture(windowWidth_, windowHeight_);
-        } else if (holdEnd_ && now >= *holdEnd_) {
+        } else if (deadlines_.HoldDue(now)) {
             HoldTimer();
-        } else if (nextReveal_ && now >= *nextReveal_) {
+        } else if (deadlines_.RevealDue(now)) {
             RevealTimer();
         } else {
             ShowPendingRows();
@@ -267,7 +240,7 @@ void SaverWindow::Run() {
 
         pollfd fds[2] = {{ConnectionNumber(display_), POLLIN, 0}, {wakeFd_, POLLIN, 0}};
         const bool busy = XEventsQueued(display_, QueuedAlready) || !pendingRows_.Empty();
-        const int timeout = busy ? 0 : PollTimeoutMs(Clock::now());
+        const int timeout = busy ? 0 : deadlines_.PollTimeoutMs(Clock::now(), resizeAt_);
         if (poll(fds, 2, timeout) > 0 && (fds[1].revents & POLLIN)) quit_ = true;
     }
 }

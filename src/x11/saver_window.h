@@ -1,7 +1,7 @@
 // The saver in one X window: the window it was given (--root, --window-id)
-// or one of its own. Like the Windows saver window it only translates: two
-// deadlines (the reveal every 10 ms, the hold end) call the engine's picture
-// cycle, the rows the cycle drew go to the window, Expose repaints from the
+// or one of its own. Like the Windows saver window it only translates: the
+// deadlines of the cycle's schedule (the reveal every 10 ms, the hold end)
+// call the engine's picture cycle, the rows the cycle drew go to the window, Expose repaints from the
 // picture, and a new size makes the next picture at that size. Everything
 // waits in one poll() on the X connection and a wake-up pipe (signals), so
 // a held picture costs nothing. Every picture, the first too, is made on the
@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 
+#include "engine/cycle_schedule.h"
 #include "engine/picture_cycle.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
@@ -47,12 +48,11 @@ public:
 
 private:
     void NewPicture(int width, int height);  // a scene and cycle at this size
-    void FollowCycle();
+    void FollowCycle(const CycleSchedule& schedule);
     void ShowPendingRows();  // one band of the rows still to show
     void HandleEvent(const XEvent& event);
     void RevealTimer();
     void HoldTimer();
-    int PollTimeoutMs(Clock::time_point now) const;
     void Log(const char* what, Clock::time_point start);
 
     Display* display_;
@@ -72,9 +72,7 @@ private:
     std::unique_ptr<PictureCycle> cycle_;  // declared after the scene: goes first
     std::unique_ptr<WindowImage> image_;
 
-    // The timers: a reveal every kRevealIntervalMs while the cycle reveals,
-    // the hold end HoldIntervalMs after the hold began.
-    std::optional<Clock::time_point> nextReveal_, holdEnd_;
+    CycleDeadlines deadlines_;  // the cycle's timers
     // A new window size, taken once the window has kept it a moment (a
     // window being dragged larger sends many).
     int windowWidth_ = 0, windowHeight_ = 0;

@@ -9,10 +9,11 @@
 #include <thread>
 
 #include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
 #include "fuzz_check.h"
 
 using namespace nivora;

@@ -14,9 +14,9 @@
 #include "engine/background_colouring.h"
 #include "engine/background_field.h"
 #include "engine/parallel_rows.h"
-#include "engine/picture_steps.h"
 #include "engine/scene.h"
 #include "engine/snowflake.h"
+#include "engine/surfaces.h"
 #include "oracle/mpfr_reference.h"
 
 namespace {

@@ -13,18 +13,10 @@
 #include "engine/background_field.h"
 #include "engine/scene.h"
 #include "engine/snowflake.h"
+#include "support/pictures.h"
 
 namespace nivora {
 namespace {
-
-// FNV-1a over raw bytes.
-struct Fingerprint {
-    std::uint64_t value = 1469598103934665603ull;
-    void Add(const void* data, std::size_t size) {
-        const auto* bytes = static_cast<const unsigned char*>(data);
-        for (std::size_t i = 0; i < size; ++i) value = (value ^ bytes[i]) * 1099511628211ull;
-    }
-};
 
 TEST(GoldenPictures, SnowflakeLayersOfEveryRule) {
     Scene scene;

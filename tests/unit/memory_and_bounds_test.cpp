@@ -16,7 +16,10 @@
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
+#include "support/pictures.h"
 
 namespace nivora {
 namespace {
@@ -44,12 +47,9 @@ TEST(Bounds, CreateSurfacesRefusesSidesWhoseRowsOverflow) {
 
 TEST(Bounds, BlendCellOutsideTheLayerChangesNothing) {
     Scene scene;
-    scene.Settings = {7, 3, 14, 5, false, false};
-    SetSaverGeometry(scene, 64, 36);
-    CreateSurfaces(scene, SoftwareImaging(), 64, 36);
     RandomGenerator random;
-    random.Seed = 3;
-    FirstPicture(scene, random);
+    StartScene(scene, random, {{7, 3, 14, 5, false, false}, 3, 64, 36});
+    MakeFirstPictureNow(scene, random);
     scene.FrameGraphics->Flush();
     const auto before = Pixels(*scene.FrameDib);
     const int stride = scene.FlakeLayer.Stride;
@@ -128,15 +128,9 @@ TEST(Sizes, FromOnePixelToEightK) {
     cases.push_back({7680, 4320, false});
     for (const Case& c : cases) {
         Scene scene;
-        scene.Settings = {20, 7, 14, 5, false, false};
-        if (c.preview)
-            SetPreviewGeometry(scene, c.width, c.height);
-        else
-            SetSaverGeometry(scene, c.width, c.height);
-        CreateSurfaces(scene, SoftwareImaging(), c.width, c.height);
         RandomGenerator random;
-        random.Seed = 11;
-        FirstPicture(scene, random);
+        StartScene(scene, random, {{20, 7, 14, 5, false, false}, 11, c.width, c.height, c.preview});
+        MakeFirstPictureNow(scene, random);
         int ticks = 0;
         while (!RevealTick(scene).completed && ticks <= c.height + 2) ++ticks;
         EXPECT_LE(ticks, c.height / 2 + 2) << c.width << " x " << c.height << (c.preview ? " preview" : " saver");

@@ -16,8 +16,11 @@
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
 #include "engine/snowflake.h"
+#include "engine/surfaces.h"
+#include "support/pictures.h"
 
 namespace nivora {
 namespace {
@@ -32,15 +35,6 @@ std::ostream& operator<<(std::ostream& out, const Picture& p) {
     return out << "{" << p.algorithm << ", " << p.background << ", " << p.frame << "ull}";
 }
 
-std::uint64_t FrameFingerprint(const Frame& frame) {
-    std::uint64_t value = 1469598103934665603ull;
-    for (int y = 0; y < frame.Height(); ++y) {
-        const std::uint8_t* row = frame.Bits() + static_cast<std::size_t>(y) * frame.Stride();
-        for (int i = 0; i < 3 * frame.Width(); ++i) value = (value ^ row[i]) * 1099511628211ull;
-    }
-    return value;
-}
-
 struct SeedRun {
     std::uint32_t seed;
     int clientWidth, clientHeight;
@@ -50,15 +44,9 @@ struct SeedRun {
 // The settings, seed and geometry of a run; the surfaces too unless the
 // cycle is to make them on the worker.
 void StartScene(const SeedRun& run, Scene& scene, RandomGenerator& random, bool surfaces = true) {
-    scene.Settings.Algorithm = 20;
-    scene.Settings.Background = 1;
-    scene.Settings.Brightness = 14;
-    scene.Settings.TimeShow = 5;
-    scene.Settings.RandsAlgorithm = run.randsAlgorithm;
-    scene.Settings.BackgroundRands = run.backgroundRands;
-    random.Seed = run.seed;
-    SetSaverGeometry(scene, run.clientWidth, run.clientHeight);
-    if (surfaces) CreateSurfaces(scene, SoftwareImaging(), run.clientWidth, run.clientHeight);
+    const SaverSettings settings{.Algorithm = 20, .Background = 1, .Brightness = 14, .TimeShow = 5,
+                                 .BackgroundRands = run.backgroundRands, .RandsAlgorithm = run.randsAlgorithm};
+    StartScene(scene, random, {settings, run.seed, run.clientWidth, run.clientHeight}, surfaces);
 }
 
 // A cycle over the scene of a run: over its surfaces, or, as a window's
@@ -71,18 +59,8 @@ std::unique_ptr<PictureCycle> CycleOf(const SeedRun& run, Scene& scene, RandomGe
     return std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker);
 }
 
-// Reveals the cycle's picture to its last cell, waiting for the worker where
-// the picture is not there yet.
-void RevealAll(PictureCycle& cycle) {
-    while (cycle.RevealEnabled()) {
-        if (cycle.Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        cycle.RevealTick();
-    }
-}
-
 Picture Finished(Scene& scene) {
-    scene.FrameGraphics->Flush();
-    return {scene.Settings.Algorithm, scene.Settings.Background, FrameFingerprint(*scene.FrameDib)};
+    return {scene.Settings.Algorithm, scene.Settings.Background, FrameFingerprint(scene)};
 }
 
 // The cycle as a saver window drives it, with the next picture prepared on
@@ -119,9 +97,9 @@ std::vector<Picture> PicturesInSteps(const SeedRun& run, int count) {
     std::vector<Picture> pictures;
     for (int i = 0; i < count; ++i) {
         if (i == 0)
-            FirstPicture(scene, random);
+            MakeFirstPictureNow(scene, random);
         else
-            HoldEnd(scene, random);
+            MakeNextPictureNow(scene, random);
         while (!RevealTick(scene).completed) {
         }
         pictures.push_back(Finished(scene));
@@ -165,7 +143,7 @@ TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
     RandomGenerator stepsRandom, unused, random;
     PictureWorker worker;
     StartScene(before, steps, stepsRandom);
-    FirstPicture(steps, stepsRandom);
+    MakeFirstPictureNow(steps, stepsRandom);
     StartScene(after, stepsResized, unused);
     auto cycle = CycleOf(before, scene, random, worker, true);
     cycle->FirstPicture();
@@ -174,7 +152,7 @@ TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
     // The steps: the hold ends on the resized screen, with the generator as
     // the first picture left it.
     stepsResized.Settings = steps.Settings;
-    HoldEnd(stepsResized, stepsRandom);
+    MakeNextPictureNow(stepsResized, stepsRandom);
     while (!RevealTick(stepsResized).completed) {
     }
 
@@ -245,7 +223,7 @@ void ChangeWhileAPictureShows(bool swapFrames) {
     StartScene(run, scene, random);
     PictureCycle cycle(scene, SoftwareImaging(), random, worker);
     if (swapFrames) cycle.SwapFramesOnTake();
-    FirstPicture(steps, stepsRandom);
+    MakeFirstPictureNow(steps, stepsRandom);
     cycle.FirstPicture();
     auto revealAll = [&] {
         while (!RevealTick(steps).completed) {
@@ -262,7 +240,7 @@ void ChangeWhileAPictureShows(bool swapFrames) {
         s->Settings.Background = 3;
     }
     cycle.SettingsChanged();
-    HoldEnd(steps, stepsRandom);
+    MakeNextPictureNow(steps, stepsRandom);
     cycle.HoldEnd();
     for (int tick = 0; tick < 5; ++tick) {
         RevealTick(steps);
@@ -286,7 +264,7 @@ void ChangeWhileAPictureShows(bool swapFrames) {
 
     // The flags back on: the next picture draws again, in the usual order.
     for (Scene* s : {&steps, &scene}) s->Settings.RandsAlgorithm = s->Settings.BackgroundRands = true;
-    HoldEnd(steps, stepsRandom);
+    MakeNextPictureNow(steps, stepsRandom);
     cycle.HoldEnd();
     revealAll();
     EXPECT_EQ(random.Seed, stepsRandom.Seed);

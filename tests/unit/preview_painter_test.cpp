@@ -2,44 +2,38 @@
 // turns by hand.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
-#include <thread>
 #include <vector>
 
+#include "engine/cycle_schedule.h"
 #include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/preview_painter.h"
+#include "support/pictures.h"
+#include "support/preview_reference.h"
 
 namespace nivora {
 namespace {
 
-std::uint64_t FrameFingerprint(const Frame& frame) {
-    std::uint64_t value = 1469598103934665603ull;
-    for (int y = 0; y < frame.Height(); ++y)
-        for (int i = 0; i < 3 * frame.Width(); ++i)
-            value = (value ^ frame.Bits()[static_cast<std::size_t>(y) * frame.Stride() + i]) * 1099511628211ull;
-    return value;
-}
-
 void StartPreview(Scene& scene, RandomGenerator& random, int width, int height, std::uint32_t seed) {
-    scene.Settings.Brightness = 14;
-    scene.Settings.RandsAlgorithm = scene.Settings.BackgroundRands = true;
-    random.Seed = seed;
-    SetPreviewGeometry(scene, width, height);
-    CreateSurfaces(scene, SoftwareImaging(), width, height);
+    const SaverSettings settings{.Brightness = 14, .BackgroundRands = true, .RandsAlgorithm = true};
+    StartScene(scene, random, {settings, seed, width, height, true});
 }
 
-// Paints as the pacing thread asks for them, every 10 ms of the test's clock,
-// until `shown` frames have been shown; the worker gets real time to finish
-// a picture when a paint waits for one.
+// Paints when the painter's schedule says they are due, as a host that
+// follows it calls them, on the test's clock. The clock stands still while
+// the worker makes a picture, however long a loaded machine makes that take:
+// the pace is the painter's, not the worker's.
 struct PaneRun {
     Scene scene;
     RandomGenerator random;
     PictureWorker worker;
     std::unique_ptr<PictureCycle> cycle;
     std::unique_ptr<PreviewPainter> painter;
+    CycleDeadlines deadlines;
     std::uint64_t now = 0;
+    int paints = 0;  // the painter asked
 
     PaneRun(int width, int height, std::uint32_t seed) {
         StartPreview(scene, random, width, height, seed);
@@ -48,14 +42,23 @@ struct PaneRun {
         painter = std::make_unique<PreviewPainter>(*cycle);
     }
 
-    // The next shown paint; returns the clock when it was shown. The clock
-    // stands still while the worker makes a picture, however long a loaded
-    // machine makes that take: the pace is the painter's, not the worker's.
+    // The next shown paint; returns the clock when it was shown.
     std::uint64_t NextShown() {
-        for (;; now += 10) {
-            if (painter->Paint(now)) return now;
+        for (;;) {
+            if (paints > 0) now += static_cast<std::uint64_t>(deadlines.PollTimeoutMs(At(now)));
+            if (deadlines.HoldDue(At(now)))
+                deadlines.HoldTaken();
+            else if (deadlines.RevealDue(At(now)))
+                deadlines.RevealTaken(At(now));
             if (cycle->Waiting()) cycle->FinishAwaited();
+            ++paints;
+            const bool shown = painter->Paint(now);
+            deadlines.Follow(painter->Schedule(), At(now));
+            if (shown) return now;
         }
+    }
+    static CycleDeadlines::Clock::time_point At(std::uint64_t ms) {
+        return CycleDeadlines::Clock::time_point{} + std::chrono::milliseconds(ms);
     }
 };
 
@@ -76,6 +79,7 @@ TEST(PreviewPainter, A152x112PaneKeepsThePaceAndPausesASecondAfterEachPicture) {
     const std::uint64_t shown = run.NextShown();
     EXPECT_EQ(run.painter->PicturesCompleted(), 1);
     EXPECT_EQ(shown - last, PreviewPainter::kPaintPauseMs + PreviewPainter::kPicturePauseMs);
+    EXPECT_EQ(run.paints, 57);  // asked only when due: the 56 shown, and the one that completed the picture
     EXPECT_EQ(run.scene.RevealY, 0);
     EXPECT_EQ(run.scene.RevealX, 56);
     EXPECT_GE(run.scene.Settings.Algorithm, 1);
@@ -97,7 +101,7 @@ TEST(PreviewPainter, ShowsWhatPaintsOnOneThreadShow) {
         for (int paint = 0; paint < 80; ++paint) {
             PreviewRevealTick(steps, stepsRandom, nullptr);
             run.NextShown();
-            ASSERT_EQ(FrameFingerprint(*run.scene.FrameDib), FrameFingerprint(*steps.FrameDib))
+            ASSERT_EQ(FrameFingerprint(run.scene), FrameFingerprint(steps))
                 << width << "x" << height << " paint " << paint;
         }
         EXPECT_GE(run.painter->PicturesCompleted(), 3);

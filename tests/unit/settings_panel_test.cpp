@@ -1,8 +1,8 @@
 // The settings window's handlers over a live picture cycle, with a fake
-// window whose sliders and check boxes keep the rules of the real ones:
-// a position set from code is clamped and runs the change handler only when it
-// differs; every user scroll runs it; a check box set from code runs its click
-// handler when its state changes.
+// window whose sliders and check boxes keep the rules of the real ones (the
+// same engine functions decide): a position set from code is clamped and runs
+// the change handler only when it differs; every user scroll runs it; a check
+// box set from code runs its click handler when its state changes.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,14 +10,18 @@
 #include <map>
 #include <thread>
 
-#include "support/memory_registry.h"
+#include "engine/control_rules.h"
 #include "engine/picture_cycle.h"
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
 #include "engine/settings_panel.h"
 #include "engine/snowflake.h"
+#include "engine/surfaces.h"
+#include "support/memory_registry.h"
+#include "support/pictures.h"
 
 namespace nivora {
 namespace {
@@ -44,10 +48,7 @@ public:
     int TrackBarPosition(TrackBarId bar) const override { return sliders.at(bar).position; }
     void SetTrackBarPosition(TrackBarId bar, int position) override {
         Slider& slider = sliders.at(bar);
-        position = std::clamp(position, slider.min, slider.max);
-        if (position == slider.position) return;
-        slider.position = position;
-        Changed(bar);
+        if (SetSliderPosition(slider.min, slider.max, slider.position, position)) Changed(bar);
     }
     // A user's move: the handler runs whether the position changed or not.
     void UserScroll(TrackBarId bar, int position) {
@@ -56,9 +57,7 @@ public:
     }
     bool CheckBoxChecked(CheckBoxId box) const override { return checked.at(box); }
     void SetCheckBoxChecked(CheckBoxId box, bool state) override {
-        if (checked.at(box) == state) return;
-        checked.at(box) = state;
-        Clicked(box);
+        if (SetCheckBoxState(checked.at(box), state)) Clicked(box);
     }
     void UserClick(CheckBoxId box) {
         checked.at(box) = !checked.at(box);
@@ -101,22 +100,8 @@ private:
     }
 };
 
-std::uint64_t FrameFingerprint(Scene& scene) {
-    scene.FrameGraphics->Flush();
-    const Frame& frame = *scene.FrameDib;
-    std::uint64_t value = 1469598103934665603ull;
-    for (int y = 0; y < frame.Height(); ++y) {
-        const std::uint8_t* row = frame.Bits() + static_cast<std::size_t>(y) * frame.Stride();
-        for (int i = 0; i < 3 * frame.Width(); ++i) value = (value ^ row[i]) * 1099511628211ull;
-    }
-    return value;
-}
-
 void StartScene(Scene& scene, RandomGenerator& random, const SaverSettings& settings, std::uint32_t seed) {
-    scene.Settings = settings;
-    random.Seed = seed;
-    SetSaverGeometry(scene, 240, 160);
-    CreateSurfaces(scene, SoftwareImaging(), 240, 160);
+    StartScene(scene, random, {settings, seed, 240, 160});
 }
 
 // The saver window's side: its scene and cycle, a settings window and the panel.
@@ -138,13 +123,7 @@ struct Rig {
         window.panel = panel.get();
         panel->FormCreate();
     }
-    // Reveal ticks as the timer gives them, until the picture is complete.
-    void RevealAll() {
-        while (cycle->RevealEnabled()) {
-            if (cycle->Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            cycle->RevealTick();
-        }
-    }
+    void RevealAll() { nivora::RevealAll(*cycle); }
     void AwaitLayers() {
         while (cycle->Waiting()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -247,7 +226,7 @@ TEST(SettingsPanel, ADragEndsOnThePictureTheStepsGive) {
     Scene steps;
     RandomGenerator stepsRandom;
     StartScene(steps, stepsRandom, stored, 21);
-    FirstPicture(steps, stepsRandom);
+    MakeFirstPictureNow(steps, stepsRandom);
     steps.Settings.Algorithm = 1;
     steps.Settings.Brightness = 9;
     steps.Settings.Background = 6;

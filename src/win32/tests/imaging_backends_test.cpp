@@ -11,7 +11,9 @@
 
 #include "engine/picture_steps.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
@@ -173,7 +175,7 @@ TEST(ImagingBackends, WholeRevealIsIdentical) {
         SetSaverGeometry(scene, width, height);
         CreateSurfaces(scene, Imaging(backend), width, height);
         random.Seed = 99;
-        FirstPicture(scene, random);
+        MakeFirstPictureNow(scene, random);
         int ticks = 1;
         while (!RevealTick(scene).completed) ++ticks;
         EXPECT_EQ(ticks, (height * height + 2 * height) / (2 * height + 1));

@@ -11,7 +11,9 @@
 
 #include "engine/picture_steps.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
 #include "win32/imaging_win32.h"
 
 using namespace nivora;
@@ -50,7 +52,7 @@ Run Measure(ImagingBackend backend, int width, int height, std::uint32_t seed) {
     SetSaverGeometry(scene, width, height);
     CreateSurfaces(scene, Imaging(backend), width, height);
     random.Seed = seed;
-    FirstPicture(scene, random);
+    MakeFirstPictureNow(scene, random);
 
     Run run;
     const double start = Now();

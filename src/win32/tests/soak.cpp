@@ -14,10 +14,11 @@
 #include <string>
 
 #include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
 #include "engine/picture_worker.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
 #include "win32/imaging_win32.h"
 
 using namespace nivora;

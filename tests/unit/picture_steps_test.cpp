@@ -3,9 +3,12 @@
 #include <set>
 #include <vector>
 
+#include "engine/picture_numbers.h"
 #include "engine/picture_steps.h"
 #include "engine/random.h"
+#include "engine/reveal.h"
 #include "engine/scene.h"
+#include "engine/surfaces.h"
 
 namespace nivora {
 namespace {
@@ -35,7 +38,8 @@ struct RecordingImaging : ImagingPlatform {
     std::unique_ptr<Bitmap> CreateBitmap(int w, int h) override { return SoftwareImaging().CreateBitmap(w, h); }
 };
 
-class PictureCycle : public ::testing::Test {
+// The one-thread steps of a picture over a scene whose cells are recorded.
+class PictureSteps : public ::testing::Test {
 protected:
     Scene scene;
 
@@ -47,7 +51,7 @@ protected:
     RandomGenerator random;
 };
 
-TEST_F(PictureCycle, SaverGeometryOfA1080pScreen) {
+TEST_F(PictureSteps, SaverGeometryOfA1080pScreen) {
     SetSaverGeometry(scene, 1920, 1080);
     CreateSurfaces(scene, imaging, 1920, 1080);
     EXPECT_EQ(scene.FlakeSize, 1080);
@@ -71,7 +75,7 @@ TEST_F(PictureCycle, SaverGeometryOfA1080pScreen) {
     EXPECT_EQ(scene.FieldHeight, 500);
 }
 
-TEST_F(PictureCycle, A1080pPictureTakes540TicksAndTheLastOneWrapsToRowZero) {
+TEST_F(PictureSteps, A1080pPictureTakes540TicksAndTheLastOneWrapsToRowZero) {
     SetSaverGeometry(scene, 1920, 1080);
     CreateSurfaces(scene, imaging, 1920, 1080);
     FillAlpha(255);
@@ -95,7 +99,7 @@ TEST_F(PictureCycle, A1080pPictureTakes540TicksAndTheLastOneWrapsToRowZero) {
     EXPECT_EQ(scene.RevealX, 540);
 }
 
-TEST_F(PictureCycle, SaverRevealSkipsOnlyCellsWhoseWholeAlphaIsZero) {
+TEST_F(PictureSteps, SaverRevealSkipsOnlyCellsWhoseWholeAlphaIsZero) {
     SetSaverGeometry(scene, 8, 4);
     CreateSurfaces(scene, imaging, 8, 4);
     FillAlpha(0);
@@ -110,7 +114,7 @@ TEST_F(PictureCycle, SaverRevealSkipsOnlyCellsWhoseWholeAlphaIsZero) {
     EXPECT_EQ(scene.FrameDib->PixelRgb(2, 1), 0xFFFFFFu);
 }
 
-TEST_F(PictureCycle, CellsBeyondTheSidesOfATallFrameLeaveNoTrace) {
+TEST_F(PictureSteps, CellsBeyondTheSidesOfATallFrameLeaveNoTrace) {
     SetSaverGeometry(scene, 4, 10);
     CreateSurfaces(scene, imaging, 4, 10);
     EXPECT_EQ(scene.FlakeOffsetX, -3);
@@ -125,38 +129,14 @@ TEST_F(PictureCycle, CellsBeyondTheSidesOfATallFrameLeaveNoTrace) {
         for (int x = 0; x < 4; ++x) EXPECT_EQ(scene.FrameDib->PixelRgb(x, y), 0xFFFFFFu);
 }
 
-TEST_F(PictureCycle, PreviewOf152x112CompletesInItsFiftySixthPaint) {
-    SetPreviewGeometry(scene, 152, 112);
-    CreateSurfaces(scene, imaging, 152, 112);
-    random.Seed = 12345;
-    PreviewFirstPicture(scene, random);
-    int pauses = 0;
-    std::size_t cellsBeforePause = 0;
-    for (int paint = 1; paint <= 56; ++paint) {
-        const std::size_t before = imaging.cells.size();
-        const int completed = PreviewRevealTick(scene, random, [&] {
-            ++pauses;
-            cellsBeforePause = imaging.cells.size();
-        });
-        EXPECT_EQ(imaging.cells.size() - before, 225u);  // every cell is drawn, transparent ones too
-        EXPECT_EQ(completed, paint == 56 ? 1 : 0) << "paint " << paint;
-    }
-    EXPECT_EQ(pauses, 1);
-    EXPECT_EQ(cellsBeforePause, 55u * 225u + 169u);
-    EXPECT_EQ(scene.RevealY, 0);
-    EXPECT_EQ(scene.RevealX, 56);
-    EXPECT_GE(scene.Settings.Algorithm, 1);
-    EXPECT_LE(scene.Settings.Algorithm, 19);
-}
-
-TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
+TEST_F(PictureSteps, RandomPicksStayInTheirRangesAndFollowTheSeed) {
     SetSaverGeometry(scene, 40, 20);
     CreateSurfaces(scene, imaging, 40, 20);
     scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = true;
     std::set<int> algorithms, backgrounds;
     random.Seed = 7;
     for (int picture = 0; picture < 400; ++picture) {
-        HoldEnd(scene, random);
+        MakeNextPictureNow(scene, random);
         algorithms.insert(scene.Settings.Algorithm);
         backgrounds.insert(scene.Settings.Background);
     }
@@ -171,7 +151,7 @@ TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
     scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = false;
     scene.Settings.Algorithm = 20;
     scene.Settings.Background = 0;
-    FirstPicture(scene, random);
+    MakeFirstPictureNow(scene, random);
     EXPECT_EQ(scene.Settings.Algorithm, 20);
     EXPECT_EQ(scene.Settings.Background, 0);
 
@@ -181,7 +161,7 @@ TEST_F(PictureCycle, RandomPicksStayInTheirRangesAndFollowTheSeed) {
     for (auto* run : {&first, &second}) {
         random.Seed = 99;
         for (int i = 0; i < 5; ++i) {
-            HoldEnd(scene, random);
+            MakeNextPictureNow(scene, random);
             run->push_back(scene.Settings.Algorithm * 100 + scene.Settings.Background);
         }
     }
