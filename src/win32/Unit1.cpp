@@ -42,15 +42,15 @@ void TForm1::Picturing(const Scene& scene, Step&& step) {
     }
 }
 
-TForm1::TForm1(Registry& registry)
-    : TForm("TForm1", RGB(128, 128, 128)), Timer1(*this, PictureCycle::kRevealIntervalMs, true), Timer2(*this, 0, false) {
+TForm1::TForm1(TApplication& application, Registry& registry)
+    : TForm(application, "TForm1", RGB(128, 128, 128)), Timer1(*this, PictureCycle::kRevealIntervalMs, true), Timer2(*this, 0, false) {
     Form1 = this;
     SetCaption("Nivora Glade");
     Timer1.OnTimer = [this] { Timer1Timer(); };
     Timer2.OnTimer = [this] { Timer2Timer(); };
     // An error in creation is reported and creation still completes, so the
     // window becomes the main window and the message loop can run.
-    Guarded([this, &registry] { FormCreate(registry); });
+    Application.Guarded([this, &registry] { FormCreate(registry); });
     CreationComplete();
 }
 
@@ -115,7 +115,7 @@ void TForm1::CoverOtherMonitors(const std::vector<RECT>& others, bool first) {
     int index = 0;
     for (const RECT& monitor : others) {
         auto form = std::make_unique<TMonitorForm>(
-            monitor, [this](WPARAM key) { FormKeyDown(key); }, [this] { FormMouseMove(); });
+            Application, monitor, [this](WPARAM key) { FormKeyDown(key); }, [this] { FormMouseMove(); });
         ScreenPicture& picture = form->Picture;
         picture.scene.Settings = loaded_;
         picture.random.Seed = MonitorSeed(firstSeed_, ++index);

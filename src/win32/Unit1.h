@@ -16,7 +16,7 @@
 #include "engine/cycle_group.h"
 #include "engine/picture_worker.h"
 #include "engine/registry.h"
-#include "win32/forms.h"
+#include "win32/forms/forms.h"
 #include "win32/monitor_form.h"
 #include "win32/screen_picture.h"
 
@@ -31,7 +31,7 @@ bool IsMouseJump(POINT last, POINT now);
 
 class TForm1 : public TForm {
 public:
-    explicit TForm1(Registry& registry);
+    TForm1(TApplication& application, Registry& registry);
     ~TForm1() override;
 
     TTimer Timer1;  // the reveal, every 10 ms

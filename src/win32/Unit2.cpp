@@ -77,8 +77,8 @@ private:
     TForm2& form_;
 };
 
-TForm2::TForm2(Registry& registry)
-    : TControlForm("TForm2", RGB(192, 192, 192), kWindowFont),
+TForm2::TForm2(TApplication& application, Registry& registry)
+    : TControlForm(application, "TForm2", RGB(192, 192, 192), kWindowFont),
       TrackBar1(*this, Box(0, 25, 200, 12), 1, 20, 1),
       TrackBar2(*this, Box(0, 90, 200, 12), 0, 20, 1),
       TrackBar4(*this, Box(226, 25, 200, 12), 1, 20, 1),
@@ -99,7 +99,7 @@ TForm2::TForm2(Registry& registry)
     SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetDesignClientSize(kDesignWidth, kDesignHeight, kInnerBorder);
     // Until the panel exists the controls' handlers have nothing to call.
-    Guarded([this, &registry] { FormCreate(registry); });
+    Application.Guarded([this, &registry] { FormCreate(registry); });
     CreationComplete();
 }
 
@@ -109,7 +109,7 @@ void TForm2::FormCreate(Registry& registry) {
     // The saver window's creation reads it: windowed, half the screen, deaf
     // to keys and mouse.
     ConfigMode = true;
-    new TForm1(registry);  // lives until the process ends; completes first, so it is the main window
+    new TForm1(Application, registry);  // lives until the process ends; completes first, so it is the main window
     // A saver window whose creation failed has been reported, and the
     // program is ending: there is no picture for the panel to change.
     if (!Form1->HasCycle()) return;

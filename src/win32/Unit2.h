@@ -11,13 +11,13 @@
 
 #include "engine/registry.h"
 #include "engine/settings_panel.h"
-#include "win32/controls.h"
+#include "win32/forms/controls.h"
 
 namespace nivora::win32 {
 
 class TForm2 : public TControlForm {
 public:
-    explicit TForm2(Registry& registry);
+    TForm2(TApplication& application, Registry& registry);
     ~TForm2() override;
 
     // Declared, and so created, in the tab order; the static texts and the
