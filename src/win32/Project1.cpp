@@ -46,7 +46,7 @@ ErrorVerdict ReadError(std::exception_ptr error) {
     }
 }
 
-void StartUp(TApplication& Application) {
+void StartUp(TApplication& Application, WindowsImaging& imaging) {
     Win32Registry registry;  // outlives the message loop, which runs in here
 
     const std::vector<std::string> arguments = ProgramArguments();
@@ -55,13 +55,16 @@ void StartUp(TApplication& Application) {
 
     switch (mode) {
         case SaverMode::FullScreen:
-            new TForm1(Application, registry);  // lives until the process ends
+            // lives until the process ends
+            new TForm1(Application, registry, mode, PrimaryScreenSize(), imaging.Drawing(DefaultBackend()));
             break;
         case SaverMode::Settings:
-            new TForm2(Application, registry);  // creates the saver window above it; lives until the process ends
+            // creates the saver window above it; lives until the process ends
+            new TForm2(Application, registry, imaging.Drawing(DefaultBackend()));
             break;
         case SaverMode::Preview:
-            RunPreviewHost(arguments.size() > 1 ? arguments[1] : std::string(), registry);
+            RunPreviewHost(arguments.size() > 1 ? arguments[1] : std::string(), registry,
+                           imaging.Drawing(DefaultBackend()));
             return;  // no main window: the program ends with the host
         case SaverMode::Nothing:
             break;
@@ -81,7 +84,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // process ends.
     auto& application = *new TApplication;
     application.ReadError = ReadError;
-    application.Guarded([&application] { StartUp(application); });
-    ShutdownImaging();
+    {
+        WindowsImaging imaging;  // GDI+, when it is the backend, runs until the message loop ends
+        application.Guarded([&application, &imaging] { StartUp(application, imaging); });
+    }
     return 0;
 }

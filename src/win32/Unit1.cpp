@@ -7,12 +7,8 @@
 
 #include "engine/picture_steps.h"
 #include "engine/settings_store.h"
-#include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
-
-bool ConfigMode = false;
-TForm1* Form1 = nullptr;
 
 namespace {
 
@@ -42,21 +38,24 @@ void TForm1::Picturing(const Scene& scene, Step&& step) {
     }
 }
 
-TForm1::TForm1(TApplication& application, Registry& registry)
-    : TForm(application, "TForm1", RGB(128, 128, 128)), Timer1(*this, PictureCycle::kRevealIntervalMs, true), Timer2(*this, 0, false) {
-    Form1 = this;
+TForm1::TForm1(TApplication& application, Registry& registry, SaverMode mode, SIZE screen, DibDrawing& drawing)
+    : TForm(application, "TForm1", RGB(128, 128, 128)),
+      ConfigMode(mode == SaverMode::Settings),
+      Timer1(*this, PictureCycle::kRevealIntervalMs, true),
+      Timer2(*this, 0, false),
+      drawing_(drawing) {
     SetCaption("Nivora Glade");
     Timer1.OnTimer = [this] { Timer1Timer(); };
     Timer2.OnTimer = [this] { Timer2Timer(); };
     // An error in creation is reported and creation still completes, so the
     // window becomes the main window and the message loop can run.
-    Application.Guarded([this, &registry] { FormCreate(registry); });
+    Application.Guarded([this, &registry, screen] { FormCreate(registry, screen); });
     CreationComplete();
 }
 
 TForm1::~TForm1() = default;
 
-void TForm1::FormCreate(Registry& registry) {
+void TForm1::FormCreate(Registry& registry, SIZE screen) {
     // From now on a jump of the mouse ends the saver, whatever it is doing.
     GetCursorPos(&LastCursorPos);
 
@@ -69,8 +68,8 @@ void TForm1::FormCreate(Registry& registry) {
     primary_.random.Randomize();
     firstSeed_ = primary_.random.Seed;
 
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const int screenWidth = screen.cx;
+    const int screenHeight = screen.cy;
     int clientWidth, clientHeight;
     if (!ConfigMode) {
         SetBorder(Border::None);
@@ -102,7 +101,7 @@ void TForm1::FormCreate(Registry& registry) {
     clientWidth_ = clientWidth;
     clientHeight_ = clientHeight;
     AnswerSentMessages();
-    primary_.Start(Imaging(DefaultBackend()), worker_, clientWidth, clientHeight, true);
+    primary_.Start(drawing_, worker_, clientWidth, clientHeight, true);
     AnswerSentMessages();
     if (!ConfigMode) CoverOtherMonitors(OtherMonitors(), true);
     GroupCycles();
@@ -119,7 +118,7 @@ void TForm1::CoverOtherMonitors(const std::vector<RECT>& others, bool first) {
         ScreenPicture& picture = form->Picture;
         picture.scene.Settings = loaded_;
         picture.random.Seed = MonitorSeed(firstSeed_, ++index);
-        picture.Start(Imaging(DefaultBackend()), worker_, monitor.right - monitor.left, monitor.bottom - monitor.top,
+        picture.Start(drawing_, worker_, monitor.right - monitor.left, monitor.bottom - monitor.top,
                       first);
         ShowWindow(form->Handle(), SW_SHOWNA);
         monitors_.push_back(std::move(form));
@@ -159,7 +158,7 @@ void TForm1::CoverChangedScreens() {
         SetBounds(0, 0, width, height);
         clientWidth_ = width;
         clientHeight_ = height;
-        primary_.Start(Imaging(DefaultBackend()), worker_, width, height, false);
+        primary_.Start(drawing_, worker_, width, height, false);
     }
     if (othersChanged) {
         monitors_.clear();

@@ -32,6 +32,9 @@ private:
     std::function<void()> mouseMove_;
 };
 
+// The primary monitor's size, in physical pixels.
+SIZE PrimaryScreenSize();
+
 // The rectangles of every monitor but the primary one, in physical pixels.
 std::vector<RECT> OtherMonitors();
 
