@@ -15,6 +15,7 @@
 #include "win32/forms/forms.h"
 #include "win32/funcs.h"
 #include "win32/imaging_win32.h"
+#include "win32/monitor_form.h"
 #include "win32/registry_win32.h"
 
 using namespace nivora;

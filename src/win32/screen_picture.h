@@ -1,6 +1,6 @@
-// One screen's picture in a saver window: its scene, its random generator and
-// its picture cycle, and the two ways the frame reaches the window (the rows a
-// tick drew, and whatever a paint asks for).
+// One screen's picture in a saver window: its scene, its random generator, its
+// picture cycle and the frames it lends the cycle, and the two ways the frame
+// reaches the window (the rows a tick drew, and whatever a paint asks for).
 #pragma once
 
 #include <windows.h>
@@ -34,9 +34,9 @@ public:
 
     // A cycle for a client area of width x height in the saver geometry,
     // with frames of its own that `drawing` draws into. Settings and seed
-    // are set first. Nothing is made here: the surfaces
-    // and the picture are made on the worker, so that the window's thread
-    // only ever waits for a copy of pixels. With `first`, the first
+    // are set first. Nothing is made here: the surfaces and the picture are
+    // made on the worker, so that the window's thread only ever waits for a
+    // copy of pixels. With `first`, the first
     // picture's numbers are drawn now and its making starts; otherwise the
     // cycle starts with the next HoldEnd, as the one it replaces would have.
     void Start(DibDrawing& drawing, PictureWorker& worker, int width, int height, bool first);
