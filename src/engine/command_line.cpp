@@ -56,12 +56,6 @@ SaverMode ModeFromLetter(char letter) {
     }
 }
 
-std::string ErrorBoxText(const std::string& message) {
-    if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
-        return message + '.';
-    return message;
-}
-
 std::int32_t ParseWindowHandle(const std::string& text) {
     std::size_t i = 0;
     const std::size_t n = text.size();

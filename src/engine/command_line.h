@@ -21,10 +21,6 @@ enum class SaverMode { FullScreen, Settings, Preview, Nothing };
 char ModeLetter(const std::vector<std::string>& arguments);
 SaverMode ModeFromLetter(char letter);
 
-// The text the application's general error handler shows: a full stop is
-// appended only when the message's last character sorts after '.'.
-std::string ErrorBoxText(const std::string& message);
-
 // The preview pane's window handle from the second argument: leading blanks,
 // then an optional sign and decimal digits, or "$", "x" or "0x" and hex digits,
 // and nothing after. Hex takes up to 32 bits as the handle's bit pattern.

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "engine/command_line.h"
+#include "engine/surfaces.h"
 #include "engine/settings_store.h"
 #include "win32/Unit1.h"
 #include "win32/Unit2.h"
-#include "win32/forms.h"
+#include "win32/forms/forms.h"
 #include "win32/funcs.h"
 #include "win32/imaging_win32.h"
+#include "win32/monitor_form.h"
 #include "win32/registry_win32.h"
 
 using namespace nivora;
@@ -28,8 +30,25 @@ std::vector<std::string> ProgramArguments() {
     return arguments;
 }
 
-void StartUp() {
-    static Win32Registry registry;
+// What the general error handler makes of an exception. Memory that ran out
+// leaves no picture to trust: the box says so (a picture's own error with its
+// size and what it needs), and then the program ends through its message loop.
+ErrorVerdict ReadError(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const PictureMemoryError& e) {
+        return {e.what(), true};
+    } catch (const std::bad_alloc&) {
+        return {"Not enough memory", true};
+    } catch (const std::exception& e) {
+        return {e.what(), false};
+    } catch (...) {
+        return {"Unknown error", false};
+    }
+}
+
+void StartUp(TApplication& Application, WindowsImaging& imaging) {
+    Win32Registry registry;  // outlives the message loop, which runs in here
 
     const std::vector<std::string> arguments = ProgramArguments();
     const SaverMode mode = ModeFromLetter(ModeLetter(arguments));
@@ -37,13 +56,16 @@ void StartUp() {
 
     switch (mode) {
         case SaverMode::FullScreen:
-            new TForm1(registry);  // lives until the process ends
+            // lives until the process ends
+            new TForm1(Application, registry, mode, PrimaryScreenSize(), imaging.Drawing(DefaultBackend()));
             break;
         case SaverMode::Settings:
-            new TForm2(registry);  // creates the saver window above it; lives until the process ends
+            // creates the saver window above it; lives until the process ends
+            new TForm2(Application, registry, imaging.Drawing(DefaultBackend()));
             break;
         case SaverMode::Preview:
-            RunPreviewHost(arguments.size() > 1 ? arguments[1] : std::string(), registry);
+            RunPreviewHost(arguments.size() > 1 ? arguments[1] : std::string(), registry,
+                           imaging.Drawing(DefaultBackend()));
             return;  // no main window: the program ends with the host
         case SaverMode::Nothing:
             break;
@@ -59,7 +81,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // expects. The generators never raise them: the trap tests run them with
     // the traps unmasked.
     _controlfp(_MCW_EM, _MCW_EM);
-    Guarded(StartUp);
-    ShutdownImaging();
+    // Like the forms, which refer to it, the application lives until the
+    // process ends.
+    auto& application = *new TApplication;
+    application.ReadError = ReadError;
+    {
+        WindowsImaging imaging;  // GDI+, when it is the backend, runs until the message loop ends
+        application.Guarded([&application, &imaging] { StartUp(application, imaging); });
+    }
     return 0;
 }

@@ -8,12 +8,8 @@
 #include "engine/mouse_jump.h"
 #include "engine/settings_store.h"
 #include "engine/surfaces.h"
-#include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
-
-bool ConfigMode = false;
-TForm1* Form1 = nullptr;
 
 namespace {
 
@@ -41,21 +37,24 @@ void TForm1::Picturing(const Scene& scene, Step&& step) {
     }
 }
 
-TForm1::TForm1(Registry& registry)
-    : TForm("TForm1", RGB(128, 128, 128)), Timer1(*this, PictureCycle::kRevealIntervalMs, true), Timer2(*this, 0, false) {
-    Form1 = this;
+TForm1::TForm1(TApplication& application, Registry& registry, SaverMode mode, SIZE screen, DibDrawing& drawing)
+    : TForm(application, "TForm1", RGB(128, 128, 128)),
+      ConfigMode(mode == SaverMode::Settings),
+      Timer1(*this, PictureCycle::kRevealIntervalMs, true),
+      Timer2(*this, 0, false),
+      drawing_(drawing) {
     SetCaption("Nivora Glade");
     Timer1.OnTimer = [this] { Timer1Timer(); };
     Timer2.OnTimer = [this] { Timer2Timer(); };
     // An error in creation is reported and creation still completes, so the
     // window becomes the main window and the message loop can run.
-    Guarded([this, &registry] { FormCreate(registry); });
+    Application.Guarded([this, &registry, screen] { FormCreate(registry, screen); });
     CreationComplete();
 }
 
 TForm1::~TForm1() = default;
 
-void TForm1::FormCreate(Registry& registry) {
+void TForm1::FormCreate(Registry& registry, SIZE screen) {
     // From now on a jump of the mouse ends the saver, whatever it is doing.
     GetCursorPos(&LastCursorPos);
 
@@ -68,8 +67,8 @@ void TForm1::FormCreate(Registry& registry) {
     primary_.random.Randomize();
     firstSeed_ = primary_.random.Seed;
 
-    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
-    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const int screenWidth = screen.cx;
+    const int screenHeight = screen.cy;
     int clientWidth, clientHeight;
     if (!ConfigMode) {
         SetBorder(Border::None);
@@ -101,7 +100,7 @@ void TForm1::FormCreate(Registry& registry) {
     clientWidth_ = clientWidth;
     clientHeight_ = clientHeight;
     AnswerSentMessages();
-    primary_.Start(Imaging(DefaultBackend()), worker_, clientWidth, clientHeight, true);
+    primary_.Start(drawing_, worker_, clientWidth, clientHeight, true);
     AnswerSentMessages();
     if (!ConfigMode) CoverOtherMonitors(OtherMonitors(), true);
     GroupCycles();
@@ -114,11 +113,11 @@ void TForm1::CoverOtherMonitors(const std::vector<RECT>& others, bool first) {
     int index = 0;
     for (const RECT& monitor : others) {
         auto form = std::make_unique<TMonitorForm>(
-            monitor, [this](WPARAM key) { FormKeyDown(key); }, [this] { FormMouseMove(); });
+            Application, monitor, [this](WPARAM key) { FormKeyDown(key); }, [this] { FormMouseMove(); });
         ScreenPicture& picture = form->Picture;
         picture.scene.Settings = loaded_;
         picture.random.Seed = MonitorSeed(firstSeed_, ++index);
-        picture.Start(Imaging(DefaultBackend()), worker_, monitor.right - monitor.left, monitor.bottom - monitor.top,
+        picture.Start(drawing_, worker_, monitor.right - monitor.left, monitor.bottom - monitor.top,
                       first);
         ShowWindow(form->Handle(), SW_SHOWNA);
         monitors_.push_back(std::move(form));
@@ -158,7 +157,7 @@ void TForm1::CoverChangedScreens() {
         SetBounds(0, 0, width, height);
         clientWidth_ = width;
         clientHeight_ = height;
-        primary_.Start(Imaging(DefaultBackend()), worker_, width, height, false);
+        primary_.Start(drawing_, worker_, width, height, false);
     }
     if (othersChanged) {
         monitors_.clear();

@@ -13,26 +13,33 @@
 #include <memory>
 #include <vector>
 
+#include "engine/command_line.h"
 #include "engine/cycle_group.h"
 #include "engine/picture_worker.h"
 #include "engine/registry.h"
-#include "win32/forms.h"
+#include "win32/forms/forms.h"
+#include "win32/imaging_win32.h"
 #include "win32/monitor_form.h"
 #include "win32/screen_picture.h"
 
 namespace nivora::win32 {
-
-// True when the saver window runs beside the settings window; set before the
-// saver window is created.
-extern bool ConfigMode;
 
 // A jump of more than 100 pixels on either axis between two mouse-move events.
 bool IsMouseJump(POINT last, POINT now);
 
 class TForm1 : public TForm {
 public:
-    explicit TForm1(Registry& registry);
+    // `mode` FullScreen covers the whole primary screen of size `screen` (and
+    // every other monitor) and ends at a key or a jump of the mouse; Settings
+    // places a captioned window with half the screen's width and height as
+    // its client area, centred across and a fifth of the screen down, deaf to
+    // both. The settings come from `registry`.
+    // The pictures are drawn with `drawing`.
+    TForm1(TApplication& application, Registry& registry, SaverMode mode, SIZE screen, DibDrawing& drawing);
     ~TForm1() override;
+
+    // True when the saver window runs beside the settings window.
+    const bool ConfigMode;
 
     TTimer Timer1;  // the reveal, every 10 ms
     TTimer Timer2;  // the hold, TimeShow seconds
@@ -47,7 +54,7 @@ public:
     void FollowCycle();
 
 private:
-    void FormCreate(Registry& registry);
+    void FormCreate(Registry& registry, SIZE screen);
     void Timer1Timer();
     void Timer2Timer();
     void FormKeyDown(WPARAM key);
@@ -75,6 +82,7 @@ private:
     void Picturing(const Scene& scene, Step&& step);
 
     POINT LastCursorPos{};
+    DibDrawing& drawing_;
     PictureWorker worker_;  // declared first: it outlives every cycle
     ScreenPicture primary_;
     std::vector<std::unique_ptr<TMonitorForm>> monitors_;
@@ -85,7 +93,5 @@ private:
     bool pictureFailed_ = false;  // memory ran out: the timers stay off
     int clientWidth_ = 0, clientHeight_ = 0;  // the primary picture's
 };
-
-extern TForm1* Form1;
 
 }  // namespace nivora::win32

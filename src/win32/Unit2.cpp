@@ -1,10 +1,6 @@
 #include "win32/Unit2.h"
 
-#include "win32/Unit1.h"
-
 namespace nivora::win32 {
-
-TForm2* Form2 = nullptr;
 
 namespace {
 
@@ -36,22 +32,22 @@ public:
         (text == StaticTextId::StaticText1 ? form_.StaticText1 : form_.StaticText4).SetText(caption);
     }
     WindowBounds Bounds() const override { return BoundsOf(form_); }
-    WindowBounds SaverBounds() const override { return BoundsOf(*Form1); }
+    WindowBounds SaverBounds() const override { return BoundsOf(*form_.Form1); }
     WindowBounds WorkArea() const override {
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
         RECT r{};
-        if (GetMonitorInfoA(MonitorFromWindow(Form1->Handle(), MONITOR_DEFAULTTONEAREST), &monitor))
+        if (GetMonitorInfoA(MonitorFromWindow(form_.Form1->Handle(), MONITOR_DEFAULTTONEAREST), &monitor))
             r = monitor.rcWork;
         else
             SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
         return {r.left, r.top, r.right - r.left, r.bottom - r.top};
     }
     void MoveTo(int left, int top) override { Move(form_, left, top); }
-    void MoveSaverTo(int left, int top) override { Move(*Form1, left, top); }
-    void FollowCycle() override { Form1->FollowCycle(); }
+    void MoveSaverTo(int left, int top) override { Move(*form_.Form1, left, top); }
+    void FollowCycle() override { form_.Form1->FollowCycle(); }
     void Close() override { form_.Close(); }
-    void CloseSaver() override { Form1->Close(); }
+    void CloseSaver() override { form_.Form1->Close(); }
 
 private:
     static void Move(const TForm& form, int left, int top) {
@@ -77,8 +73,8 @@ private:
     TForm2& form_;
 };
 
-TForm2::TForm2(Registry& registry)
-    : TControlForm("TForm2", RGB(192, 192, 192), kWindowFont),
+TForm2::TForm2(TApplication& application, Registry& registry, DibDrawing& drawing)
+    : TControlForm(application, "TForm2", RGB(192, 192, 192), kWindowFont),
       TrackBar1(*this, Box(0, 25, 200, 12), 1, 20, 1),
       TrackBar2(*this, Box(0, 90, 200, 12), 0, 20, 1),
       TrackBar4(*this, Box(226, 25, 200, 12), 1, 20, 1),
@@ -92,24 +88,21 @@ TForm2::TForm2(Registry& registry)
       TrackBar3(*this, Box(226, 90, 200, 12), 1, 20, 5),
       Label1(*this, Box(232, 65, 66, 16), "Brightness", &kBoldArial13),
       Timer2(*this, SettingsPanel::kTimer2IntervalMs, false) {
-    Form2 = this;
     SetCaption("Screensaver Settings");
     SetBorder(Border::Single);
     SetWindowLongA(Handle(), GWL_EXSTYLE, GetWindowLongA(Handle(), GWL_EXSTYLE) | WS_EX_TOPMOST);
     SetWindowPos(Handle(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetDesignClientSize(kDesignWidth, kDesignHeight, kInnerBorder);
     // Until the panel exists the controls' handlers have nothing to call.
-    Guarded([this, &registry] { FormCreate(registry); });
+    Application.Guarded([this, &registry, &drawing] { FormCreate(registry, drawing); });
     CreationComplete();
 }
 
 TForm2::~TForm2() { Timer2.SetEnabled(false); }
 
-void TForm2::FormCreate(Registry& registry) {
-    // The saver window's creation reads it: windowed, half the screen, deaf
-    // to keys and mouse.
-    ConfigMode = true;
-    new TForm1(registry);  // lives until the process ends; completes first, so it is the main window
+void TForm2::FormCreate(Registry& registry, DibDrawing& drawing) {
+    // Windowed, half the screen, deaf to keys and mouse.
+    Form1 = std::make_unique<TForm1>(Application, registry, SaverMode::Settings, PrimaryScreenSize(), drawing);
     // A saver window whose creation failed has been reported, and the
     // program is ending: there is no picture for the panel to change.
     if (!Form1->HasCycle()) return;

@@ -11,13 +11,15 @@
 
 #include "engine/registry.h"
 #include "engine/settings_panel.h"
-#include "win32/controls.h"
+#include "win32/Unit1.h"
+#include "win32/forms/controls.h"
 
 namespace nivora::win32 {
 
 class TForm2 : public TControlForm {
 public:
-    explicit TForm2(Registry& registry);
+    // The saver window's pictures are drawn with `drawing`.
+    TForm2(TApplication& application, Registry& registry, DibDrawing& drawing);
     ~TForm2() override;
 
     // Declared, and so created, in the tab order; the static texts and the
@@ -38,15 +40,16 @@ public:
 
 private:
     class Window;
-    void FormCreate(Registry& registry);
+    void FormCreate(Registry& registry, DibDrawing& drawing);
     void DoKeyDown(WPARAM key) override;
     void DoClose() override;
     bool DoMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
+    // The saver window this one changes; it is the main window, since its
+    // creation completes first.
+    std::unique_ptr<TForm1> Form1;
     std::unique_ptr<Window> window_;
     std::unique_ptr<SettingsPanel> panel_;
 };
-
-extern TForm2* Form2;
 
 }  // namespace nivora::win32

@@ -18,46 +18,152 @@ namespace {
 
 constexpr const char* kHostClass = "MyBriskScreenSaverClass";
 
-HWND HostWindow = nullptr;
-std::atomic<bool> QuitRequested{false};
-
-// The picture the host paints; it lives on the window's thread for the
-// length of RunPreviewHost.
-struct Preview {
-    PictureWorker worker;  // declared first: it outlives the cycle
-    Scene scene;
-    RandomGenerator random;
-    std::unique_ptr<PictureCycle> cycle;
-    std::unique_ptr<PreviewPainter> painter;
-    HDC frameDC = nullptr;
-    ~Preview() {
-        painter.reset();
-        cycle.reset();
-    }
+// What the pacing thread is given: the window to ask for paints and the flag
+// that stops it. Both belong to the host, which waits for the thread's end.
+struct Pacing {
+    HWND window;
+    const std::atomic<bool>& quitRequested;
 };
-Preview* preview = nullptr;
 
-void PaintPreviewFrame(HWND window) {
-    ValidateRect(window, nullptr);
-    if (!preview || !preview->painter->Paint(GetTickCount64())) return;
-    if (preview->scene.FrameGraphics) preview->scene.FrameGraphics->Flush();
-    GdiFlush();
-    HDC dc = GetDC(window);
-    BitBlt(dc, 0, 0, preview->scene.FrameDib->Width(), preview->scene.FrameDib->Height(), preview->frameDC, 0, 0,
-           SRCCOPY);
-    ReleaseDC(window, dc);
+// Only asks for paints; it computes nothing.
+DWORD WINAPI PacingThread(LPVOID parameter) {
+    const Pacing& pacing = *static_cast<const Pacing*>(parameter);
+    ShowWindow(pacing.window, SW_SHOW);
+    UpdateWindow(pacing.window);
+    do {
+        InvalidateRect(pacing.window, nullptr, FALSE);
+        Sleep(10);
+    } while (!pacing.quitRequested);
+    PostMessageA(pacing.window, WM_DESTROY, 0, 0);
+    return 0;
 }
 
-LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// The host: its window, the picture it paints and the end the password
+// allows. It lives on the window's thread for the length of RunPreviewHost;
+// the window procedure finds it through the window's user data.
+class PreviewHost {
+public:
+    explicit PreviewHost(DibDrawing& drawing) : frames_(drawing) {}
+    PreviewHost(const PreviewHost&) = delete;
+    PreviewHost& operator=(const PreviewHost&) = delete;
+    ~PreviewHost();
+
+    // The window: a disabled child filling `parent`, or for no parent a
+    // visible top-most popup of width x height at (left, top).
+    bool CreateWindowIn(int left, int top, int width, int height, HWND parent);
+    // The picture, its first one made now.
+    void StartPicture(Registry& registry, int width, int height);
+    // Paces the paints and answers the window until it ends.
+    void Run();
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void PaintFrame();
+
+    HWND window_ = nullptr;
+    std::atomic<bool> QuitRequested{false};
+    WindowFrames frames_;   // declared before the picture, which holds its frames
+    PictureWorker worker_;  // declared before the picture: it outlives the cycle
+    Scene scene_;
+    RandomGenerator random_;
+    std::unique_ptr<PictureCycle> cycle_;
+    std::unique_ptr<PreviewPainter> painter_;
+    HDC frameDC_ = nullptr;
+};
+
+PreviewHost::~PreviewHost() {
+    // The window stays until the process ends, as the pane expects; it no
+    // longer reaches this host.
+    if (window_) SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    painter_.reset();
+    cycle_.reset();
+}
+
+bool PreviewHost::CreateWindowIn(int left, int top, int width, int height, HWND parent) {
+    WNDCLASSA windowClass{};
+    windowClass.style = CS_PARENTDC;
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kHostClass;
+    RegisterClassA(&windowClass);
+    const DWORD style = parent ? WS_CHILD | WS_VISIBLE | WS_DISABLED : WS_POPUP | WS_VISIBLE;
+    window_ = CreateWindowExA(0, kHostClass, "MySaver", style, left, top, width, height, parent, nullptr,
+                              GetModuleHandleA(nullptr), this);
+    if (!window_) return false;
+    if (!parent) {
+        SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW);
+        // Its keys ask for the password, so it takes the keyboard.
+        SetForegroundWindow(window_);
+    }
+    return true;
+}
+
+void PreviewHost::StartPicture(Registry& registry, int width, int height) {
+    random_.Randomize();
+    scene_.Settings.RandsAlgorithm = scene_.Settings.BackgroundRands = true;
+    // A black background would look broken: the stored brightness, or the default.
+    scene_.Settings.Brightness = ReadStoredBrightness(registry).value_or(kDefaultSettings.Brightness);
+    SetPreviewGeometry(scene_, width, height);
+    CreateSurfaces(scene_, frames_, width, height);
+    frameDC_ = frames_.DC(*scene_.FrameDib);
+    cycle_ = std::make_unique<PictureCycle>(scene_, frames_, random_, worker_);
+    cycle_->FirstPicture();
+    // The generator is seeded once more as pacing starts; the picture being
+    // prepared follows the new seed.
+    random_.Randomize();
+    cycle_->SettingsChanged();
+    painter_ = std::make_unique<PreviewPainter>(*cycle_);
+}
+
+void PreviewHost::Run() {
+    const Pacing pacing{window_, QuitRequested};
+    HANDLE thread = CreateThread(nullptr, 0, PacingThread, const_cast<Pacing*>(&pacing), 0, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    if (!thread) return;
+    // The loop may also end without the pacing thread (the pane went, a
+    // picture failed): it is stopped and waited for, answering the messages
+    // it sends to the window meanwhile.
+    QuitRequested = true;
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1)
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    CloseHandle(thread);
+}
+
+void PreviewHost::PaintFrame() {
+    ValidateRect(window_, nullptr);
+    if (!painter_ || !painter_->Paint(GetTickCount64())) return;
+    if (scene_.FrameGraphics) scene_.FrameGraphics->Flush();
+    GdiFlush();
+    HDC dc = GetDC(window_);
+    BitBlt(dc, 0, 0, scene_.FrameDib->Width(), scene_.FrameDib->Height(), frameDC_, 0, 0, SRCCOPY);
+    ReleaseDC(window_, dc);
+}
+
+LRESULT CALLBACK PreviewHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* host = static_cast<PreviewHost*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        host->window_ = window;  // before CreateWindowEx returns: the messages of the creation use it
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
+        return 1;  // no default handling: the window keeps no title
+    }
+    auto* host = reinterpret_cast<PreviewHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!host) return DefWindowProcA(window, message, wParam, lParam);
+    return host->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT PreviewHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_NCCREATE:
-            return 1;  // no default handling: the window keeps no title
         case WM_DESTROY:
             PostQuitMessage(0);
             return 0;
         case WM_PAINT:
             try {
-                PaintPreviewFrame(window);
+                PaintFrame();
             } catch (...) {
                 // No message box in the preview: a picture that cannot be
                 // made (memory) ends it.
@@ -71,24 +177,12 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
-            if (!QuitRequested) QuitRequested = VerifySaverPassword();
+            if (!QuitRequested) QuitRequested = VerifySaverPassword(window_);
             return 0;
         case WM_MOUSEMOVE:
             return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// Only asks for paints; it computes nothing.
-DWORD WINAPI PacingThread(LPVOID) {
-    ShowWindow(HostWindow, SW_SHOW);
-    UpdateWindow(HostWindow);
-    do {
-        InvalidateRect(HostWindow, nullptr, FALSE);
-        Sleep(10);
-    } while (!QuitRequested);
-    PostMessageA(HostWindow, WM_DESTROY, 0, 0);
-    return 0;
+    return DefWindowProcA(window_, message, wParam, lParam);
 }
 
 // The value read into 4 bytes, its type not checked; a string holds the
@@ -106,25 +200,7 @@ bool PasswordInUse(HKEY key) {
 
 }  // namespace
 
-HWND CreateHostWindow(int left, int top, int width, int height, HWND parent) {
-    WNDCLASSA windowClass{};
-    windowClass.style = CS_PARENTDC;
-    windowClass.lpfnWndProc = HostWindowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = kHostClass;
-    RegisterClassA(&windowClass);
-    const DWORD style = parent ? WS_CHILD | WS_VISIBLE | WS_DISABLED : WS_POPUP | WS_VISIBLE;
-    HostWindow = CreateWindowExA(0, kHostClass, "MySaver", style, left, top, width, height, parent, nullptr,
-                                 GetModuleHandleA(nullptr), nullptr);
-    if (!parent) {
-        SetWindowPos(HostWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW);
-        // Its keys ask for the password, so it takes the keyboard.
-        SetForegroundWindow(HostWindow);
-    }
-    return HostWindow;
-}
-
-bool VerifySaverPassword() {
+bool VerifySaverPassword(HWND owner) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) != ERROR_SUCCESS) return true;
     if (!PasswordInUse(key)) {
@@ -139,14 +215,14 @@ bool VerifySaverPassword() {
     using Verify = BOOL(WINAPI*)(HWND);
     const auto verify = reinterpret_cast<Verify>(reinterpret_cast<void*>(GetProcAddress(module, "VerifyScreenSavePwd")));
     ShowCursor(TRUE);
-    const bool mayEnd = verify ? verify(HostWindow) != 0 : true;
+    const bool mayEnd = verify ? verify(owner) != 0 : true;
     ShowCursor(FALSE);
     FreeLibrary(module);
     RegCloseKey(key);
     return mayEnd;
 }
 
-void RunPreviewHost(const std::string& handleText, Registry& registry) {
+void RunPreviewHost(const std::string& handleText, Registry& registry, DibDrawing& drawing) {
     const HWND parent = reinterpret_cast<HWND>(static_cast<INT_PTR>(ParseWindowHandle(handleText)));
     int left = 0, top = 0, width, height;
     if (parent) {
@@ -164,34 +240,10 @@ void RunPreviewHost(const std::string& handleText, Registry& registry) {
     }
     if (width < 1 || height < 1) return;
 
-    QuitRequested = false;
-    if (!CreateHostWindow(left, top, width, height, parent)) return;
-
-    Preview host;
-    host.random.Randomize();
-    host.scene.Settings.RandsAlgorithm = host.scene.Settings.BackgroundRands = true;
-    // A black background would look broken: the stored brightness, or the default.
-    host.scene.Settings.Brightness = ReadStoredBrightness(registry).value_or(kDefaultSettings.Brightness);
-    SetPreviewGeometry(host.scene, width, height);
-    ImagingPlatform& imaging = Imaging(DefaultBackend());
-    CreateSurfaces(host.scene, imaging, width, height);
-    host.frameDC = static_cast<DibFrame&>(*host.scene.FrameDib).DC();
-    host.cycle = std::make_unique<PictureCycle>(host.scene, imaging, host.random, host.worker);
-    host.cycle->FirstPicture();
-    // The generator is seeded once more as pacing starts; the picture being
-    // prepared follows the new seed.
-    host.random.Randomize();
-    host.cycle->SettingsChanged();
-    host.painter = std::make_unique<PreviewPainter>(*host.cycle);
-    preview = &host;
-
-    if (HANDLE pacing = CreateThread(nullptr, 0, PacingThread, nullptr, 0, nullptr)) CloseHandle(pacing);
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    preview = nullptr;
+    PreviewHost host(drawing);
+    if (!host.CreateWindowIn(left, top, width, height, parent)) return;
+    host.StartPicture(registry, width, height);
+    host.Run();
 }
 
 }  // namespace nivora::win32

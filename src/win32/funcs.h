@@ -10,20 +10,20 @@
 #include <string>
 
 #include "engine/registry.h"
+#include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
 
 // The /p mode: `handleText` is the second argument, the pane's window
 // handle. Returns when the host window is gone. A handle that names no window
 // ends it at once; none at all (0, missing or not a number) gives the popup.
-void RunPreviewHost(const std::string& handleText, Registry& registry);
-
-// Registers the class and creates the host window: a disabled child filling
-// `parent`, or for no parent a visible popup of width x height at (left, top).
-HWND CreateHostWindow(int left, int top, int width, int height, HWND parent);
+// The picture is drawn with `drawing`.
+void RunPreviewHost(const std::string& handleText, Registry& registry, DibDrawing& drawing);
 
 // Whether the saver may end: the system's screen-saver password, when one is
-// in use, asked through its control-panel module.
-bool VerifySaverPassword();
+// in use, asked through its control-panel module over `owner`. A
+// ScreenSaveUsePassword stored as text is read as the number it writes, so
+// "0" means no password.
+bool VerifySaverPassword(HWND owner);
 
 }  // namespace nivora::win32

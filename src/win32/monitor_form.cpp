@@ -2,8 +2,9 @@
 
 namespace nivora::win32 {
 
-TMonitorForm::TMonitorForm(const RECT& monitor, std::function<void(WPARAM)> keyDown, std::function<void()> mouseMove)
-    : TForm("TMonitorForm", RGB(0, 0, 0)),
+TMonitorForm::TMonitorForm(TApplication& application, const RECT& monitor, std::function<void(WPARAM)> keyDown,
+                           std::function<void()> mouseMove)
+    : TForm(application, "TMonitorForm", RGB(0, 0, 0)),
       monitor_(monitor),
       keyDown_(std::move(keyDown)),
       mouseMove_(std::move(mouseMove)) {
@@ -24,6 +25,8 @@ BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
 }
 
 }  // namespace
+
+SIZE PrimaryScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
 std::vector<RECT> OtherMonitors() {
     std::vector<RECT> monitors;

@@ -9,14 +9,14 @@
 #include <functional>
 #include <vector>
 
-#include "win32/forms.h"
+#include "win32/forms/forms.h"
 #include "win32/screen_picture.h"
 
 namespace nivora::win32 {
 
 class TMonitorForm : public TForm {
 public:
-    TMonitorForm(const RECT& monitor, std::function<void(WPARAM)> keyDown, std::function<void()> mouseMove);
+    TMonitorForm(TApplication& application, const RECT& monitor, std::function<void(WPARAM)> keyDown, std::function<void()> mouseMove);
 
     ScreenPicture Picture;
     RECT Monitor() const { return monitor_; }
@@ -31,6 +31,9 @@ private:
     std::function<void(WPARAM)> keyDown_;
     std::function<void()> mouseMove_;
 };
+
+// The primary monitor's size, in physical pixels.
+SIZE PrimaryScreenSize();
 
 // The rectangles of every monitor but the primary one, in physical pixels.
 std::vector<RECT> OtherMonitors();

@@ -8,19 +8,20 @@
 
 namespace nivora::win32 {
 
-void ScreenPicture::Start(ImagingPlatform& imaging, PictureWorker& worker, int width, int height, bool first) {
+void ScreenPicture::Start(DibDrawing& drawing, PictureWorker& worker, int width, int height, bool first) {
     cycle.reset();
     frameDC_ = nullptr;
     scene.FrameGraphics.reset();
     scene.FrameDib.reset();
     scene.PixelBitmap.reset();
     scene.FieldBitmap.reset();
+    frames_ = std::make_unique<WindowFrames>(drawing);
     width_ = width;
     height_ = height;
     unshown_.assign(static_cast<std::size_t>(std::max(height, 0)), 0);
     unshownCount_ = 0;
     SetSaverGeometry(scene, width, height);
-    cycle = std::make_unique<PictureCycle>(scene, imaging, random, worker, width, height);
+    cycle = std::make_unique<PictureCycle>(scene, *frames_, random, worker, width, height);
     if (first) cycle->FirstPicture();
 }
 
@@ -28,7 +29,7 @@ void ScreenPicture::Start(ImagingPlatform& imaging, PictureWorker& worker, int w
 // touches it only once the cycle has taken a picture into it.
 HDC ScreenPicture::FrameDC() {
     if (!frameDC_ && cycle && cycle->LayersTaken() > 0 && scene.FrameDib)
-        frameDC_ = static_cast<DibFrame&>(*scene.FrameDib).DC();  // both Windows backends draw into a DIB section
+        frameDC_ = frames_->DC(*scene.FrameDib);
     return frameDC_;
 }
 

@@ -1,6 +1,6 @@
-// One screen's picture in a saver window: its scene, its random generator and
-// its picture cycle, and the two ways the frame reaches the window (the rows a
-// tick drew, and whatever a paint asks for).
+// One screen's picture in a saver window: its scene, its random generator, its
+// picture cycle and the frames it lends the cycle, and the two ways the frame
+// reaches the window (the rows a tick drew, and whatever a paint asks for).
 #pragma once
 
 #include <windows.h>
@@ -13,10 +13,16 @@
 #include "engine/picture_worker.h"
 #include "engine/random.h"
 #include "engine/scene.h"
+#include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
 
 struct ScreenPicture {
+private:
+    // Declared first: the scene and the cycle hold its frames.
+    std::unique_ptr<WindowFrames> frames_;
+
+public:
     Scene scene;
     RandomGenerator random;
     std::unique_ptr<PictureCycle> cycle;
@@ -26,13 +32,14 @@ struct ScreenPicture {
     ScreenPicture& operator=(const ScreenPicture&) = delete;
     ~ScreenPicture() { cycle.reset(); }  // the cycle's job stops before the scene goes
 
-    // A cycle for a client area of width x height in the saver geometry.
-    // Settings and seed are set first. Nothing is made here: the surfaces
-    // and the picture are made on the worker, so that the window's thread
-    // only ever waits for a copy of pixels. With `first`, the first
+    // A cycle for a client area of width x height in the saver geometry,
+    // with frames of its own that `drawing` draws into. Settings and seed
+    // are set first. Nothing is made here: the surfaces and the picture are
+    // made on the worker, so that the window's thread only ever waits for a
+    // copy of pixels. With `first`, the first
     // picture's numbers are drawn now and its making starts; otherwise the
     // cycle starts with the next HoldEnd, as the one it replaces would have.
-    void Start(ImagingPlatform& imaging, PictureWorker& worker, int width, int height, bool first);
+    void Start(DibDrawing& drawing, PictureWorker& worker, int width, int height, bool first);
 
     // The client area the picture is made for.
     int Width() const { return width_; }

@@ -175,6 +175,16 @@ window_geometry() {
                              /^ *Width:/ { w = $NF } /^ *Height:/ { h = $NF } END { print x, y, w, h }'
 }
 
+# Clicks the close box that the window manager draws at the right end of the
+# title bar over X window $1 (a square as tall as the bar, inside its edge).
+click_close_box() {
+    local x y w h right top
+    read -r x y w h <<<"$(window_geometry "$1")"
+    read -r _ right top _ <<<"$(xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g')"
+    [ -n "$top" ] && [ "$top" -gt 4 ] || fail "no title bar over window $1"
+    xdotool mousemove $((x + w + right - top / 2 - 1)) $((y - top / 2)) click 1
+}
+
 screenshot() { import -window root "$1" || fail "screenshot $1"; }
 
 # Pixels of exactly white in a region WxH+X+Y of a picture.

@@ -113,7 +113,9 @@ int InProcess(int width, int height, int seconds) {
     // The host's own message loop runs; a timer on this thread ends the pane.
     SetTimer(nullptr, 0, static_cast<UINT>(seconds) * 1000, EndPane);
     nivora::MemoryRegistry registry;  // no stored settings: the default brightness
-    nivora::win32::RunPreviewHost(std::to_string(reinterpret_cast<INT_PTR>(pane)), registry);
+    nivora::win32::WindowsImaging imaging;
+    nivora::win32::RunPreviewHost(std::to_string(reinterpret_cast<INT_PTR>(pane)), registry,
+                                  imaging.Drawing(nivora::win32::DefaultBackend()));
     return 0;
 }
 

@@ -4,7 +4,8 @@
 # pane goes), panes of odd sizes, handles that name no window, the popup with
 # no pane (a click or a key ends it, the mouse moving does not) and its
 # password check through a stand-in PASSWORD.CPL, asked by keys and clicks
-# alike, and the picture itself, in the popup and in a pane of the host's own
+# alike (a ScreenSaveUsePassword stored as text is the number it writes),
+# and the picture itself, in the popup and in a pane of the host's own
 # process.
 . "$(dirname "$0")/lib.sh"
 
@@ -128,10 +129,14 @@ cp "$NIVORA_SCR" "$NIVORA_PASSWORD_MODULE" "$work/"
 reg_change add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
 reg_change add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 0 /f
 test_value() { reg_query "$TESTKEY" /v "$1" | tr -d '\r' | awk -v n="$1" '$1 == n { print $3 }'; }
-SAVER_START=$(now)
-(cd "$work" && exec "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$work/$(basename "$NIVORA_SCR")" /p 0) &
-SAVER_PID=$!
-popup=$(wait_popup) || fail "no popup for the password check"
+# The popup of a copy of the program beside the module; sets popup.
+start_popup_beside_module() {
+    SAVER_START=$(now)
+    (cd "$work" && exec "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$work/$(basename "$NIVORA_SCR")" /p 0) &
+    SAVER_PID=$!
+    popup=$(wait_popup) || fail "no popup for the password check $1"
+}
+start_popup_beside_module "(a number)"
 read -r px py _ _ < <(window_geometry "$popup")
 sleep 1
 # A key, a left click and a middle click each ask once; the mouse moving asks nothing.
@@ -154,11 +159,30 @@ wait_saver_exit 3 || fail "a right click with an accepted password did not end t
 [ "$(test_value PasswordCalls)" = "0x$((press + 1))" ] || fail "the accepted end made $(test_value PasswordCalls) calls"
 note "password: refused for a key and two clicks, not asked for a move, accepted for a click; exit code $SAVER_STATUS"
 
+# The flag stored as text, read at each key: "1" asks the module as the
+# number would, "0" is no password and the key ends the popup unasked.
+reg_change add "$DESKTOP" /v ScreenSaveUsePassword /t REG_SZ /d 1 /f
+reg_change add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 0 /f
+calls=$(test_value PasswordCalls)
+start_popup_beside_module '(text "1", then "0")'
+sleep 1
+xdotool windowactivate --sync "$popup" 2>/dev/null
+xdotool key space
+sleep 1.5
+saver_running || fail 'a key ended the popup with ScreenSaveUsePassword "1" and a refused password'
+[ "$(test_value PasswordCalls)" = "0x$((calls + 1))" ] || fail 'text "1": the module was not asked once'
+reg_change add "$DESKTOP" /v ScreenSaveUsePassword /t REG_SZ /d 0 /f
+xdotool windowactivate --sync "$popup" 2>/dev/null
+xdotool key space
+wait_saver_exit 3 || fail 'with ScreenSaveUsePassword "0" a key did not end the popup'
+[ "$SAVER_STATUS" = 0 ] || fail "text \"0\": exit code $SAVER_STATUS"
+[ "$(test_value PasswordCalls)" = "0x$((calls + 1))" ] || fail 'text "0": the module was asked'
+note 'password flag as text: "1" asked the module, "0" ended the popup unasked; exit code 0'
+
 # Password in use but no module where the program looks: a key ends it.
 rm "$work/PASSWORD.CPL"
-(cd "$work" && exec "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$work/$(basename "$NIVORA_SCR")" /p 0) &
-SAVER_PID=$!
-popup=$(wait_popup) || fail "no popup without the module"
+reg_change add "$DESKTOP" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
+start_popup_beside_module "(no module)"
 sleep 1
 xdotool windowactivate --sync "$popup" 2>/dev/null
 xdotool key space

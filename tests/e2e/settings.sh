@@ -9,7 +9,8 @@
 # changes the time; "Save Settings" stores both. Moving the saver window
 # brings the settings window back under it, so does dragging the settings
 # window away. Escape on the saver window does nothing; on the settings
-# window it ends both windows with exit code 0.
+# window it ends both windows with exit code 0. So do the "Close" button and
+# the close box of either window.
 . "$(dirname "$0")/lib.sh"
 
 store_settings 20 0 1 5 0 14
@@ -153,4 +154,27 @@ wait_saver_exit 5 || fail "Escape did not end the program"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 [ -z "$(xdotool search --onlyvisible --name '^(Nivora Glade|Screensaver Settings)$' 2>/dev/null)" ] ||
     fail "a window was left behind"
+
+# The other ends, each in a run of its own: $1 "button", "settings" or "saver".
+end_with() {
+    start_saver /c
+    settings=$(wait_window 'Screensaver Settings' 30) || fail "no settings window to end with $1"
+    saver=$(wait_window 'Nivora Glade' 30) || fail "no saver window to end with $1"
+    sleep 1
+    case "$1" in
+        button)
+            read -r cx cy _ _ <<<"$(window_geometry "$settings")"
+            xdotool mousemove $((cx + 354 + 37)) $((cy + 128 + 12)) click 1 ;;
+        settings) click_close_box "$settings" ;;
+        saver) click_close_box "$saver" ;;
+    esac
+    wait_saver_exit 5 || fail "$1: the program did not end"
+    [ "$SAVER_STATUS" = 0 ] || fail "$1: exit code $SAVER_STATUS"
+    [ -z "$(xdotool search --onlyvisible --name '^(Nivora Glade|Screensaver Settings)$' 2>/dev/null)" ] ||
+        fail "$1: a window was left behind"
+}
+end_with button
+end_with settings
+end_with saver
+note "the Close button and each window's close box ended the program with exit code 0"
 note "pass"

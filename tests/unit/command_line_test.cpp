@@ -85,18 +85,5 @@ TEST(WindowHandle, AnythingElseIsNoParent) {
         EXPECT_EQ(ParseWindowHandle(text), 0) << '"' << text << '"';
 }
 
-TEST(ErrorBox, FullStopOnlyAfterCharactersSortingAfterIt) {
-    EXPECT_EQ(ErrorBoxText("Disk full"), "Disk full.");
-    EXPECT_EQ(ErrorBoxText("Code 7"), "Code 7.");
-    EXPECT_EQ(ErrorBoxText("Failed to get data for 'Brightness'"), "Failed to get data for 'Brightness'");
-    EXPECT_EQ(ErrorBoxText("Done."), "Done.");
-    EXPECT_EQ(ErrorBoxText("Really?"), "Really?.");  // '?' sorts after '.'
-    EXPECT_EQ(ErrorBoxText("Stop!"), "Stop!");
-    EXPECT_EQ(ErrorBoxText("a-"), "a-");
-    EXPECT_EQ(ErrorBoxText("path/"), "path/.");
-    EXPECT_EQ(ErrorBoxText("caf\xe9"), "caf\xe9.");  // above 127 sorts after '.' too
-    EXPECT_EQ(ErrorBoxText(""), "");
-}
-
 }  // namespace
 }  // namespace nivora

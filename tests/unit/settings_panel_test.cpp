@@ -10,7 +10,7 @@
 #include <map>
 #include <thread>
 
-#include "engine/control_rules.h"
+#include "win32/forms/control_rules.h"
 #include "engine/picture_cycle.h"
 #include "engine/picture_steps.h"
 #include "engine/picture_worker.h"

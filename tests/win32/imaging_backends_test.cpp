@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
+#include <stdexcept>
 #include <vector>
 
 #include "engine/picture_steps.h"
@@ -19,10 +21,17 @@
 namespace nivora::win32 {
 namespace {
 
+// Both drawings for the whole run; like the program's surfaces left at its
+// end, the tests' are never released into a stopped GDI+.
+DibDrawing& Drawing(ImagingBackend backend) {
+    static WindowsImaging& imaging = *new WindowsImaging;
+    return imaging.Drawing(backend);
+}
+
 struct Surfaces {
     explicit Surfaces(ImagingBackend which, int width, int height)
         : backend(which),
-          platform(Imaging(which)),
+          platform(Drawing(which)),
           frame(platform.CreateFrame(width, height)),
           graphics(platform.CreateGraphics(*frame)),
           pixel(platform.CreateBitmap(1, 1)) {}
@@ -33,7 +42,7 @@ struct Surfaces {
     }
 
     ImagingBackend backend;
-    ImagingPlatform& platform;
+    WindowFrames platform;
     std::unique_ptr<Frame> frame;
     std::unique_ptr<Graphics> graphics;
     std::unique_ptr<Bitmap> pixel;
@@ -64,7 +73,7 @@ Difference Compare(const Frame& a, const Frame& b, int x0, int y0, int x1, int y
 }
 
 TEST(GdiPlusBitmap, StoresPixelsExactlyAndRefusesOutsideCoordinates) {
-    auto bitmap = GdiPlusImaging().CreateBitmap(3, 2);
+    auto bitmap = Drawing(ImagingBackend::GdiPlus).CreateBitmap(3, 2);
     ASSERT_EQ(bitmap->Width(), 3);
     bitmap->SetPixel(2, 1, 0x80123456u);
     bitmap->SetPixel(0, 0, 0x00FFFFFFu);
@@ -85,6 +94,27 @@ TEST(DibFrameTest, TopRowFirstPaddedAndBlack) {
     GdiFlush();
     EXPECT_EQ(frame.PixelRgb(0, 0), 0x123456u);
     EXPECT_EQ(frame.Bits()[0], 0x56);
+}
+
+// The engine draws into a window's frames through what they lend it; the
+// window copies from the DIB section of exactly the frames it lent.
+TEST(DibFrameTest, AWindowKnowsTheFramesItLentAndNoOther) {
+    WindowFrames frames(Drawing(ImagingBackend::Software));
+    std::unique_ptr<Frame> lent = frames.CreateFrame(4, 2);
+    std::unique_ptr<Frame> second = frames.CreateFrame(4, 2);
+    const HDC dc = frames.DC(*lent);
+    ASSERT_NE(dc, nullptr);
+    EXPECT_NE(frames.DC(*second), dc);
+    SetPixelV(dc, 3, 1, RGB(0x12, 0x34, 0x56));
+    GdiFlush();
+    EXPECT_EQ(lent->PixelRgb(3, 1), 0x123456u);  // the engine's view is the DIB section's memory
+    EXPECT_EQ(second->PixelRgb(3, 1), 0u);
+
+    std::unique_ptr<Frame> foreign = SoftwareImaging().CreateFrame(4, 2);
+    EXPECT_EQ(frames.DC(*foreign), nullptr);
+    EXPECT_THROW(frames.CreateGraphics(*foreign), std::invalid_argument);
+    lent.reset();  // given back: the other stays lent
+    EXPECT_NE(frames.DC(*second), nullptr);
 }
 
 // One row per alpha, every column another colour over another background.
@@ -167,13 +197,14 @@ TEST(ImagingBackends, WholeRevealIsIdentical) {
     const int width = 200, height = 120;
     std::vector<std::uint8_t> pictures[2];
     for (ImagingBackend backend : {ImagingBackend::Software, ImagingBackend::GdiPlus}) {
+        WindowFrames frames(Drawing(backend));
         Scene scene;
         RandomGenerator random;
         scene.Settings.Algorithm = 20;
         scene.Settings.Background = 0;
         scene.Settings.Brightness = 14;
         SetSaverGeometry(scene, width, height);
-        CreateSurfaces(scene, Imaging(backend), width, height);
+        CreateSurfaces(scene, frames, width, height);
         random.Seed = 99;
         MakeFirstPictureNow(scene, random);
         int ticks = 1;

@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "win32/forms.h"
+#include "forms.h"
 
 namespace nivora::win32 {
 
@@ -120,7 +120,7 @@ public:
     void FocusFirstControl();
 
 protected:
-    TControlForm(const char* className, COLORREF background, FontChoice font);
+    TControlForm(TApplication& application, const char* className, COLORREF background, FontChoice font);
     bool DoMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool PreTranslateMessage(MSG& message) override;
 

@@ -1,10 +1,10 @@
-#include "win32/controls.h"
+#include "controls.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
-#include "engine/control_rules.h"
+#include "control_rules.h"
 
 namespace nivora::win32 {
 
@@ -56,13 +56,13 @@ TTrackBar::TTrackBar(TControlForm& form, const RECT& design, int min, int max, i
 void TTrackBar::SetPosition(int position) {
     if (!SetSliderPosition(min_, max_, position_, position)) return;
     SendMessageA(handle_, TBM_SETPOS, TRUE, position_);
-    if (OnChange) Guarded(OnChange);
+    if (OnChange) form_.Application.Guarded(OnChange);
 }
 
 void TTrackBar::Notify(UINT message, WPARAM /*wParam*/) {
     if (message != WM_HSCROLL) return;
     position_ = static_cast<int>(SendMessageA(handle_, TBM_GETPOS, 0, 0));
-    if (OnChange) Guarded(OnChange);
+    if (OnChange) form_.Application.Guarded(OnChange);
 }
 
 TCheckBox::TCheckBox(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font)
@@ -74,18 +74,18 @@ void TCheckBox::SetChecked(bool checked) {
     bool state = Checked();
     if (!SetCheckBoxState(state, checked)) return;
     SendMessageA(handle_, BM_SETCHECK, state ? BST_CHECKED : BST_UNCHECKED, 0);
-    if (OnClick) Guarded(OnClick);
+    if (OnClick) form_.Application.Guarded(OnClick);
 }
 
 void TCheckBox::Notify(UINT message, WPARAM wParam) {
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && OnClick) Guarded(OnClick);
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && OnClick) form_.Application.Guarded(OnClick);
 }
 
 TButton::TButton(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font)
     : TControl(form, "BUTTON", caption, BS_PUSHBUTTON | WS_TABSTOP, design, font) {}
 
 void TButton::Notify(UINT message, WPARAM wParam) {
-    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && OnClick) Guarded(OnClick);
+    if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED && OnClick) form_.Application.Guarded(OnClick);
 }
 
 TStaticText::TStaticText(TControlForm& form, const RECT& design, const std::string& caption, const FontChoice* font)
@@ -97,8 +97,8 @@ TStaticText::TStaticText(TControlForm& form, const RECT& design, const std::stri
 
 // ---------------------------------------------------------------- the form
 
-TControlForm::TControlForm(const char* className, COLORREF background, FontChoice font)
-    : TForm(className, background), background_(background), backgroundBrush_(CreateSolidBrush(background)),
+TControlForm::TControlForm(TApplication& application, const char* className, COLORREF background, FontChoice font)
+    : TForm(application, className, background), background_(background), backgroundBrush_(CreateSolidBrush(background)),
       font_(font) {
     InitControls();
     // Tab and the arrow keys move between the controls as in a dialog.
@@ -231,7 +231,7 @@ bool TControlForm::PreTranslateMessage(MSG& message) {
     if (message.message == WM_KEYDOWN) {
         // Key preview: the form's handler first, whichever control has the focus.
         const WPARAM key = message.wParam;
-        Guarded([&] { DoKeyDown(key); });
+        Application.Guarded([&] { DoKeyDown(key); });
         if (!IsWindowVisible(Handle())) return true;  // the key closed the form
         if (message.hwnd == Handle()) return true;
     }

@@ -1,7 +1,7 @@
 // The rules of the settings window's sliders and check boxes that its
 // handlers were written against, for every control that keeps them: the real
 // controls and the tests' stand-ins. It depends on nothing, so that a layer
-// of controls may take it without the rest of the engine.
+// of controls may take it without the engine.
 #pragma once
 
 #include <algorithm>

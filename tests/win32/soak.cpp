@@ -101,22 +101,22 @@ void Pump() {
 }
 
 // Runs the cycle for `pictures` pictures; false when anything grew.
-bool Soak(ImagingBackend backend, int pictures, int width, int height) {
+bool Soak(DibDrawing& drawing, const char* backend, int pictures, int width, int height) {
     const HWND window = CreateWindowExA(0, "STATIC", "soak", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
                                         nullptr, GetModuleHandleA(nullptr), nullptr);
+    WindowFrames frames(drawing);
     Scene scene;
     scene.Settings = {20, 1, 14, 5, true, true};
     RandomGenerator random;
     random.Seed = 2024;
     PictureWorker worker;
-    ImagingPlatform& imaging = Imaging(backend);
     SetSaverGeometry(scene, width, height);
-    CreateSurfaces(scene, imaging, width, height);
-    const HDC frameDC = static_cast<DibFrame&>(*scene.FrameDib).DC();
+    CreateSurfaces(scene, frames, width, height);
+    const HDC frameDC = frames.DC(*scene.FrameDib);
     Usage settled{}, end{};
     const DWORD start = GetTickCount();
     {
-        PictureCycle cycle(scene, imaging, random, worker);
+        PictureCycle cycle(scene, frames, random, worker);
         cycle.FirstPicture();
         for (int picture = 1; picture <= pictures; ++picture) {
             while (cycle.RevealEnabled()) {
@@ -140,7 +140,7 @@ bool Soak(ImagingBackend backend, int pictures, int width, int height) {
     DestroyWindow(window);
     std::printf("%s: %d pictures of %dx%d in %.1f s; after %d / at the end: GDI objects %ld / %ld, "
                 "user objects %ld / %ld, handles %ld / %ld, private %.1f / %.1f MB\n",
-                BackendName(backend), pictures, width, height, (GetTickCount() - start) / 1000.0, kSettled,
+                backend, pictures, width, height, (GetTickCount() - start) / 1000.0, kSettled,
                 settled.gdi, end.gdi, settled.user, end.user, settled.handles, end.handles, settled.privateMb,
                 end.privateMb);
     bool ok = true;
@@ -163,6 +163,7 @@ bool Soak(ImagingBackend backend, int pictures, int width, int height) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    WindowsImaging imaging;
     bool ok = argc > 1;
     for (int i = 1; i < argc; ++i) {
         char backend[16] = {};
@@ -175,8 +176,7 @@ int main(int argc, char** argv) {
         }
         const ImagingBackend which =
             std::strcmp(backend, "software") == 0 ? ImagingBackend::Software : ImagingBackend::GdiPlus;
-        ok = Soak(which, pictures, width, height) && ok;
+        ok = Soak(imaging.Drawing(which), BackendName(which), pictures, width, height) && ok;
     }
-    ShutdownImaging();
     return ok ? 0 : 1;
 }

@@ -3,6 +3,8 @@
 // the application object (title, main window, general error handler, message
 // loop), top-level forms with one small handler per message, and message-loop
 // timers with the semantics the picture cycle was written against.
+// It knows nothing of the pictures: the program tells the application object
+// what an exception means (its text, and whether the program ends).
 #pragma once
 
 #include <windows.h>
@@ -16,20 +18,50 @@ namespace nivora::win32 {
 
 class TForm;
 
+// The text of the general error handler's box: a full stop is appended only
+// when the message's last character sorts after '.'.
+std::string ErrorBoxText(const std::string& message);
+
+// What the general error handler does with an exception: the message of its
+// box, and whether the program ends after it.
+struct ErrorVerdict {
+    std::string message;
+    bool endProgram = false;
+};
+
 class TApplication {
 public:
+    TApplication() = default;
+    ~TApplication();
+    TApplication(const TApplication&) = delete;
+    TApplication& operator=(const TApplication&) = delete;
+
     std::string Title;
 
     // The first form whose creation completes.
     TForm* MainForm() const { return mainForm_; }
     void FormCreated(TForm& form);
 
-    // The general error handler: a stop box with the title as caption.
-    // A failed allocation (std::bad_alloc) is shown and then ends the
-    // message loop. Tests replace OnException to see the text instead.
+    // The general error handler: a stop box with the title as caption, and
+    // the end of the message loop when the verdict says so. ReadError is the
+    // program's reading of an exception; without one (or when it fails) a
+    // std::exception's what() is shown and the program goes on. Tests replace
+    // OnException to see the text instead of the box.
     void HandleException(std::exception_ptr error) noexcept;
     void ShowException(const std::string& message) noexcept;
+    std::function<ErrorVerdict(std::exception_ptr)> ReadError;
     std::function<void(const std::string&)> OnException;
+
+    // Runs a handler so that no exception unwinds into the system: whatever
+    // it throws goes to the general handler and the message loop carries on.
+    template <class Handler>
+    void Guarded(Handler&& handler) noexcept {
+        try {
+            handler();
+        } catch (...) {
+            HandleException(std::current_exception());
+        }
+    }
 
     // Shows the main form and dispatches messages until Terminate; returns at
     // once when there is no main form.
@@ -53,24 +85,11 @@ private:
     HWND handle_ = nullptr;
 };
 
-extern TApplication Application;
-
 // Answers the messages other threads and processes have sent to this
 // thread's windows, and leaves the queue as it is. Between the steps of a
 // window's creation, so that a new window answers while it is being set up
 // and shown.
 void AnswerSentMessages();
-
-// Runs a handler so that no exception unwinds into the system: whatever it
-// throws goes to the general handler and the message loop carries on.
-template <class Handler>
-void Guarded(Handler&& handler) noexcept {
-    try {
-        handler();
-    } catch (...) {
-        Application.HandleException(std::current_exception());
-    }
-}
 
 // A message-loop timer. Interval 0 never fires (SetTimer would turn 0 into
 // about 10 ms); a new interval on an enabled timer starts its period again;
@@ -109,6 +128,9 @@ public:
     TForm(const TForm&) = delete;
     TForm& operator=(const TForm&) = delete;
 
+    // The application the form belongs to; it outlives the form.
+    TApplication& Application;
+
     HWND Handle() const { return handle_; }
     // The form a window belongs to, or nullptr.
     static TForm* FromHandle(HWND window);
@@ -133,7 +155,7 @@ public:
     SIZE ClientSize() const;
 
 protected:
-    TForm(const char* className, COLORREF background);
+    TForm(TApplication& application, const char* className, COLORREF background);
     // Called at the end of the derived constructor: the main-window rule.
     void CreationComplete();
 

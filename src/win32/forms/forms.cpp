@@ -1,33 +1,49 @@
-#include "win32/forms.h"
+#include "forms.h"
 
 #include <algorithm>
-#include <map>
 #include <stdexcept>
-
-#include "engine/command_line.h"
-#include "engine/surfaces.h"
 
 namespace nivora::win32 {
 
-TApplication Application;
+std::string ErrorBoxText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > static_cast<unsigned char>('.'))
+        return message + '.';
+    return message;
+}
+
+namespace {
+
+ErrorVerdict PlainVerdict(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return {e.what(), false};
+    } catch (...) {
+        return {"Unknown error", false};
+    }
+}
+
+}  // namespace
+
+TApplication::~TApplication() {
+    if (!handle_) return;
+    SetWindowLongPtrA(handle_, 0, 0);
+    DestroyWindow(handle_);
+}
 
 void TApplication::FormCreated(TForm& form) {
     if (!mainForm_) mainForm_ = &form;
 }
 
 void TApplication::HandleException(std::exception_ptr error) noexcept {
+    ErrorVerdict verdict;
     try {
-        std::rethrow_exception(error);
-    } catch (const std::bad_alloc& e) {
-        // Memory ran out: no picture can be trusted after that. The box says
-        // so, and then the program ends through its message loop.
-        ShowException(dynamic_cast<const PictureMemoryError*>(&e) ? e.what() : "Not enough memory");
-        Terminate();
-    } catch (const std::exception& e) {
-        ShowException(e.what());
+        verdict = ReadError ? ReadError(error) : PlainVerdict(error);
     } catch (...) {
-        ShowException("Unknown error");
+        verdict = PlainVerdict(error);
     }
+    ShowException(verdict.message);
+    if (verdict.endProgram) Terminate();  // through the message loop
 }
 
 void TApplication::ShowException(const std::string& message) noexcept {
@@ -66,6 +82,7 @@ HWND TApplication::Handle() {
     if (handle_) return handle_;
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &TApplication::WindowProc;
+    windowClass.cbWndExtra = sizeof(TApplication*);
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
     windowClass.lpszClassName = "TApplication";
@@ -75,7 +92,7 @@ HWND TApplication::Handle() {
     // which the saver window covers in either mode.
     handle_ = CreateWindowExA(WS_EX_APPWINDOW, "TApplication", Title.c_str(), WS_POPUP,
                               GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
-                              nullptr, GetModuleHandleA(nullptr), nullptr);
+                              nullptr, GetModuleHandleA(nullptr), this);
     return handle_;
 }
 
@@ -91,15 +108,21 @@ void TApplication::FormGone(TForm& form) {
 }
 
 LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* application = reinterpret_cast<TApplication*>(GetWindowLongPtrA(hwnd, 0));
+    if (!application) return DefWindowProcA(hwnd, message, wParam, lParam);
     if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
-        TForm* form = Application.activeForm_ ? Application.activeForm_ : Application.mainForm_;
+        TForm* form = application->activeForm_ ? application->activeForm_ : application->mainForm_;
         if (form && IsWindowVisible(form->Handle())) {
             SetActiveWindow(form->Handle());
             return 0;
         }
     }
     if (message == WM_CLOSE) {  // Alt-F4 or "Close window" on the task-bar entry
-        if (Application.mainForm_) Application.mainForm_->Close();
+        if (application->mainForm_) application->mainForm_->Close();
         return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
@@ -141,7 +164,7 @@ void TTimer::Update() {
 void TTimer::Tick() {
     // A WM_TIMER may already sit in the queue when the timer is disabled.
     if (!enabled_ || interval_ == 0 || !OnTimer) return;
-    Guarded(OnTimer);
+    owner_.Application.Guarded(OnTimer);
 }
 
 // ---------------------------------------------------------------- forms
@@ -149,16 +172,14 @@ void TTimer::Tick() {
 namespace {
 
 void RegisterFormClass(const char* className, COLORREF background, WNDPROC windowProc) {
-    static std::map<std::string, bool> registered;
-    if (registered[className]) return;
     WNDCLASSA windowClass{};
+    if (GetClassInfoA(GetModuleHandleA(nullptr), className, &windowClass)) return;  // the first form of its class did
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     windowClass.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
     windowClass.hbrBackground = CreateSolidBrush(background);
     windowClass.lpszClassName = className;
-    registered[className] = true;
     RegisterClassA(&windowClass);
 }
 
@@ -167,7 +188,7 @@ constexpr DWORD kStyleSingle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 
 }  // namespace
 
-TForm::TForm(const char* className, COLORREF background) {
+TForm::TForm(TApplication& application, const char* className, COLORREF background) : Application(application) {
     RegisterFormClass(className, background, &TForm::WindowProc);
     handle_ = CreateWindowExA(0, className, "", kStyleNone, 0, 0, 0, 0, Application.Handle(), nullptr,
                               GetModuleHandleA(nullptr), nullptr);
@@ -208,7 +229,7 @@ void TForm::Close() {
     // Several input messages may be queued behind the one that closed us.
     if (closed_) return;
     closed_ = true;
-    Guarded([this] { DoClose(); });
+    Application.Guarded([this] { DoClose(); });
     // Off the screen at once, also the main window: the process may take a
     // moment longer to end (threads stopped, libraries unloaded), and a saver
     // that a key has ended must not stay in view meanwhile.
@@ -292,7 +313,7 @@ LRESULT CALLBACK TForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     try {
         return form->HandleMessage(message, wParam, lParam);
     } catch (...) {
-        Application.HandleException(std::current_exception());
+        form->Application.HandleException(std::current_exception());
         return 0;
     }
 }
@@ -308,19 +329,19 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnTimerMessage(wParam);
             return 0;
         case WM_KEYDOWN:
-            Guarded([&] { DoKeyDown(wParam); });
+            Application.Guarded([&] { DoKeyDown(wParam); });
             return 0;
         case WM_SYSKEYDOWN:
-            Guarded([&] { DoKeyDown(wParam); });
+            Application.Guarded([&] { DoKeyDown(wParam); });
             break;  // Alt+F4 and the system menu keys still work
         case WM_MOUSEMOVE:
-            Guarded([&] { DoMouseMove(); });
+            Application.Guarded([&] { DoMouseMove(); });
             return 0;
         case WM_CLOSE:
             Close();
             return 0;
         case WM_DISPLAYCHANGE:
-            Guarded([&] { DoDisplayChange(); });
+            Application.Guarded([&] { DoDisplayChange(); });
             break;
         case WM_ERASEBKGND:
             if (PaintsItself()) return 1;
@@ -328,7 +349,7 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_PAINT: {
             PAINTSTRUCT paint;
             HDC dc = BeginPaint(handle_, &paint);
-            Guarded([&] { DoPaint(dc, paint.rcPaint); });
+            Application.Guarded([&] { DoPaint(dc, paint.rcPaint); });
             EndPaint(handle_, &paint);
             return 0;
         }

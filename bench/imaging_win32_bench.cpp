@@ -43,14 +43,15 @@ struct Run {
     int ticks = 0;
 };
 
-Run Measure(ImagingBackend backend, int width, int height, std::uint32_t seed) {
+Run Measure(DibDrawing& drawing, int width, int height, std::uint32_t seed) {
+    WindowFrames frames(drawing);
     Scene scene;
     RandomGenerator random;
     scene.Settings.Background = 7;
     scene.Settings.Algorithm = 12;
     scene.Settings.Brightness = 14;
     SetSaverGeometry(scene, width, height);
-    CreateSurfaces(scene, Imaging(backend), width, height);
+    CreateSurfaces(scene, frames, width, height);
     random.Seed = seed;
     MakeFirstPictureNow(scene, random);
 
@@ -82,12 +83,13 @@ int main(int argc, char** argv) {
     const int height = argc > 2 ? std::atoi(argv[2]) : 720;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 5;
 
+    WindowsImaging imaging;
     std::printf("picture %d x %d, %d runs per backend, medians over runs\n", width, height, runs);
     for (ImagingBackend backend : {ImagingBackend::Software, ImagingBackend::GdiPlus}) {
         std::vector<double> lay, tick, tickMax, reveal;
         int ticks = 0;
         for (int r = 0; r < runs; ++r) {
-            const Run run = Measure(backend, width, height, 1234u + static_cast<unsigned>(r));
+            const Run run = Measure(imaging.Drawing(backend), width, height, 1234u + static_cast<unsigned>(r));
             lay.push_back(run.layField);
             tick.push_back(run.tickMedian);
             tickMax.push_back(run.tickMax);
@@ -98,6 +100,5 @@ int main(int argc, char** argv) {
                     "whole reveal (%d ticks) %9.1f ms\n",
                     BackendName(backend), Median(lay), Median(tick), Median(tickMax), ticks, Median(reveal));
     }
-    ShutdownImaging();
     return 0;
 }

@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "win32/controls.h"
+#include "win32/forms/controls.h"
 
 namespace nivora::win32 {
 namespace {
@@ -19,8 +19,8 @@ const FontChoice kBold13{"Arial", 13, true};
 
 class PanelForm : public TControlForm {
 public:
-    PanelForm()
-        : TControlForm("TPanelForm", RGB(192, 192, 192), FontChoice{}),
+    explicit PanelForm(TApplication& application)
+        : TControlForm(application, "TPanelForm", RGB(192, 192, 192), FontChoice{}),
           Bar(*this, {0, 25, 200, 37}, 1, 20, 1),
           Check(*this, {130, 0, 192, 17}, "Random", &kBold13),
           Text(*this, {8, 0, 79, 20}, "Snowflake", &kBold13) {
@@ -49,7 +49,8 @@ RECT ClientRectOf(HWND control) {
 }
 
 TEST(Controls, SliderPositionsFromCodeAndFromTheUser) {
-    PanelForm form;
+    TApplication application;
+    PanelForm form(application);
     std::vector<int> seen;
     form.Bar.OnChange = [&] { seen.push_back(form.Bar.Position()); };
 
@@ -71,7 +72,8 @@ TEST(Controls, SliderPositionsFromCodeAndFromTheUser) {
 }
 
 TEST(Controls, CheckBoxClicksFromCodeOnlyOnAChangeAndFromTheUserAlways) {
-    PanelForm form;
+    TApplication application;
+    PanelForm form(application);
     std::vector<bool> seen;
     form.Check.OnClick = [&] { seen.push_back(form.Check.Checked()); };
     form.Check.SetChecked(false);
@@ -83,7 +85,8 @@ TEST(Controls, CheckBoxClicksFromCodeOnlyOnAChangeAndFromTheUserAlways) {
 }
 
 TEST(Controls, TheFormSeesAKeyBeforeTheFocusedSlider) {
-    PanelForm form;
+    TApplication application;
+    PanelForm form(application);
     form.Bar.SetPosition(10);
     std::vector<int> seen;
     form.Bar.OnChange = [&] { seen.push_back(form.Bar.Position()); };
@@ -101,7 +104,8 @@ TEST(Controls, TheFormSeesAKeyBeforeTheFocusedSlider) {
 }
 
 TEST(Controls, ADpiChangeScalesLayoutFontsAndWindow) {
-    PanelForm form;
+    TApplication application;
+    PanelForm form(application);
     ASSERT_EQ(form.CurrentDpi(), 96u) << "the test expects Wine's default DPI";
     RECT bar = ClientRectOf(form.Bar.Handle());
     EXPECT_EQ(bar.left, 8);
