@@ -7,7 +7,7 @@
 // compositor's frame callbacks, so a held picture costs nothing.
 #pragma once
 
-#include "x11/saver_options.h"
+#include "engine/saver_options.h"
 
 namespace nivora::wayland {
 

@@ -173,15 +173,16 @@ void TForm1::GroupCycles() {
 }
 
 void TForm1::FollowCycle() {
-    if (!primary_.cycle) return;
-    if (pictureFailed_) {
-        Timer1.SetEnabled(false);
-        Timer2.SetEnabled(false);
-    } else {
-        Timer1.SetEnabled(group_.RevealEnabled());
-        Timer2.SetInterval(group_.HoldIntervalMs());
-        Timer2.SetEnabled(group_.HoldEnabled());
-    }
+    if (primary_.cycle) FollowCycle(group_.Schedule());
+}
+
+// The timers as the cycles answered: one switched on starts now, one left on
+// keeps its period (the system timers' own rule).
+void TForm1::FollowCycle(const CycleSchedule& schedule) {
+    Timer1.SetInterval(schedule.reveal.intervalMs);
+    Timer1.SetEnabled(schedule.reveal.on && !pictureFailed_);
+    Timer2.SetInterval(schedule.hold.intervalMs);
+    Timer2.SetEnabled(schedule.hold.on && !pictureFailed_);
     // One band for all windows a tick; everything when no tick follows.
     long long budget = Timer1.Enabled() ? ScreenPicture::kBandPixels : LLONG_MAX;
     budget = primary_.ShowChangedRows(Handle(), budget);
@@ -192,17 +193,19 @@ void TForm1::FollowCycle() {
 // timers may fire before the cycles exist.
 void TForm1::Timer1Timer() {
     if (!primary_.cycle) return;
-    Picturing(primary_.scene, [this] { group_.RevealTick(); });
-    FollowCycle();
+    CycleSchedule next;
+    Picturing(primary_.scene, [this, &next] { next = group_.RevealTick(); });
+    FollowCycle(next);
 }
 
 void TForm1::Timer2Timer() {
     if (!primary_.cycle) return;
-    Picturing(primary_.scene, [this] {
+    CycleSchedule next;
+    Picturing(primary_.scene, [this, &next] {
         CoverChangedScreens();
-        group_.HoldEnd();
+        next = group_.HoldEnd();
     });
-    FollowCycle();
+    FollowCycle(next);
 }
 
 void TForm1::FormKeyDown(WPARAM /*key*/) {

@@ -52,6 +52,7 @@ public:
     // After any call into a cycle: the timers follow what the cycles say,
     // and the rows they drew go to the windows.
     void FollowCycle();
+    void FollowCycle(const CycleSchedule& schedule);
 
 private:
     void FormCreate(Registry& registry, SIZE screen);

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/surfaces.h"
-#include "x11/saver_options.h"
+#include "engine/saver_options.h"
 #include "x11/saver_window.h"
 #ifdef NIVORA_WAYLAND
 #include "wayland/wayland_saver.h"

@@ -24,7 +24,7 @@
 #include "engine/picture_worker.h"
 #include "engine/random.h"
 #include "engine/scene.h"
-#include "x11/saver_options.h"
+#include "engine/saver_options.h"
 #include "x11/window_image.h"
 
 namespace nivora::x11 {

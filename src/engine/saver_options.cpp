@@ -1,4 +1,4 @@
-#include "x11/saver_options.h"
+#include "engine/saver_options.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,8 +1,9 @@
-// The command line of the X11 saver. It follows the conventions of the X11
-// screen-saver collections: --root (into the window the daemon names in
-// XSCREENSAVER_WINDOW, or the root window), --window-id ID, or a window of
-// its own; the six settings as options with the Windows program's defaults.
-// Options are also taken with a single dash (-root), as X programs often are.
+// The command line of the Linux saver, on X11 and on Wayland. It follows
+// the conventions of the X11 screen-saver collections: --root (into the
+// window the daemon names in XSCREENSAVER_WINDOW, or the root window),
+// --window-id ID, or a window of its own; the six settings as options with
+// the Windows program's defaults. Options are also taken with a single dash
+// (-root), as X programs often are.
 #pragma once
 
 #include <cstdint>
