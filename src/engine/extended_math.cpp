@@ -210,6 +210,14 @@ inline Wide MultiplyHigh(Wide a, UWide b) {
     return a < 0 ? -m : m;
 }
 
+// (a a) >> 128 for |a| < 2^126 from a's halves, less by at most 2: the low
+// half's own square, below 2^128, and the cross product's cut.
+inline Wide SquareHigh(Wide a) {
+    const std::int64_t high = static_cast<std::int64_t>(a >> 64);
+    const std::uint64_t low = static_cast<std::uint64_t>(a);
+    return static_cast<Wide>(high) * high + ((static_cast<Wide>(high) * static_cast<Wide>(low)) >> 63);
+}
+
 struct LnWideTable {
     LnWideEntry entry[kLnLast - kLnFirst + 1];
     UWide ln2;  // ln 2 in units of 2^-128, toward zero
@@ -240,9 +248,7 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
     static constexpr std::int64_t kP[8] = {0x2aaaaaaaaaaaaaab, -0x2000000000000000, 0x199999999999999a,
                                            -0x1555555555555555, 0x1249249249249249, -0x1000000000000000,
                                            0x0e38e38e38e38e39, -0x0ccccccccccccccd};
-    const std::int64_t rhi = static_cast<std::int64_t>(R >> 64);
-    const std::uint64_t rlo = static_cast<std::uint64_t>(R);
-    const Wide square = static_cast<Wide>(rhi) * rhi + ((static_cast<Wide>(rhi) * static_cast<Wide>(rlo)) >> 63);
+    const Wide square = SquareHigh(R);
     const std::int64_t rho = static_cast<std::int64_t>(R >> 57);  // r 2^71
     // Estrin's scheme: short chains, each product cut once.
     auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 71); };
@@ -600,9 +606,7 @@ NIVORA_HOT bool ArcTan2Wide(Real num, Real den, bool swapped, bool negativeX, bo
     // units of 2^-63 (each step cut, within 2^-62.5): within 2^-82.4 in all.
     static constexpr std::int64_t kA[6] = {0x2aaaaaaaaaaaaaab, -0x199999999999999a, 0x1249249249249249,
                                            -0x0e38e38e38e38e39, 0x0ba2e8ba2e8ba2e9, -0x09d89d89d89d89d9};
-    const std::int64_t thi = static_cast<std::int64_t>(T >> 64);
-    const std::uint64_t tlo = static_cast<std::uint64_t>(T);
-    const Wide square = static_cast<Wide>(thi) * thi + ((static_cast<Wide>(thi) * static_cast<Wide>(tlo)) >> 63);
+    const Wide square = SquareHigh(T);
     const std::uint64_t z = static_cast<std::uint64_t>(square >> 51);  // < 2^63
     const std::int64_t tau = static_cast<std::int64_t>(T >> 59);       // |.| < 2^62
     std::int64_t pa = kA[5];
@@ -909,9 +913,7 @@ NIVORA_HOT bool SinOrCosWide(Real x, const exact::Fields& fields, int phase, Rea
     const UWide A = cosine ? table.cosine[j] : table.sine[j];
     const UWide Bm = cosine ? table.sine[j] : table.cosine[j];
     // t^2 2^128 from t's halves (within 2^-127), t^2 2^78 and t 2^70 cut.
-    const std::int64_t thi = static_cast<std::int64_t>(T >> 64);
-    const std::uint64_t tlo = static_cast<std::uint64_t>(T);
-    const Wide square = static_cast<Wide>(thi) * thi + ((static_cast<Wide>(thi) * static_cast<Wide>(tlo)) >> 63);
+    const Wide square = SquareHigh(T);
     const std::uint64_t z = static_cast<std::uint64_t>(square >> 50);  // < 2^63.4
     const std::int64_t tau = static_cast<std::int64_t>(T >> 58);       // |.| < 2^62.7
     // sin t - t = -t^3 (1/6 - z/120 + z^2/5040 - z^3/362880): t^3 2^85 from
