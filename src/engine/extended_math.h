@@ -2,7 +2,7 @@
 // values (xmath::Real, real.h), the same bits on every processor.
 //
 // Sqrt is the processor's square root, which IEEE 754 rounds correctly. Ln,
-// ArcTan2, Sin and Cos (extended_math.cpp) are computed from integer
+// ArcTan2, Sin and Cos (extended_math_*.cpp) are computed from integer
 // arithmetic, additions, subtractions, multiplications and divisions alone
 // (each exact or rounded correctly, so the same everywhere), in a fixed
 // order, and the exact helpers below; no x87 transcendental instruction and

@@ -1,0 +1,205 @@
+// ln x: a table of 1/c and ln c near the significand's 1/m, and the series
+// of ln(1 + r), r = m/c - 1, exact.
+#include "engine/extended_math_parts.h"
+
+namespace nivora::xmath {
+using namespace parts;
+
+namespace {
+
+NIVORA_COLD Real LnCareful(int e, const LnEntry& entry, Pair r) {
+    // ln(1 + r) = r - r^2/2 + r^3/3 ..., |r| <= 2^-8: 17 terms reach 2^-128.
+    const Pair log1p = Multiply(Series(r, 16, 1, 1, true, kInverse), r);
+    const Real E = FromInteger(e);
+    Pair sum = TwoSum(E * kLn2[0], entry.lnHi);
+    sum = Add(sum, E * kLn2[1]);
+    sum = Add(sum, Pair{entry.lnLo, E * kLn2[2]});
+    sum = Add(sum, log1p);
+    return sum.hi;
+}
+
+
+// x = 2^e m, m in [0.70703125, 1.4140625) with 1/c from the table near 1/m;
+// r = m/c - 1 exactly as a pair: the significand's two halves times the
+// 10-bit 1/c are exact, and the first of them minus 1 too.
+struct LnReduced {
+    int e;
+    const LnEntry* entry;
+    Pair r;
+};
+
+NIVORA_HOT LnReduced ReduceLn(Real x) {
+    std::uint64_t significand;
+    int e;
+    exact::Decompose(x, significand, e);
+    int k = static_cast<int>(significand >> 55);  // m 256, m in [1, 2)
+    Real scale = 0x1p-63L;
+    if (k >= 362) {
+        ++e;
+        k >>= 1;
+        scale = 0x1p-64L;
+    }
+    const LnEntry& entry = kLnTable[k - kLnFirst];
+    const Real mh = FromInteger(static_cast<std::int64_t>(significand >> 32)) * (scale * 0x1p32L);
+    const Real ml = FromInteger(static_cast<std::int64_t>(significand & 0xffffffffu)) * scale;
+    return {e, &entry, TwoSum(mh * entry.inverse - 1, ml * entry.inverse)};
+}
+
+NIVORA_COLD Real LnCareful(Real x) {
+    const LnReduced red = ReduceLn(x);
+    return LnCareful(red.e, *red.entry, red.r);
+}
+
+}  // namespace
+
+#if NIVORA_WIDE_KERNELS
+namespace {
+
+// ---- The logarithm in 128-bit integers --------------------------------------
+//
+// Away from 1, ln x = e ln 2 + ln c + ln(1 + r) in fixed point, from the same
+// reduction as above: r = m/c - 1 = m (1/c) - 1 is exact in integers (the
+// significand times the 10-bit 1/c), and what the pair evaluation spends on
+// Dekker's products costs a few 64-bit multiplications here.
+
+// The table's 1/c as an integer over 2^12 (over 2^13 from entry 256 on,
+// which serve significands below 362/256, taken as m in [1, 2) instead of
+// m/2), ln c in units of 2^-112.
+struct LnWideEntry {
+    std::uint64_t inverse;
+    Wide lnC;
+};
+
+struct LnWideTable {
+    LnWideEntry entry[kLnLast - kLnFirst + 1];
+    UWide ln2;  // ln 2 in units of 2^-128, toward zero
+    LnWideTable() {
+        for (int i = 0; i <= kLnLast - kLnFirst; ++i) {
+            const LnEntry& e = kLnTable[i];
+            entry[i] = {static_cast<std::uint64_t>(ToFixed(e.inverse, kLnFirst + i >= 256 ? 13 : 12)),
+                        ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112)};
+        }
+        // Each part of kLn2 is below 1/2 and an integer in units of 2^-128
+        // but the last, which is cut.
+        ln2 = static_cast<UWide>(ToFixed(kLn2[0], 127)) * 2 + static_cast<UWide>(ToFixed(kLn2[1], 127)) * 2 +
+              static_cast<UWide>(ToFixed(kLn2[2], 126)) * 4;
+    }
+};
+const LnWideTable kLnWide;
+
+// ln(1 + r) for |r| <= 2^-8 (entries with c = 1 reach it, the others stay
+// below 2^-8.2) given as r 2^128 (exact), in units of 2^-128, within 2^-84.8:
+// - r^2/2 from r's halves: 2^-127;
+// - r^3 (in units of 2^-87) from r^2 cut to 2^-79 and r cut to 2^-71, and
+//   the product cut: 3 2^-87 < 2^-85.4;
+// - P = 1/3 - r/4 + r^2/5 ... - r^7/10 in units of 2^-63, each product cut
+//   once, each coefficient rounded: below 2^-61.4; the terms beyond, r^8/11
+//   ..., below 2^-67;
+// - r^3 P: 2^-85.4 / 3 + 2^-61.3 r^3 < 2^-84.8.
+NIVORA_HOT Wide Log1pWide(Wide R) {
+    static constexpr std::int64_t kP[8] = {0x2aaaaaaaaaaaaaab, -0x2000000000000000, 0x199999999999999a,
+                                           -0x1555555555555555, 0x1249249249249249, -0x1000000000000000,
+                                           0x0e38e38e38e38e39, -0x0ccccccccccccccd};
+    const Wide square = SquareHigh(R);
+    const std::int64_t rho = static_cast<std::int64_t>(R >> 57);  // r 2^71
+    // Estrin's scheme: short chains, each product cut once.
+    auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 71); };
+    const std::int64_t r2 = times(rho, rho), r4 = times(r2, r2);
+    const std::int64_t p01 = kP[0] + times(kP[1], rho), p23 = kP[2] + times(kP[3], rho);
+    const std::int64_t p45 = kP[4] + times(kP[5], rho), p67 = kP[6] + times(kP[7], rho);
+    const std::int64_t p = (p01 + times(p23, r2)) + times(p45 + times(p67, r2), r4);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(square >> 49) * rho) >> 63);  // r^3 2^87
+    return R - (square >> 1) + ((static_cast<Wide>(cube) * static_cast<std::int64_t>(p)) >> 22);
+}
+
+// ln x into `out` for a normal positive x = s 2^(e - 63), or false near 1
+// (c = 1, e = 0), where ln x is r alone, as small as r, and the pairs keep its
+// relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
+NIVORA_HOT bool LnWide(Real x, std::uint64_t significand, int e, Real& out) {
+    int k = static_cast<int>(significand >> 55);
+    if (k >= 362) {  // m/2 in [0.70703125, 1)
+        ++e;
+        k >>= 1;
+    }
+    if (e == 0 && (k == 255 || k == 256)) return false;
+    const LnWideEntry& entry = kLnWide.entry[k - kLnFirst];
+    // r 2^128 = m (1/c) 2^128 - 2^128, exact (modulo 2^128, |r| < 2^-8).
+    const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << 52);
+    // e ln 2 in units of 2^-112: |e| < 2^15, so |e| ln2_hi 2^48 < 2^126.
+    const std::uint64_t ae = static_cast<std::uint64_t>(e < 0 ? -e : e);
+    const UWide eLn2 = ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2 >> 64)) << 48) +
+                       ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2)) >> 16);
+    const Wide sum =
+        (e < 0 ? -static_cast<Wide>(eLn2) : static_cast<Wide>(eLn2)) + entry.lnC + (Log1pWide(R) >> 16);
+    // The error: 2^-84.8 from the series, under 2^-110 from the table, ln 2
+    // and the cuts, so below 2^-76.7 of the result; in units of the 64 bits
+    // below its significand under 2^51.3.
+    if (!RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), 112, std::uint64_t{1} << 54, out))
+        out = LnCareful(x);
+    return true;
+}
+
+}  // namespace
+#endif
+
+Real Ln(Real x) {
+#if NIVORA_WIDE_KERNELS
+    // The usual case screened on the bits alone: positive, normal, finite.
+    {
+        const exact::Fields f = exact::FieldsOf(x);
+        Real result;
+        if (!f.negative && f.biased != 0 && f.biased != 0x7fff && (f.significand >> 63) &&
+            LnWide(x, f.significand, f.biased - 16383, result))
+            return result;
+    }
+#endif
+    if (!(x > 0)) {
+        if (x == 0) return -std::numeric_limits<Real>::infinity();
+        return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
+    }
+    if (!(x <= std::numeric_limits<Real>::max())) return x;  // +inf
+    if (x == 1) return 0;
+
+    const LnReduced red = ReduceLn(x);
+    const LnEntry& entry = *red.entry;
+
+    // ln x = e ln 2 - ln(1/c) + ln(1 + r). The large terms are added
+    // exactly (each pair's first term outweighs the second: |ln c| >= 2^-7.4
+    // or 0, |r| <= 2^-8.2); what they leave, the products' low parts and the
+    // rest of the series (r^3/3 .. r^11/11, below 2^-90 of r beyond) in
+    // single values, summed in `low`. The order keeps few values alive at a
+    // time: the x87 has eight registers, and a spilled one costs an 80-bit
+    // store and load.
+    //
+    // The series' coefficients from 1/6 on are doubles (1/4, 1/8 are exact):
+    // each is within 2^-54 of its own value, and its term is below 2^-40 of
+    // r, which adds less than 2^-93 of r. The tail is evaluated as a Horner
+    // polynomial in z^2 of binomials in z (a chain half as long as Horner's
+    // in z); every term is below 2^-8 of the one before, so it rounds to
+    // within 3 ulp of the tail, which, times z^3, is below 2^-17 of r: under
+    // 2^-79 of it.
+    const Real z = red.r.hi, z2 = z * z;
+    Real tail = (static_cast<Real>(-1.0 / 9) + static_cast<Real>(0.1) * z) + z2 * static_cast<Real>(-1.0 / 11);
+    tail = (static_cast<Real>(-1.0 / 7) + 0.125L * z) + z2 * tail;
+    tail = (-0.2L + static_cast<Real>(1.0 / 6) * z) + z2 * tail;
+    tail = (-1.0L / 3 + 0.25L * z) + z2 * tail;
+    Real low = -(z * z2) * tail;
+    {
+        Real zh, zl;  // z^2 - z2 exactly (Dekker's product)
+        Split(z, zh, zl);
+        const Real squareLo = ((zh * zh - z2) + zh * zl + zl * zh) + zl * zl;
+        low += red.r.lo - z * red.r.lo - 0.5L * squareLo;
+    }
+    const Pair log1p = FastTwoSum(z, -0.5L * z2);
+    low += log1p.lo;
+    const Real E = FromInteger(red.e);
+    const Pair big = FastTwoSum(E * kLn2[0], entry.lnHi);
+    low += E * kLn2[1] + entry.lnLo + big.lo;
+    const Pair sum = FastTwoSum(big.hi, log1p.hi);
+    low += sum.lo;
+    const Pair result = FastTwoSum(sum.hi, low);
+    if (RoundsSurely(result, Abs(result.hi) * kFastError)) return result.hi;
+    return LnCareful(x);
+}
+
+}  // namespace nivora::xmath

@@ -1,0 +1,184 @@
+// What the extended-precision functions (extended_math_log.cpp,
+// extended_math_arc_tangent.cpp, extended_math_sine.cpp) share: their
+// tables, values carried as pairs of extended values with the exact sums and
+// products on them, and, where the compiler has 128-bit integers, the fixed
+// point the usual arguments are evaluated in.
+#pragma once
+
+#include <cfloat>
+#include <cstdint>
+#include <limits>
+
+#include "engine/extended_math.h"
+
+// The first evaluations are inlined whole, so that their pairs stay in the
+// x87 registers (an 80-bit store and load cost several cycles each); the
+// careful ones, seldom run, are kept out of the way.
+#define NIVORA_HOT inline __attribute__((always_inline))
+#define NIVORA_COLD __attribute__((noinline, cold))
+
+// Where the compiler has 128-bit integers, the usual cases are evaluated in
+// fixed point (a few 64-bit multiplications instead of the pairs' long
+// dependency chains); elsewhere, and for the careful evaluations, in pairs.
+// Both round correctly, so both give the same bits.
+#if defined(__SIZEOF_INT128__) && (NIVORA_REAL_IS_SOFT || (LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384))
+#define NIVORA_WIDE_KERNELS 1
+#else
+#define NIVORA_WIDE_KERNELS 0
+#endif
+
+namespace nivora::xmath::parts {
+
+#include "engine/extended_math_tables.inc"
+
+using exact::Abs;
+using exact::Exponent;
+using exact::FromInteger;
+using exact::Scale;
+using exact::Split;
+
+
+// A value carried as an unevaluated sum hi + lo, |lo| <= ulp(hi)/2 once
+// normalised: about 128 bits.
+struct Pair {
+    Real hi, lo;
+};
+
+// s + e = a + b exactly, where |a| >= |b| or a is 0.
+inline Pair FastTwoSum(Real a, Real b) {
+    const Real s = a + b;
+    return {s, b - (s - a)};
+}
+
+inline Pair TwoSum(Real a, Real b) {
+    const Real s = a + b;
+    const Real bb = s - a;
+    return {s, (a - (s - bb)) + (b - bb)};
+}
+
+// p + e = a * b exactly (Dekker), barring overflow and underflow.
+inline Pair TwoProduct(Real a, Real b) {
+    const Real p = a * b;
+    Real ah, al, bh, bl;
+    Split(a, ah, al);
+    Split(b, bh, bl);
+    return {p, ((ah * bh - p) + ah * bl + al * bh) + al * bl};
+}
+
+inline Pair Add(Pair a, Pair b) {
+    Pair s = TwoSum(a.hi, b.hi);
+    const Pair t = TwoSum(a.lo, b.lo);
+    s = FastTwoSum(s.hi, s.lo + t.hi);
+    return FastTwoSum(s.hi, s.lo + t.lo);
+}
+
+inline Pair Add(Pair a, Real b) {
+    const Pair s = TwoSum(a.hi, b);
+    return FastTwoSum(s.hi, s.lo + a.lo);
+}
+
+inline Pair Negate(Pair a) { return {-a.hi, -a.lo}; }
+
+inline Pair Multiply(Pair a, Pair b) {
+    const Pair p = TwoProduct(a.hi, b.hi);
+    return FastTwoSum(p.hi, p.lo + (a.hi * b.lo + a.lo * b.hi));
+}
+
+inline Pair Multiply(Pair a, Real b) {
+    const Pair p = TwoProduct(a.hi, b);
+    return FastTwoSum(p.hi, p.lo + a.lo * b);
+}
+
+inline Pair Divide(Pair a, Pair b) {
+    const Real q1 = a.hi / b.hi;
+    Pair r = Add(a, Negate(Multiply(b, q1)));
+    const Real q2 = r.hi / b.hi;
+    r = Add(r, Negate(Multiply(b, q2)));
+    const Real q3 = r.hi / b.hi;
+    return Add(FastTwoSum(q1, q2), q3);
+}
+
+inline Pair PairOf(const AngleEntry& e) { return {e.hi, e.lo}; }
+
+// Whether every value within `error` of v rounds to v.hi: then v.hi is the
+// correctly rounded value of whatever v approximates.
+inline bool RoundsSurely(Pair v, Real error) {
+    return v.hi + (v.lo + error) == v.hi && v.hi + (v.lo - error) == v.hi;
+}
+
+// Sum over k = 0..n of sign^k z^k / (step k + first) in pairs, by Horner's
+// rule, the coefficients from a table of 1/j (`inverse`) or 1/j!.
+inline Pair Series(Pair z, int n, int first, int step, bool alternating, const AngleEntry* table) {
+    const bool negativeLast = alternating && (n % 2);
+    Pair p = PairOf(table[step * n + first]);
+    if (negativeLast) p = Negate(p);
+    for (int k = n - 1; k >= 0; --k) {
+        Pair c = PairOf(table[step * k + first]);
+        if (alternating && (k % 2)) c = Negate(c);
+        p = Add(Multiply(p, z), c);
+    }
+    return p;
+}
+
+// The first evaluation's error bound, relative to its result: well above what
+// its roundings can add up to (about 2^-84), and seldom failing the test.
+constexpr Real kFastError = 0x1p-76L;
+
+#if NIVORA_WIDE_KERNELS
+using Wide = __int128;
+using UWide = unsigned __int128;
+
+// |x| 2^shift toward zero, for |x| 2^shift < 2^126.
+inline Wide ToFixed(Real x, int shift) {
+    if (x == 0) return 0;
+    std::uint64_t s;
+    int e;
+    exact::Decompose(Abs(x), s, e);
+    const int left = e - 63 + shift;
+    const Wide v = left >= 0 ? static_cast<Wide>(static_cast<UWide>(s) << left)
+                             : (left > -64 ? static_cast<Wide>(s >> -left) : 0);
+    return x < 0 ? -v : v;
+}
+
+// (a b) >> 128 for a, b < 2^128, less by at most 3.
+inline UWide MultiplyHigh(UWide a, UWide b) {
+    const std::uint64_t ah = static_cast<std::uint64_t>(a >> 64), al = static_cast<std::uint64_t>(a);
+    const std::uint64_t bh = static_cast<std::uint64_t>(b >> 64), bl = static_cast<std::uint64_t>(b);
+    return static_cast<UWide>(ah) * bh + ((static_cast<UWide>(ah) * bl) >> 64) + ((static_cast<UWide>(al) * bh) >> 64);
+}
+// The same for a signed a.
+inline Wide MultiplyHigh(Wide a, UWide b) {
+    const Wide m = static_cast<Wide>(MultiplyHigh(static_cast<UWide>(a < 0 ? -a : a), b));
+    return a < 0 ? -m : m;
+}
+
+// (a a) >> 128 for |a| < 2^126 from a's halves, less by at most 2: the low
+// half's own square, below 2^128, and the cross product's cut.
+inline Wide SquareHigh(Wide a) {
+    const std::int64_t high = static_cast<std::int64_t>(a >> 64);
+    const std::uint64_t low = static_cast<std::uint64_t>(a);
+    return static_cast<Wide>(high) * high + ((static_cast<Wide>(high) * static_cast<Wide>(low)) >> 63);
+}
+
+// Rounds ±V 2^-scale (V > 0) to nearest, or returns false where a value
+// within `slack` units of V's 64 bits below the result's significand could
+// round otherwise (slack below 2^62).
+NIVORA_HOT bool RoundWide(bool negative, UWide V, int scale, std::uint64_t slack, Real& out) {
+    const std::uint64_t top = static_cast<std::uint64_t>(V >> 64);
+    const int lz = top ? __builtin_clzll(top) : 64 + __builtin_clzll(static_cast<std::uint64_t>(V));
+    V <<= lz;
+    std::uint64_t s = static_cast<std::uint64_t>(V >> 64);
+    const std::uint64_t rest = static_cast<std::uint64_t>(V);
+    const std::uint64_t half = 0x8000000000000000ull;
+    if ((rest > half ? rest - half : half - rest) <= slack) return false;
+    int e = 127 - lz - scale;  // the exponent of the top bit
+    if (rest > half && ++s == 0) {
+        s = half;
+        ++e;
+    }
+    out = exact::Compose(negative, s, e);
+    return true;
+}
+#endif
+
+}  // namespace nivora::xmath::parts
