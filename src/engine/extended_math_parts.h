@@ -140,7 +140,8 @@ inline Wide ToFixed(Real x, int shift) {
     return x < 0 ? -v : v;
 }
 
-// (a b) >> 128 for a, b < 2^128, less by at most 3.
+// (a b) >> 128 for a b < 2^255, less by at most 3 (the low halves' product
+// and two cuts).
 inline UWide MultiplyHigh(UWide a, UWide b) {
     const std::uint64_t ah = static_cast<std::uint64_t>(a >> 64), al = static_cast<std::uint64_t>(a);
     const std::uint64_t bh = static_cast<std::uint64_t>(b >> 64), bl = static_cast<std::uint64_t>(b);

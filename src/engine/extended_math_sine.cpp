@@ -283,14 +283,14 @@ NIVORA_HOT bool SinOrCosWide(Real x, const exact::Fields& fields, int phase, Rea
     std::int64_t ps = kS[3];
     for (int k = 2; k >= 0; --k) ps = kS[k] + static_cast<std::int64_t>((static_cast<Wide>(ps) * z) >> 78);
     const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);
-    const Wide sinRest = -((static_cast<Wide>(cube) * ps) >> 20);  // 2^-128, within 2^-84.4
+    const Wide sinRest = -((static_cast<Wide>(cube) * ps) >> 20);  // 2^-128, within 2^-84.1
     // cos t - 1 = -t^2/2 + t^4 (1/24 - z/720 + z^2/40320): t^4 2^92 from z
     // (within 2^-91), the bracket as above (t^10/10! and beyond below 2^-95).
     static constexpr std::int64_t kC[3] = {0x0555555555555555, -0x002d82d82d82d82e, 0x0000d00d00d00d01};
     std::int64_t pc = kC[2];
     for (int k = 1; k >= 0; --k) pc = kC[k] + static_cast<std::int64_t>((static_cast<Wide>(pc) * z) >> 78);
     const std::int64_t fourth = static_cast<std::int64_t>((static_cast<UWide>(z) * z) >> 64);
-    const Wide cosMinus1 = -(square >> 1) + ((static_cast<Wide>(fourth) * pc) >> 27);  // 2^-128, within 2^-94
+    const Wide cosMinus1 = -(square >> 1) + ((static_cast<Wide>(fourth) * pc) >> 27);  // 2^-128, within 2^-91.5
     // In units of 2^-126: A + B t + B (sin t - t) + A (cos t - 1), within
     // 2^-83.9 (the series' errors, and 2^-124 from the products' cuts and the
     // table). The value is at least sin(pi/512) > 2^-7.35, so its top bit
