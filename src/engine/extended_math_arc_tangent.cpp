@@ -202,7 +202,7 @@ struct AtanWideTable {
         halfPi = static_cast<UWide>(ToFixed(kHalfPi[0], 126) + ToFixed(kHalfPi[1], 126) + ToFixed(kHalfPi[2], 126));
     }
 };
-const AtanWideTable kAtanWide;
+const AtanWideTable kAtanWide NIVORA_TABLE_EARLY;
 
 // The angle of (x, y) into `out` for 0 < num <= den in the usual range (see
 // ArcTan2), or false where the pairs are to decide: num/den below 1/128,

@@ -85,7 +85,7 @@ struct LnWideTable {
               static_cast<UWide>(ToFixed(kLn2[2], 126)) * 4;
     }
 };
-const LnWideTable kLnWide;
+const LnWideTable kLnWide NIVORA_TABLE_EARLY;
 
 // ln(1 + r) for |r| <= 2^-8 (entries with c = 1 reach it, the others stay
 // below 2^-8.2) given as r 2^128 (exact), in units of 2^-128, within 2^-84.8:

@@ -125,6 +125,11 @@ inline Pair Series(Pair z, int n, int first, int step, bool alternating, const A
 constexpr Real kFastError = 0x1p-76L;
 
 #if NIVORA_WIDE_KERNELS
+// The fixed-point tables are made from the extended ones when the program
+// starts: before any other static object, so that none made at start-up
+// from these functions could find them still empty.
+#define NIVORA_TABLE_EARLY __attribute__((init_priority(101)))
+
 using Wide = __int128;
 using UWide = unsigned __int128;
 

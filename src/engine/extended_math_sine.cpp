@@ -227,7 +227,7 @@ struct SinCosWideTable {
         piOver256 = c * 2;
     }
 };
-const SinCosWideTable kSinCosWide;
+const SinCosWideTable kSinCosWide NIVORA_TABLE_EARLY;
 
 // The 64 bits of the 256-bit p (least significant word first) from bit `at`.
 inline std::uint64_t BitsOf(const std::uint64_t (&p)[4], int at) {
