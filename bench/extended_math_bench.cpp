@@ -137,6 +137,30 @@ void RunUnary(benchmark::State& state, Real (*f)(Real), Real scale, Real offset)
     }
 }
 
+// The same, each call waiting for the one before (as in the recipes' orbits):
+// the latency, not the throughput.
+void ChainUnary(benchmark::State& state, Real (*f)(Real), Real scale, Real offset) {
+    const std::vector<Real> args = Arguments(scale, offset);
+    std::size_t i = 0;
+    Real y = 0;
+    for (auto _ : state) {
+        y = f(args[i] + y * 0x1p-80L);
+        i = (i + 1) & 4095;
+    }
+    benchmark::DoNotOptimize(y);
+}
+
+void ChainBinary(benchmark::State& state, Real (*f)(Real, Real)) {
+    const std::vector<Real> ys = Arguments(2, -1), xs = Arguments(2, -0.5L);
+    std::size_t i = 0;
+    Real z = 0;
+    for (auto _ : state) {
+        z = f(ys[i] + z * 0x1p-80L, xs[i]);
+        i = (i + 1) & 4095;
+    }
+    benchmark::DoNotOptimize(z);
+}
+
 void RunBinary(benchmark::State& state, Real (*f)(Real, Real)) {
     const std::vector<Real> ys = Arguments(2, -1), xs = Arguments(2, -0.5L);
     std::size_t i = 0;
@@ -150,7 +174,13 @@ BENCHMARK_CAPTURE(RunUnary, Ln, xmath::Ln, 4, 0.05L);
 BENCHMARK_CAPTURE(RunUnary, Sin, xmath::Sin, 50, -25);
 BENCHMARK_CAPTURE(RunUnary, Cos, xmath::Cos, 50, -25);
 BENCHMARK_CAPTURE(RunBinary, ArcTan2, xmath::ArcTan2);
+BENCHMARK_CAPTURE(ChainUnary, Ln, xmath::Ln, 4, 0.05L);
+BENCHMARK_CAPTURE(ChainUnary, Sin, xmath::Sin, 50, -25);
+BENCHMARK_CAPTURE(ChainBinary, ArcTan2, xmath::ArcTan2);
 #if (defined(__i386__) || defined(__x86_64__)) && defined(__GNUC__)
+BENCHMARK_CAPTURE(ChainUnary, X87Ln, X87Ln, 4, 0.05L);
+BENCHMARK_CAPTURE(ChainUnary, X87Sin, X87Sin, 50, -25);
+BENCHMARK_CAPTURE(ChainBinary, X87ArcTan2, X87ArcTan2);
 BENCHMARK_CAPTURE(RunUnary, X87Ln, X87Ln, 4, 0.05L);
 BENCHMARK_CAPTURE(RunUnary, X87Sin, X87Sin, 50, -25);
 BENCHMARK_CAPTURE(RunBinary, X87ArcTan2, X87ArcTan2);

@@ -1,15 +1,18 @@
 #include "engine/background_recipes.h"
 
 #include "engine/extended_math.h"
+#include "engine/extended_math_sine.h"
 
 namespace nivora {
 namespace {
 
-using xmath::Cos;
 using xmath::Fabs;
+// Inline: the orbits below chain them, and keep their values in the x87
+// registers across them.
+using xmath::inlined::Cos;
+using xmath::inlined::Sin;
 using xmath::Ln;
 using xmath::Real;
-using xmath::Sin;
 using xmath::Sqrt;
 
 // The multiples of pi, each rounded once to extended precision.
