@@ -67,16 +67,16 @@ NIVORA_HOT bool SinOrCosWide(Real x, const exact::Fields& fields, int phase, Rea
     const std::int64_t z = static_cast<std::int64_t>(square >> 51);
     const std::int64_t tau = static_cast<std::int64_t>(Tm >> 58);
     // |t| - sin|t| = |t|^3 (1/6 - z/120 + z^2/5040 - z^3/362880): |t|^3 2^85
-    // from z and tau (within 2^-83.4), the bracket in units of 2^-63 (each
+    // from z and tau (within 2^-83), the bracket in units of 2^-63 (each
     // step cut, within 2^-62.5; t^11/11! and beyond below 2^-106).
     static constexpr std::int64_t kS[4] = {0x1555555555555555, -0x0111111111111111, 0x0006806806806807,
                                            -0x0000171de3a556c7};
     std::int64_t ps = kS[3];
     for (int i = 2; i >= 0; --i) ps = kS[i] + static_cast<std::int64_t>((static_cast<Wide>(ps) * z) >> 77);
     const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 62);
-    const UWide sinRest = static_cast<UWide>((static_cast<Wide>(cube) * ps) >> 20);  // 2^-128, within 2^-84
+    const UWide sinRest = static_cast<UWide>((static_cast<Wide>(cube) * ps) >> 20);  // 2^-128, within 2^-83.9
     // 1 - cos t = t^2/2 - t^4 (1/24 - z/720 + z^2/40320): t^4 2^90 from z
-    // (within 2^-89.6), the bracket as above (t^10/10! and beyond below 2^-95).
+    // (within 2^-89.3), the bracket as above (t^10/10! and beyond below 2^-95).
     static constexpr std::int64_t kC[3] = {0x0555555555555555, -0x002d82d82d82d82e, 0x0000d00d00d00d01};
     std::int64_t pc = kC[2];
     for (int i = 1; i >= 0; --i) pc = kC[i] + static_cast<std::int64_t>((static_cast<Wide>(pc) * z) >> 77);
