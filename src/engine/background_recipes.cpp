@@ -7,13 +7,16 @@ namespace nivora {
 namespace {
 
 using xmath::Fabs;
-// Inline: the orbits below chain them, and keep their values in the x87
-// registers across them.
-using xmath::inlined::Cos;
-using xmath::inlined::Sin;
 using xmath::Ln;
 using xmath::Real;
 using xmath::Sqrt;
+
+// The sine and cosine inline: the orbits below chain them, and keep their
+// values in the x87 registers across them. Objects rather than functions, so
+// that the calls look no further: with the integer type, xmath::Sin would be
+// found through the argument too, and the call would be ambiguous.
+constexpr auto Sin = [](Real x) __attribute__((always_inline)) { return xmath::inlined::Sin(x); };
+constexpr auto Cos = [](Real x) __attribute__((always_inline)) { return xmath::inlined::Cos(x); };
 
 // The multiples of pi, each rounded once to extended precision.
 constexpr Real kPi = xmath::kPi;
