@@ -94,8 +94,25 @@ NIVORA_HOT bool SinOrCosWide(Real x, const exact::Fields& fields, int phase, Rea
     const Wide turn = static_cast<Wide>(MultiplyHigh(B, Tm - sinRest));
     const Wide sum = static_cast<Wide>(A - MultiplyHigh(A, cosRest)) + (cosine != (F < 0) ? -turn : turn);
     const std::uint64_t top = static_cast<std::uint64_t>(static_cast<UWide>(sum) >> 64);
-    const std::uint64_t slack = std::uint64_t{1} << (45 + __builtin_clzll(top));
-    if (!RoundWide(negative, static_cast<UWide>(sum), 126, slack, out)) out = SinOrCosCareful(x, phase);
+    const int lz = __builtin_clzll(top);
+    // The 64 bits below the result's significand, and the error in their
+    // units, within slack: where they lie within slack of a half, sin x and
+    // sum could round apart, and the careful evaluation decides.
+    const std::uint64_t rest = static_cast<std::uint64_t>(sum) << lz;
+    const std::uint64_t slack = std::uint64_t{1} << (45 + lz);
+    if (rest - (std::uint64_t{1} << 63) + slack <= 2 * slack) {
+        out = SinOrCosCareful(x, phase);
+        return true;
+    }
+    // sum = high 2^64 + low (low signed), each exactly a Real: their sum,
+    // rounded once by the x87 addition, is sum's correct rounding. (The
+    // integers reach the x87 through 64-bit stores and loads, which the
+    // processor forwards; an 80-bit value composed of its fields would be
+    // loaded from two narrower stores, and wait for them.)
+    const std::int64_t lowPart = static_cast<std::int64_t>(static_cast<std::uint64_t>(sum));
+    const std::int64_t highPart = static_cast<std::int64_t>(top) + static_cast<std::int64_t>(static_cast<std::uint64_t>(sum) >> 63);
+    const Real v = exact::FromInteger(highPart) * 0x1p-62L + exact::FromInteger(lowPart) * 0x1p-126L;
+    out = negative ? -v : v;
     return true;
 }
 #endif
