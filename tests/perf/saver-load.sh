@@ -10,7 +10,8 @@
 # A measurement to run by hand, not a test. From the project's folder:
 #   tests/perf/saver-load.sh [--seconds N] [--size WxH] [--scr PATH] [--out DIR]
 # It installs what it needs and builds build-win32 (the 32-bit NivoraGlade.scr
-# and window_probe.exe); --scr measures another NivoraGlade.scr. The raw
+# and window_probe.exe); --scr measures another NivoraGlade.scr (the 64-bit
+# one too, in a 64-bit Wine prefix of its own). The raw
 # figures stay in DIR (build-win32/perf by default).
 #
 # How it measures. Wine runs each Windows thread as a Linux thread of one
@@ -59,12 +60,19 @@ fi
 # ---- inside the display session
 mkdir -p "$out"
 rm -f "$out"/samples.txt "$out"/probe.txt "$out"/timers.txt "$out"/threads.txt
+# A 64-bit program (PE32+: its optional header's magic is 0x20b) needs a
+# 64-bit prefix; the 32-bit probe runs in either.
+pe=$(od -An -tu4 -j60 -N4 "$scr" | tr -d ' ')
+magic=$(od -An -tx2 -j$((pe + 24)) -N2 "$scr" | tr -d ' ')
+arch=win32
+[ "$magic" = 020b ] && arch=win64
 prefix="$build/perf-wineprefix"  # its own, so that the tests' prefix is left alone
-export WINEPREFIX="$prefix" WINEARCH=win32
+[ "$arch" = win64 ] && prefix="$build/perf-wineprefix64"
+export WINEPREFIX="$prefix" WINEARCH=$arch
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 key='HKCU\Software\NivoraGlade'
 for value in Algorithm=20 BackgroundRands=1 Background=1 Time_Show=1 Rands_Algorithm=1 Brightness=14; do
-    "$root/cmake/wine-run.sh" "$prefix" win32 reg add "$key" /v "${value%=*}" /t REG_DWORD /d "${value#*=}" /f >/dev/null
+    "$root/cmake/wine-run.sh" "$prefix" "$arch" reg add "$key" /v "${value%=*}" /t REG_DWORD /d "${value#*=}" /f >/dev/null
 done
 
 saver=
@@ -75,7 +83,11 @@ finish() {
 }
 trap finish EXIT
 
-WINEDEBUG=-all,+timestamp,+msg wine "$scr" /s 2> >(grep --line-buffered 'NtUserSetTimer Added' >"$out/timers.txt") &
+# The 64-bit loader itself, so that $! is the saver's process: the `wine`
+# launcher would start it as a process of its own.
+loader=wine
+[ "$arch" = win64 ] && [ -x /usr/lib/wine/wine64 ] && loader=/usr/lib/wine/wine64
+WINEDEBUG=-all,+timestamp,+msg "$loader" "$scr" /s 2> >(grep --line-buffered 'NtUserSetTimer Added' >"$out/timers.txt") &
 saver=$!  # wine becomes the saver's process
 WINEDEBUG=-all wine "$probe" "$seconds" >"$out/probe.txt" &
 probe_pid=$!
