@@ -62,30 +62,36 @@ namespace {
 // significand times the 10-bit 1/c), and what the pair evaluation spends on
 // Dekker's products costs a few 64-bit multiplications here.
 
-// The table's 1/c as an integer over 2^12 (over 2^13 from entry 256 on,
-// which serve significands below 362/256, taken as m in [1, 2) instead of
-// m/2), ln c in units of 2^-112.
+// One entry for each k = the significand's top 8 bits after the leading 1
+// (m in [1, 2), k = floor(256 m) - 256): where m < 362/256, the table's 1/c
+// for m as an integer over 2^13 and ln c; from 362/256 on, the entry that
+// serves m/2 in [0.70703125, 1), 1/c over 2^12 (the same m (1/c) = s 1/c
+// 2^-76) and ln c + ln 2 (so that e needs no correction). Logarithms in units
+// of 2^-112, each short of the true value by less than 3 units (the table's
+// parts cut, ln 2 cut). Indexed on the bits alone, without a branch on m.
 struct LnWideEntry {
     std::uint64_t inverse;
     Wide lnC;
 };
 
 struct LnWideTable {
-    LnWideEntry entry[kLnLast - kLnFirst + 1];
+    LnWideEntry entry[256];
     UWide ln2;  // ln 2 in units of 2^-128, toward zero
     std::int64_t ln2High, ln2Low;  // ln 2 in units of 2^-112, toward zero: ln2High 2^63 + ln2Low
     LnWideTable() {
-        for (int i = 0; i <= kLnLast - kLnFirst; ++i) {
-            const LnEntry& e = kLnTable[i];
-            entry[i] = {static_cast<std::uint64_t>(ToFixed(e.inverse, kLnFirst + i >= 256 ? 13 : 12)),
-                        ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112)};
-        }
         // Each part of kLn2 is below 1/2 and an integer in units of 2^-128
         // but the last, which is cut.
         ln2 = static_cast<UWide>(ToFixed(kLn2[0], 127)) * 2 + static_cast<UWide>(ToFixed(kLn2[1], 127)) * 2 +
               static_cast<UWide>(ToFixed(kLn2[2], 126)) * 4;
         ln2High = static_cast<std::int64_t>(ln2 >> 79);
         ln2Low = static_cast<std::int64_t>((ln2 >> 16) & ((UWide{1} << 63) - 1));
+        for (int k = 256; k < 512; ++k) {
+            const bool half = k >= 362;
+            const LnEntry& e = kLnTable[(half ? k >> 1 : k) - kLnFirst];
+            entry[k - 256] = {static_cast<std::uint64_t>(ToFixed(e.inverse, half ? 12 : 13)),
+                              ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112) +
+                                  (half ? static_cast<Wide>(ln2 >> 16) : 0)};
+        }
     }
 };
 const LnWideTable kLnWide NIVORA_TABLE_EARLY;
@@ -128,22 +134,18 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
 // (c = 1, e = 0), where ln x is r alone, as small as r, and the pairs keep its
 // relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
 NIVORA_HOT bool LnWide(Real x, std::uint64_t significand, int e, Real& out) {
-    int k = static_cast<int>(significand >> 55);
-    if (k >= 362) {  // m/2 in [0.70703125, 1)
-        ++e;
-        k >>= 1;
-    }
-    if (e == 0 && (k == 255 || k == 256)) return false;
-    const LnWideEntry& entry = kLnWide.entry[k - kLnFirst];
+    const int k = static_cast<int>(significand >> 55) - 256;
+    if ((e == 0 && k == 0) || (e == -1 && k >= 254)) return false;  // x in [255/256, 257/256)
+    const LnWideEntry& entry = kLnWide.entry[k];
     // r 2^128 = m (1/c) 2^128 - 2^128, exact (modulo 2^128, |r| < 2^-8).
     const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << 52);
     // e ln 2 in units of 2^-112 from ln 2 2^112 toward zero in two parts,
     // ln2High 2^63 + ln2Low (ln2High < 2^48.5, so |e| ln2High < 2^63 for
-    // |e| <= 16384): off by less than |e| (1 + 2^-16) < 2^14.01 units.
+    // |e| <= 16383): off by less than |e| (1 + 2^-16) < 2^14.01 units.
     const Wide eLn2 = (static_cast<Wide>(e * kLnWide.ln2High) << 63) + static_cast<Wide>(e) * kLnWide.ln2Low;
     const Wide sum = eLn2 + entry.lnC + (Log1pWide(R) >> 16);
     // The error: 2^-84.8 (2^27.2 units) from the series, 2^14.01 units from
-    // e ln 2, 2 from the table and 1 from the last cut: below 2^27.3 units.
+    // e ln 2, 3 from the table and 1 from the last cut: below 2^27.3 units.
     // |sum| > 2^-8.01 2^112 > 2^103, so its high half is at least 2^39 and
     // has lz <= 24 leading zeros; rounded to 64 bits, sum's last place is
     // 2^(64 - lz) units.
