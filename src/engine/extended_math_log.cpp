@@ -115,7 +115,10 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
     // r^2 2^128 = high^2 + high low 2^-63 + low^2 2^-128, |high| < 2^56,
     // low < 2^64: the last term, below 1, and low's last bit (high 2^-63 < 1)
     // dropped, the middle one cut: less by under 3.
-    const std::int64_t high = static_cast<std::int64_t>(R >> 64);
+    std::int64_t high = static_cast<std::int64_t>(R >> 64);
+    // (Hidden from the optimiser, which otherwise sees R's top half in it and
+    // multiplies 128 bits by 128, three multiplications instead of one.)
+    __asm__("" : "+r"(high));
     const std::int64_t low = static_cast<std::int64_t>(static_cast<std::uint64_t>(R) >> 1);
     const Wide square = product(high, high) + (product(high, low) >> 62);
     const std::int64_t rho = static_cast<std::int64_t>(R >> 57);  // r 2^71
@@ -130,12 +133,11 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
     return R - (square >> 1) + (product(cube, p) >> 22);
 }
 
-// ln x into `out` for a normal positive x = s 2^(e - 63), or false near 1
-// (c = 1, e = 0), where ln x is r alone, as small as r, and the pairs keep its
-// relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
-NIVORA_HOT bool LnWide(Real x, std::uint64_t significand, int e, Real& out) {
-    const int k = static_cast<int>(significand >> 55) - 256;
-    if ((e == 0 && k == 0) || (e == -1 && k >= 254)) return false;  // x in [255/256, 257/256)
+// ln x for a normal positive x = s 2^(e - 63) away from 1, where k is s's
+// top 8 bits after its leading 1 and x not in [255/256, 257/256) (near 1, ln x
+// is r alone, as small as r, and the pairs keep its relative precision).
+// Then |ln x| >= ln(257/256) > 2^-8.01.
+NIVORA_HOT Real LnWide(Real x, std::uint64_t significand, int e, int k) {
     const LnWideEntry& entry = kLnWide.entry[k];
     // r 2^128 = m (1/c) 2^128 - 2^128, exact (modulo 2^128, |r| < 2^-8).
     const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << 52);
@@ -149,19 +151,19 @@ NIVORA_HOT bool LnWide(Real x, std::uint64_t significand, int e, Real& out) {
     // |sum| > 2^-8.01 2^112 > 2^103, so its high half is at least 2^39 and
     // has lz <= 24 leading zeros; rounded to 64 bits, sum's last place is
     // 2^(64 - lz) units.
-    const UWide magnitude = static_cast<UWide>(sum < 0 ? -sum : sum);
-    const int lz = __builtin_clzll(static_cast<std::uint64_t>(magnitude >> 64));
+    // (For a negative sum, its high half's complement is |sum|'s high half,
+    // or one less where |sum|'s low half is 0; then the bits below are 0
+    // either way.)
+    const std::int64_t top = static_cast<std::int64_t>(sum >> 64);
+    const int lz = __builtin_clzll(static_cast<std::uint64_t>(top ^ (top >> 63)));
     // The bits below those 64, in units of 2^-64 of that last place, and the
-    // error in the same units: under 2^27.3 2^lz, so within slack (< 2^53).
+    // error in the same units: under 2^27.3 2^lz, within slack (<= 2^53).
     // Where the bits lie within slack of a half, ln x and sum could round
-    // apart: the careful evaluation decides.
-    const std::uint64_t rest = static_cast<std::uint64_t>(magnitude) << lz;
+    // apart: the careful evaluation decides. (For a negative sum its own bits
+    // are |sum|'s negated modulo 2^64, as far from a half.)
+    const std::uint64_t rest = static_cast<std::uint64_t>(sum) << lz;
     const std::uint64_t slack = std::uint64_t{1} << (28 + lz);
-    const std::uint64_t half = std::uint64_t{1} << 63;
-    if (rest - half + slack <= 2 * slack) {
-        out = LnCareful(x);
-        return true;
-    }
+    if (rest - (std::uint64_t{1} << 63) + slack <= 2 * slack) return LnCareful(x);
     // sum = high 2^64 + low (low signed), each exactly a Real, and their sum
     // rounded once by the addition: the correct rounding of sum, which
     // lies on the same side of every rounding boundary as ln x. (Cheaper
@@ -169,10 +171,9 @@ NIVORA_HOT bool LnWide(Real x, std::uint64_t significand, int e, Real& out) {
     // reach the x87 through 64-bit stores and loads, which the processor
     // forwards, where an 80-bit load of two narrower stores waits for them
     // to reach the cache.)
-    const std::int64_t high = static_cast<std::int64_t>((sum + (Wide{1} << 63)) >> 64);
     const std::int64_t low = static_cast<std::int64_t>(static_cast<std::uint64_t>(sum));
-    out = FromInteger(high) * 0x1p-48L + FromInteger(low) * 0x1p-112L;
-    return true;
+    const std::int64_t high = top + static_cast<std::int64_t>(static_cast<std::uint64_t>(sum) >> 63);
+    return FromInteger(high) * 0x1p-48L + FromInteger(low) * 0x1p-112L;
 }
 
 }  // namespace
@@ -241,12 +242,17 @@ Real LnPairs(Real x) {
 
 Real Ln(Real x) {
 #if NIVORA_WIDE_KERNELS
-    // The usual case screened on the bits alone: positive, normal, finite.
+    // The usual case screened on the bits alone: positive, normal, finite,
+    // not in [255/256, 257/256). The sign, the exponent field and the
+    // significand's top 8 bits after its leading 1 as one number: positive
+    // normal numbers from 0x100 to 0x7ffeff, the three next to 1 from
+    // 0x3ffefe (m = 1.9921875 or more, e = -1) to 0x3fff00 (m < 1.00390625,
+    // e = 0).
     const exact::Fields f = exact::FieldsOf(x);
-    Real result;
-    if (!f.negative && f.biased != 0 && f.biased != 0x7fff && (f.significand >> 63) &&
-        LnWide(x, f.significand, f.biased - 16383, result))
-        return result;
+    const std::uint32_t key = ((f.negative ? 0x800000u : 0u) | static_cast<std::uint32_t>(f.biased) << 8) |
+                              static_cast<std::uint32_t>((f.significand >> 55) & 0xff);
+    if (key - 0x100u < 0x7ffe00u && key - 0x3ffefeu > 2u && (f.significand >> 63))
+        return LnWide(x, f.significand, f.biased - 16383, static_cast<int>(f.significand >> 55) - 256);
 #endif
     return LnPairs(x);
 }
