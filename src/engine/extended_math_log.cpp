@@ -116,10 +116,11 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
     // low < 2^64: the last term, below 1, and low's last bit (high 2^-63 < 1)
     // dropped, the middle one cut: less by under 3.
     std::int64_t high = static_cast<std::int64_t>(R >> 64);
-    // (Hidden from the optimiser, which otherwise sees R's top half in it and
-    // multiplies 128 bits by 128, three multiplications instead of one.)
-    __asm__("" : "+r"(high));
-    const std::int64_t low = static_cast<std::int64_t>(static_cast<std::uint64_t>(R) >> 1);
+    std::int64_t low = static_cast<std::int64_t>(static_cast<std::uint64_t>(R) >> 1);
+    // (Hidden from the optimiser, which otherwise sees R's top half in high
+    // and multiplies 128 bits by 128, or sees low >= 0 and multiplies without
+    // sign and corrects: three multiplications instead of one each.)
+    __asm__("" : "+r"(high), "+r"(low));
     const Wide square = product(high, high) + (product(high, low) >> 62);
     const std::int64_t rho = static_cast<std::int64_t>(R >> 57);  // r 2^71
     // Estrin's scheme: short chains, each product cut once.
@@ -156,14 +157,16 @@ NIVORA_HOT Real LnWide(Real x, std::uint64_t significand, int e, int k) {
     // either way.)
     const std::int64_t top = static_cast<std::int64_t>(sum >> 64);
     const int lz = __builtin_clzll(static_cast<std::uint64_t>(top ^ (top >> 63)));
-    // The bits below those 64, in units of 2^-64 of that last place, and the
-    // error in the same units: under 2^27.3 2^lz, within slack (<= 2^53).
-    // Where the bits lie within slack of a half, ln x and sum could round
-    // apart: the careful evaluation decides. (For a negative sum its own bits
-    // are |sum|'s negated modulo 2^64, as far from a half.)
-    const std::uint64_t rest = static_cast<std::uint64_t>(sum) << lz;
-    const std::uint64_t slack = std::uint64_t{1} << (28 + lz);
-    if (rest - (std::uint64_t{1} << 63) + slack <= 2 * slack) return LnCareful(x);
+    // The bits below those 64, rest = sum's low half << lz, are in units of
+    // 2^-64 of that last place, and the error in the same units is under
+    // 2^(27.3 + lz). Where rest lies that near a half, ln x and sum could
+    // round apart: the careful evaluation decides. Then rest - 2^63 +
+    // 2^(28 + lz) modulo 2^64, computed as below, lies in [0, 2^(29 + lz)).
+    // (For a negative sum its own bits are |sum|'s negated modulo 2^64, as
+    // far from a half.)
+    const std::uint64_t near = ((static_cast<std::uint64_t>(sum) + (std::uint64_t{1} << 28)) << lz) ^
+                               (std::uint64_t{1} << 63);
+    if ((near >> 29 >> lz) == 0) return LnCareful(x);
     // sum = high 2^64 + low (low signed), each exactly a Real, and their sum
     // rounded once by the addition: the correct rounding of sum, which
     // lies on the same side of every rounding boundary as ln x. (Cheaper
