@@ -112,9 +112,9 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
                                            -0x1555555555555555, 0x1249249249249249, -0x1000000000000000,
                                            0x0e38e38e38e38e39, -0x0ccccccccccccccd};
     auto product = [](std::int64_t a, std::int64_t b) { return static_cast<Wide>(a) * b; };
-    // r^2 2^128 = high^2 + high low 2^-63 + low^2 2^-128, |high| < 2^56,
-    // low < 2^64: the last term, below 1, and low's last bit (high 2^-63 < 1)
-    // dropped, the middle one cut: less by under 3.
+    // For R = high 2^64 + L, r^2 2^128 = high^2 + high L 2^-63 + L^2 2^-128,
+    // |high| <= 2^56, 0 <= L < 2^64: the last term, below 1, and L's last bit
+    // (|high| 2^-63 < 1) dropped, the middle one cut: within 3.
     std::int64_t high = static_cast<std::int64_t>(R >> 64);
     std::int64_t low = static_cast<std::int64_t>(static_cast<std::uint64_t>(R) >> 1);
     // (Hidden from the optimiser, which otherwise sees R's top half in high
@@ -129,8 +129,10 @@ NIVORA_HOT Wide Log1pWide(Wide R) {
     const std::int64_t p01 = kP[0] + times(kP[1], rho), p23 = kP[2] + times(kP[3], rho);
     const std::int64_t p45 = kP[4] + times(kP[5], rho), p67 = kP[6] + times(kP[7], rho);
     const std::int64_t p = (p01 + times(p23, r2)) + times(p45 + times(p67, r2), r4);
-    // r^2 2^79 < 2^63.
-    const std::int64_t cube = static_cast<std::int64_t>(product(static_cast<std::int64_t>(square >> 49), rho) >> 63);
+    // r^2 2^79 <= 2^63, equal only at r = -2^-8 (R is a multiple of 2^52),
+    // where it is taken as 2^63 - 1: still within 2^-79.
+    const std::uint64_t r2Cut = static_cast<std::uint64_t>(square >> 49);
+    const std::int64_t cube = static_cast<std::int64_t>(product(static_cast<std::int64_t>(r2Cut - (r2Cut >> 63)), rho) >> 63);
     return R - (square >> 1) + (product(cube, p) >> 22);
 }
 
