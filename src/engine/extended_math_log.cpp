@@ -62,97 +62,138 @@ namespace {
 // significand times the 10-bit 1/c), and what the pair evaluation spends on
 // Dekker's products costs a few 64-bit multiplications here.
 
-// The table's 1/c as an integer over 2^12 (over 2^13 from entry 256 on,
-// which serve significands below 362/256, taken as m in [1, 2) instead of
-// m/2), ln c in units of 2^-112.
+// One entry for each k = the significand's top 8 bits after the leading 1
+// (m in [1, 2), k = floor(256 m) - 256): where m < 362/256, the table's 1/c
+// for m as an integer over 2^13 and ln c; from 362/256 on, the entry that
+// serves m/2 in [0.70703125, 1), 1/c over 2^12 (the same m (1/c) = s 1/c
+// 2^-76) and ln c + ln 2 (so that e needs no correction). Logarithms in units
+// of 2^-112, each short of the true value by less than 3 units (the table's
+// parts cut, ln 2 cut). Indexed on the bits alone, without a branch on m.
 struct LnWideEntry {
     std::uint64_t inverse;
     Wide lnC;
 };
 
 struct LnWideTable {
-    LnWideEntry entry[kLnLast - kLnFirst + 1];
+    LnWideEntry entry[256];
     UWide ln2;  // ln 2 in units of 2^-128, toward zero
+    std::int64_t ln2High, ln2Low;  // ln 2 in units of 2^-112, toward zero: ln2High 2^63 + ln2Low
     LnWideTable() {
-        for (int i = 0; i <= kLnLast - kLnFirst; ++i) {
-            const LnEntry& e = kLnTable[i];
-            entry[i] = {static_cast<std::uint64_t>(ToFixed(e.inverse, kLnFirst + i >= 256 ? 13 : 12)),
-                        ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112)};
-        }
         // Each part of kLn2 is below 1/2 and an integer in units of 2^-128
         // but the last, which is cut.
         ln2 = static_cast<UWide>(ToFixed(kLn2[0], 127)) * 2 + static_cast<UWide>(ToFixed(kLn2[1], 127)) * 2 +
               static_cast<UWide>(ToFixed(kLn2[2], 126)) * 4;
+        ln2High = static_cast<std::int64_t>(ln2 >> 79);
+        ln2Low = static_cast<std::int64_t>((ln2 >> 16) & ((UWide{1} << 63) - 1));
+        for (int k = 256; k < 512; ++k) {
+            const bool half = k >= 362;
+            const LnEntry& e = kLnTable[(half ? k >> 1 : k) - kLnFirst];
+            entry[k - 256] = {static_cast<std::uint64_t>(ToFixed(e.inverse, half ? 12 : 13)),
+                              ToFixed(e.lnHi, 112) + ToFixed(e.lnLo, 112) +
+                                  (half ? static_cast<Wide>(ln2 >> 16) : 0)};
+        }
     }
 };
 const LnWideTable kLnWide NIVORA_TABLE_EARLY;
 
 // ln(1 + r) for |r| <= 2^-8 (entries with c = 1 reach it, the others stay
 // below 2^-8.2) given as r 2^128 (exact), in units of 2^-128, within 2^-84.8:
-// - r^2/2 from r's halves: 2^-127;
+// - r^2/2 from r's halves, the low half's last bit and its own square
+//   dropped: 2^-126;
 // - r^3 (in units of 2^-87) from r^2 cut to 2^-79 and r cut to 2^-71, and
 //   the product cut: 3 2^-87 < 2^-85.4;
 // - P = 1/3 - r/4 + r^2/5 ... - r^7/10 in units of 2^-63, each product cut
 //   once, each coefficient rounded: below 2^-61.4; the terms beyond, r^8/11
 //   ..., below 2^-67;
 // - r^3 P: 2^-85.4 / 3 + 2^-61.3 r^3 < 2^-84.8.
+// Each product is of two 64-bit integers: one multiplication each.
 NIVORA_HOT Wide Log1pWide(Wide R) {
     static constexpr std::int64_t kP[8] = {0x2aaaaaaaaaaaaaab, -0x2000000000000000, 0x199999999999999a,
                                            -0x1555555555555555, 0x1249249249249249, -0x1000000000000000,
                                            0x0e38e38e38e38e39, -0x0ccccccccccccccd};
-    const Wide square = SquareHigh(R);
+    auto product = [](std::int64_t a, std::int64_t b) { return static_cast<Wide>(a) * b; };
+    // For R = high 2^64 + L, r^2 2^128 = high^2 + high L 2^-63 + L^2 2^-128,
+    // |high| <= 2^56, 0 <= L < 2^64: the last term, below 1, and L's last bit
+    // (|high| 2^-63 < 1) dropped, the middle one cut: within 3.
+    std::int64_t high = static_cast<std::int64_t>(R >> 64);
+    std::int64_t low = static_cast<std::int64_t>(static_cast<std::uint64_t>(R) >> 1);
+    // (Hidden from the optimiser, which otherwise sees R's top half in high
+    // and multiplies 128 bits by 128, or sees low >= 0 and multiplies without
+    // sign and corrects: three multiplications instead of one each.)
+    __asm__("" : "+r"(high), "+r"(low));
+    const Wide square = product(high, high) + (product(high, low) >> 62);
     const std::int64_t rho = static_cast<std::int64_t>(R >> 57);  // r 2^71
     // Estrin's scheme: short chains, each product cut once.
-    auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 71); };
+    auto times = [&](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>(product(a, b) >> 71); };
     const std::int64_t r2 = times(rho, rho), r4 = times(r2, r2);
     const std::int64_t p01 = kP[0] + times(kP[1], rho), p23 = kP[2] + times(kP[3], rho);
     const std::int64_t p45 = kP[4] + times(kP[5], rho), p67 = kP[6] + times(kP[7], rho);
     const std::int64_t p = (p01 + times(p23, r2)) + times(p45 + times(p67, r2), r4);
-    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(square >> 49) * rho) >> 63);  // r^3 2^87
-    return R - (square >> 1) + ((static_cast<Wide>(cube) * static_cast<std::int64_t>(p)) >> 22);
+    // r^2 2^79 <= 2^63, equal only at r = -2^-8 (R is a multiple of 2^52),
+    // where it is taken as 2^63 - 1: still within 2^-79.
+    const std::uint64_t r2Cut = static_cast<std::uint64_t>(square >> 49);
+    const std::int64_t cube = static_cast<std::int64_t>(product(static_cast<std::int64_t>(r2Cut - (r2Cut >> 63)), rho) >> 63);
+    return R - (square >> 1) + (product(cube, p) >> 22);
 }
 
-// ln x into `out` for a normal positive x = s 2^(e - 63), or false near 1
-// (c = 1, e = 0), where ln x is r alone, as small as r, and the pairs keep its
-// relative precision. Elsewhere |ln x| >= ln(257/256) > 2^-8.01.
-NIVORA_HOT bool LnWide(Real x, std::uint64_t significand, int e, Real& out) {
-    int k = static_cast<int>(significand >> 55);
-    if (k >= 362) {  // m/2 in [0.70703125, 1)
-        ++e;
-        k >>= 1;
-    }
-    if (e == 0 && (k == 255 || k == 256)) return false;
-    const LnWideEntry& entry = kLnWide.entry[k - kLnFirst];
+// ln x for a normal positive x = s 2^(e - 63) away from 1, where k is s's
+// top 8 bits after its leading 1 and x not in [255/256, 257/256) (near 1, ln x
+// is r alone, as small as r, and the pairs keep its relative precision).
+// Then |ln x| >= ln(257/256) > 2^-8.01.
+NIVORA_HOT Real LnWide(Real x, std::uint64_t significand, int e, int k) {
+    const LnWideEntry& entry = kLnWide.entry[k];
     // r 2^128 = m (1/c) 2^128 - 2^128, exact (modulo 2^128, |r| < 2^-8).
     const Wide R = static_cast<Wide>((static_cast<UWide>(significand) * entry.inverse) << 52);
-    // e ln 2 in units of 2^-112: |e| < 2^15, so |e| ln2_hi 2^48 < 2^126.
-    const std::uint64_t ae = static_cast<std::uint64_t>(e < 0 ? -e : e);
-    const UWide eLn2 = ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2 >> 64)) << 48) +
-                       ((static_cast<UWide>(ae) * static_cast<std::uint64_t>(kLnWide.ln2)) >> 16);
-    const Wide sum =
-        (e < 0 ? -static_cast<Wide>(eLn2) : static_cast<Wide>(eLn2)) + entry.lnC + (Log1pWide(R) >> 16);
-    // The error: 2^-84.8 from the series, under 2^-110 from the table, ln 2
-    // and the cuts, so below 2^-76.7 of the result; in units of the 64 bits
-    // below its significand under 2^51.3.
-    if (!RoundWide(sum < 0, static_cast<UWide>(sum < 0 ? -sum : sum), 112, std::uint64_t{1} << 54, out))
-        out = LnCareful(x);
-    return true;
+    // e ln 2 in units of 2^-112 from ln 2 2^112 toward zero in two parts,
+    // ln2High 2^63 + ln2Low (ln2High < 2^48.5, so |e| ln2High < 2^63 for
+    // |e| <= 16383): off by less than |e| (1 + 2^-16) < 2^14.01 units.
+    const Wide eLn2 = (static_cast<Wide>(e * kLnWide.ln2High) << 63) + static_cast<Wide>(e) * kLnWide.ln2Low;
+    const Wide sum = eLn2 + entry.lnC + (Log1pWide(R) >> 16);
+    // The error: 2^-84.8 (2^27.2 units) from the series, 2^14.01 units from
+    // e ln 2, 3 from the table and 1 from the last cut: below 2^27.3 units.
+    // |sum| > 2^-8.01 2^112 > 2^103, so its high half is at least 2^39 and
+    // has lz <= 24 leading zeros; rounded to 64 bits, sum's last place is
+    // 2^(64 - lz) units.
+    // (For a negative sum, its high half's complement is |sum|'s high half,
+    // or one less where |sum|'s low half is 0; then the bits below are 0
+    // either way.)
+    const std::int64_t top = static_cast<std::int64_t>(sum >> 64);
+    const int lz = __builtin_clzll(static_cast<std::uint64_t>(top ^ (top >> 63)));
+    // The bits below those 64, rest = sum's low half << lz, are in units of
+    // 2^-64 of that last place, and the error in the same units is under
+    // 2^(27.3 + lz). Where rest lies that near a half, ln x and sum could
+    // round apart: the careful evaluation decides. Then rest - 2^63 +
+    // 2^(28 + lz) modulo 2^64, computed as below, lies in [0, 2^(29 + lz)).
+    // (For a negative sum its own bits are |sum|'s negated modulo 2^64, as
+    // far from a half.)
+    const std::uint64_t near = ((static_cast<std::uint64_t>(sum) + (std::uint64_t{1} << 28)) << lz) ^
+                               (std::uint64_t{1} << 63);
+    if ((near >> 29 >> lz) == 0) return LnCareful(x);
+    // sum = high 2^64 + low (low signed), each exactly a Real, and their sum
+    // rounded once by the addition: the correct rounding of sum, which
+    // lies on the same side of every rounding boundary as ln x. (Cheaper
+    // than rounding in integers and composing the bits: the two integers
+    // reach the x87 through 64-bit stores and loads, which the processor
+    // forwards, where an 80-bit load of two narrower stores waits for them
+    // to reach the cache.)
+    const std::int64_t low = static_cast<std::int64_t>(static_cast<std::uint64_t>(sum));
+    const std::int64_t high = top + static_cast<std::int64_t>(static_cast<std::uint64_t>(sum) >> 63);
+    return FromInteger(high) * 0x1p-48L + FromInteger(low) * 0x1p-112L;
 }
 
 }  // namespace
 #endif
 
-Real Ln(Real x) {
+namespace {
+
+// The pairs' evaluation, with the special arguments: in the wide build kept
+// out of Ln, so that Ln reads x's bits where the caller stored it (x is
+// passed in memory) instead of loading x into the x87 and storing it again
+// for its own use here.
 #if NIVORA_WIDE_KERNELS
-    // The usual case screened on the bits alone: positive, normal, finite.
-    {
-        const exact::Fields f = exact::FieldsOf(x);
-        Real result;
-        if (!f.negative && f.biased != 0 && f.biased != 0x7fff && (f.significand >> 63) &&
-            LnWide(x, f.significand, f.biased - 16383, result))
-            return result;
-    }
+__attribute__((noinline))
 #endif
+Real LnPairs(Real x) {
     if (!(x > 0)) {
         if (x == 0) return -std::numeric_limits<Real>::infinity();
         return std::numeric_limits<Real>::quiet_NaN();  // negative, or NaN
@@ -200,6 +241,25 @@ Real Ln(Real x) {
     const Pair result = FastTwoSum(sum.hi, low);
     if (RoundsSurely(result, Abs(result.hi) * kFastError)) return result.hi;
     return LnCareful(x);
+}
+
+}  // namespace
+
+Real Ln(Real x) {
+#if NIVORA_WIDE_KERNELS
+    // The usual case screened on the bits alone: positive, normal, finite,
+    // not in [255/256, 257/256). The sign, the exponent field and the
+    // significand's top 8 bits after its leading 1 as one number: positive
+    // normal numbers from 0x100 to 0x7ffeff, the three next to 1 from
+    // 0x3ffefe (m = 1.9921875 or more, e = -1) to 0x3fff00 (m < 1.00390625,
+    // e = 0).
+    const exact::Fields f = exact::FieldsOf(x);
+    const std::uint32_t key = ((f.negative ? 0x800000u : 0u) | static_cast<std::uint32_t>(f.biased) << 8) |
+                              static_cast<std::uint32_t>((f.significand >> 55) & 0xff);
+    if (key - 0x100u < 0x7ffe00u && key - 0x3ffefeu > 2u && (f.significand >> 63))
+        return LnWide(x, f.significand, f.biased - 16383, static_cast<int>(f.significand >> 55) - 256);
+#endif
+    return LnPairs(x);
 }
 
 }  // namespace nivora::xmath

@@ -150,6 +150,21 @@ TEST(ExtendedMathOracle, HardCases) {
     }
     for (long double x : {0.0L, -0.0L, -1.0L, -tiny, tiny, huge, inf, -inf, nan, 1.0L, LDBL_MIN, std::nextafter(LDBL_MIN, 0.0L)})
         ln.Check(reference, Function::Ln, x);
+    // At the ends of the reduction table's intervals, m = j/256, where |r|
+    // is largest, in binades near 1 and far from it.
+    for (int e : {kMinExponent + 63, -1000, -2, -1, 0, 1, 2, 1000, kMaxExponent})
+        for (int j = 256; j <= 512; ++j) {
+            const long double x = std::ldexp(j / 256.0L, e);
+            for (long double v : {x, std::nextafter(x, 0.0L), std::nextafter(x, inf)})
+                if (v < inf) ln.Check(reference, Function::Ln, v);
+        }
+    // Logarithms within 2^-21 ulp of halfway between two neighbours (found
+    // with MPFR): too near for the first evaluation, which hands them on.
+    for (long double x : {0xe.4bc74cd6a48d1f8p-3L, 0xb.4bec00a1b966d04p-3L, 0xc.60f39fb472f3b06p-4L,
+                          0xb.d8c441e3b2abc6ep-4L, 0xa.3810eee94a8db5ap-4L, 0xb.a8723d69cc8bdb5p-3L,
+                          0xa.379d56eb9095586p-3L, 0xb.fbdaef2d13274bcp-4L, 0xf.beb2911938e6b8dp-4L,
+                          0xf.2daed9a857d9d5cp-4L, 0xa.79abad25be68bccp+1L, 0x8.edfa1a94cd53b7bp-7L})
+        ln.Check(reference, Function::Ln, x);
 
     // Sine and cosine at the nearest values to multiples of pi/2 (where the
     // reduction cancels most), tiny, huge and special arguments.
