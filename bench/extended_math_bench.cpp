@@ -170,22 +170,7 @@ void RunBinary(benchmark::State& state, Real (*f)(Real, Real)) {
     }
 }
 
-// Latency: each argument waits for the call before, as in the generators'
-// orbits, where each step's value feeds the next (adding 2^-80 of the last
-// result leaves the argument's value as it was).
-void ChainUnary(benchmark::State& state, Real (*f)(Real), Real scale, Real offset) {
-    const std::vector<Real> args = Arguments(scale, offset);
-    std::size_t i = 0;
-    Real last = 0;
-    for (auto _ : state) {
-        last = f(args[i] + last * 0x1p-80L);
-        i = (i + 1) & 4095;
-    }
-    benchmark::DoNotOptimize(last);
-}
-
 BENCHMARK_CAPTURE(RunUnary, Ln, xmath::Ln, 4, 0.05L);
-BENCHMARK_CAPTURE(ChainUnary, Ln, xmath::Ln, 4, 0.05L);
 BENCHMARK_CAPTURE(RunUnary, Sin, xmath::Sin, 50, -25);
 BENCHMARK_CAPTURE(RunUnary, Cos, xmath::Cos, 50, -25);
 BENCHMARK_CAPTURE(RunBinary, ArcTan2, xmath::ArcTan2);
@@ -197,7 +182,6 @@ BENCHMARK_CAPTURE(ChainUnary, X87Ln, X87Ln, 4, 0.05L);
 BENCHMARK_CAPTURE(ChainUnary, X87Sin, X87Sin, 50, -25);
 BENCHMARK_CAPTURE(ChainBinary, X87ArcTan2, X87ArcTan2);
 BENCHMARK_CAPTURE(RunUnary, X87Ln, X87Ln, 4, 0.05L);
-BENCHMARK_CAPTURE(ChainUnary, X87Ln, X87Ln, 4, 0.05L);
 BENCHMARK_CAPTURE(RunUnary, X87Sin, X87Sin, 50, -25);
 BENCHMARK_CAPTURE(RunBinary, X87ArcTan2, X87ArcTan2);
 BENCHMARK_CAPTURE(RunUnary, TaylorSin, TaylorSin, 50, -25);
