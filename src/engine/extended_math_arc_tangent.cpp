@@ -188,10 +188,16 @@ namespace {
 
 // ---- The arc tangent in 128-bit integers ------------------------------------
 //
-// atan(n/d) = atan c + atan d', c = i/64 the nearest to n/d, d' = (n - c d)/
-// (d + c n): numerator and denominator are exact in integers, d' comes from
-// one division of their leading bits and one correction, and atan d' from a
-// short series in fixed point.
+// atan(n/d) = atan c + atan d', c = i/64 near n/d, d' = (n - c d)/(d + c n):
+// numerator and denominator are exact in integers, d' comes from a division
+// in doubles of their leading bits and one correction, and atan d' from a
+// short series in fixed point. Everything is read from and written to the
+// operands' bits: no value goes through the x87 registers on the way (each
+// trip there and back costs a store the processor cannot forward). The
+// doubles' operations are IEEE 754 ones, rounded correctly, and their
+// results only pick the index and the first quotient, whose errors the
+// bounds below take in; which ever bits they had, the result would be the
+// same.
 
 struct AtanWideTable {
     UWide angle[65];  // atan(i/64) in units of 2^-125
@@ -204,74 +210,184 @@ struct AtanWideTable {
 };
 const AtanWideTable kAtanWide NIVORA_TABLE_EARLY;
 
-// The angle of (x, y) into `out` for 0 < num <= den in the usual range (see
-// ArcTan2), or false where the pairs are to decide: num/den below 1/128,
-// whose angle the fixed point would hold with too few bits.
-NIVORA_HOT bool ArcTan2Wide(Real num, Real den, bool swapped, bool negativeX, bool negativeY, Real& out) {
-    const std::int64_t i = exact::ToInteger(exact::NearestSmall(num / den * 64));
-    if (i == 0) return false;
-    std::uint64_t sn, sd;
-    int en, ed;
-    exact::Decompose(num, sn, en);
-    exact::Decompose(den, sd, ed);
-    const int gap = ed - en;  // num/den >= 1/128 - a hair: at most 8
-    if (gap > 8) return false;
-    // In units of 2^(ed - 126): n - c d and d + c n, exact; D in [2^127, 2^128).
-    const Wide N = static_cast<Wide>(static_cast<UWide>(sn) << (63 - gap)) -
-                   static_cast<Wide>(static_cast<UWide>(sd) * static_cast<std::uint64_t>(i) << 57);
-    const UWide D = (static_cast<UWide>(sd) << 63) + ((static_cast<UWide>(sn) * static_cast<std::uint64_t>(i)) << (57 - gap));
-    // d' = N/D, |d'| < 2^-7: first from the leading bits, as an integer over
-    // 2^69 (within 3 units), then corrected by the remainder over D, itself
-    // within 3 units (the correction within 2^-61.5 of itself and 1/2): d'
-    // 2^128 within 8 units, 2^-125.
-    const Real inverse = 1 / exact::FromInteger(static_cast<std::int64_t>(D >> 65));
-    const std::int64_t first = exact::ToInteger(
-        exact::NearestSmall(exact::FromInteger(static_cast<std::int64_t>(N >> 58)) * inverse * 0x1p62L));
-    const Wide firstF = static_cast<Wide>(first) << 59;
-    const std::int64_t rest = static_cast<std::int64_t>(N - MultiplyHigh(firstF, D));
-    const Wide T = firstF + exact::ToInteger(exact::NearestSmall(exact::FromInteger(rest) * inverse * 0x1p63L));
-    // atan d' = d' - d'^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13), z =
-    // d'^2 < 2^-14 (d'^15/15 and beyond below 2^-108): z 2^77 from d''s
-    // halves, d' 2^69 and d'^3 2^83 cut (within 2^-81.7), the bracket in
-    // units of 2^-63 (each step cut, within 2^-62.5): within 2^-82.4 in all.
+// exact::FieldsOf read where the argument lies: a copy made first would go
+// through the x87 registers, and its 80-bit store cannot be forwarded to the
+// 8-byte load after it.
+inline exact::Fields FieldsAt(const Real& x) {
+#if NIVORA_REAL_IS_SOFT
+    return exact::FieldsOf(x);
+#else
+    std::uint64_t significand;
+    std::uint16_t top;
+    std::memcpy(&significand, &x, sizeof significand);
+    std::memcpy(&top, reinterpret_cast<const unsigned char*>(&x) + 8, sizeof top);
+    return {(top & 0x8000) != 0, top & 0x7fff, significand};
+#endif
+}
+
+// 2^(6 - g), g = min(gap, 9): 64 n/d from the significands' quotient.
+constexpr double kIndexScale[10] = {0x1p6, 0x1p5, 0x1p4, 0x1p3, 0x1p2, 0x1p1, 0x1p0, 0x1p-1, 0x1p-2, 0x1p-3};
+
+inline double ToDouble(std::int64_t v) { return static_cast<double>(v); }
+
+// N/D 2^128 for D in [2^77, 2^79) and |N| < 2^72, |N/D| < 2^-7 (1 +
+// 2^-43), within 2^21.05. The first quotient, first ~ q = N/D 2^69, from N's
+// and D's leading bits: N >> 9 cut below 2 units of q, 4 roundings of the
+// doubles (relative 2^-50.99, below 2^11.02 units) and the cut to an integer
+// (1 unit), so |first| < 2^62.02 and the remainder N 2^69 - first D is
+// below 2^11.03 2^79 = 2^90.03 and exact modulo 2^128. The second, the
+// remainder over D in units of 2^-118, below 2^62.03, from the remainder
+// >> 28 (within 1 unit) by the same reciprocal: within 2^11.04 + 2 units,
+// 2^21.05 of 2^-128.
+NIVORA_HOT Wide WideQuotient(Wide N, UWide D) {
+    const double inverse = 1 / ToDouble(static_cast<std::int64_t>(D >> 16));  // in [2^61, 2^63)
+    // The powers of 2 apart, off the chain of dependent steps (exact).
+    const std::int64_t first = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(N >> 9)) * 0x1p62 * inverse);
+    const Wide rest = static_cast<Wide>((static_cast<UWide>(N) << 69) - static_cast<UWide>(static_cast<Wide>(first)) * D);
+    const std::int64_t second = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(rest >> 28)) * (inverse * 0x1p61));
+    return (static_cast<Wide>(first) << 59) + (static_cast<Wide>(second) << 10);
+}
+
+// atan(d') 2^(128 + s) from T = d' 2^(128 + s), |d' 2^s| < 2^-7 (1 + 2^-43),
+// s >= 0: d' - d'^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13), z = d'^2
+// < 2^-14 (1 + 2^-42) (d'^15/15 and beyond below 2^-108.9 of d' 2^s).
+// Within 2^-81.9 of d' 2^s (2^46.1 units of T) besides T's own error:
+// - the coefficients rounded to units of 2^-63 (half a unit each) and the
+//   bracket by Estrin's scheme, each product cut once (below a unit each):
+//   p01, p23 and p45 within 1.51 units, p23 + p45 z^2 within 2.52, the
+//   bracket within 2.53 units of 2^-63 (2^-61.6), times d'^3 2^s < 2^-21:
+//   2^-82.6;
+// - z 2^77 from T's halves and a shift (within 1.01 units, and below one
+//   unit where the shift would pass 127, z < 2^-77 there), d' 2^(69 + s)
+//   and d'^3 2^(83 + s) cut: z's error times d' 2^s below 2^-84, the two
+//   cuts' 2^-83 and 2^-83, all times the bracket, below 1/3: 2^-83.3;
+// - the last product's cut, 2^-128.
+NIVORA_HOT Wide AtanSeries(Wide T, int s) {
     static constexpr std::int64_t kA[6] = {0x2aaaaaaaaaaaaaab, -0x199999999999999a, 0x1249249249249249,
                                            -0x0e38e38e38e38e39, 0x0ba2e8ba2e8ba2e9, -0x09d89d89d89d89d9};
+    const int zShift = 51 + 2 * s;
     const Wide square = SquareHigh(T);
-    const std::uint64_t z = static_cast<std::uint64_t>(square >> 51);  // < 2^63
-    const std::int64_t tau = static_cast<std::int64_t>(T >> 59);       // |.| < 2^62
-    std::int64_t pa = kA[5];
-    for (int k = 4; k >= 0; --k) pa = kA[k] + static_cast<std::int64_t>((static_cast<Wide>(pa) * z) >> 77);
-    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);  // d'^3 2^83
-    const Wide atanD = T - ((static_cast<Wide>(cube) * pa) >> 18);                          // 2^-128
-    // In units of 2^-125, moved to the octant; within 2^-82.4 + 2^-123, and
-    // the angle is at least atan(1/128) > 2^-7.01: its top bit lies at most 9
-    // places below 2^126's, so the error, 2^42.6 units, is under 2^51.6 of
-    // the 64 bits below the result's significand.
-    Wide angle = static_cast<Wide>(kAtanWide.angle[i]) + (atanD >> 3);
-    if (swapped) angle = static_cast<Wide>(kAtanWide.halfPi >> 1) - angle;
-    if (negativeX) angle = static_cast<Wide>(kAtanWide.halfPi) - angle;
-    const std::uint64_t top = static_cast<std::uint64_t>(static_cast<UWide>(angle) >> 64);
-    const std::uint64_t slack = std::uint64_t{1} << (46 + __builtin_clzll(top));
-    return RoundWide(negativeY, static_cast<UWide>(angle), 125, slack, out);
+    const std::int64_t z = zShift < 128 ? static_cast<std::int64_t>(square >> zShift) : 0;  // z 2^77 < 2^63
+    const std::int64_t tau = static_cast<std::int64_t>(T >> 59);                           // |.| < 2^62.1
+    auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 77); };
+    const std::int64_t z2 = times(z, z);  // z^2 2^77
+    const std::int64_t p01 = kA[0] + times(kA[1], z), p23 = kA[2] + times(kA[3], z), p45 = kA[4] + times(kA[5], z);
+    const std::int64_t pa = p01 + times(p23 + times(p45, z2), z2);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);  // d'^3 2^(83 + s)
+    return T - ((static_cast<Wide>(cube) * pa) >> 18);
+}
+
+// The angle of (x, y) into `out` from their fields, for y and x normal and
+// finite, |y|/|x| or |x|/|y| not below 2^-60. False elsewhere, and where a
+// value within the error bound could round otherwise: the pairs decide.
+NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Real& out) {
+    if (!((fy.significand & fx.significand) >> 63) || static_cast<unsigned>(fy.biased - 1) >= 0x7ffe ||
+        static_cast<unsigned>(fx.biased - 1) >= 0x7ffe)
+        return false;
+    // The octant: num/den = n/d in [0, 1], compared on the fields as whole
+    // numbers (exponent above significand).
+    const UWide ky = (static_cast<UWide>(fy.biased) << 64) | fy.significand;
+    const UWide kx = (static_cast<UWide>(fx.biased) << 64) | fx.significand;
+    const bool swapped = ky > kx;
+    const UWide kn = swapped ? kx : ky, kd = swapped ? ky : kx;
+    const std::uint64_t sn = static_cast<std::uint64_t>(kn), sd = static_cast<std::uint64_t>(kd);
+    const int gap = static_cast<int>(kd >> 64) - static_cast<int>(kn >> 64);  // n/d = sn/sd 2^-gap
+    if (gap > 60) return false;
+    // The index i, the nearest integer to 64 n/d but for 2^-44.5 (the four
+    // roundings of the doubles, relative 2^-50.9, and that of the half's sum,
+    // 2^-47): |n/d - c| < 2^-7 (1 + 2^-43). From gap 9 on, n/d < 2^-8 and
+    // i = 0 (the scale stays at 2^-3 so that 64 n/d can only grow less).
+    const int g = gap < 9 ? gap : 9;
+    const double rd = 1 / ToDouble(static_cast<std::int64_t>(sd >> 2));
+    const std::int64_t i =
+        static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(sn >> 2)) * kIndexScale[g] * rd + 0.5);
+    // i >= 1 only for gap <= 8 (n/d > 2^-8). For i = 0, n/d < 2^-7 (1 + ...)
+    // and d' = n/d, carried as d' 2^s, s = gap - 8 from gap 8 on, for its
+    // relative precision.
+    const int shift = gap < 8 ? gap : 8, s = gap - shift;
+    // In units of 2^(ed - 77 - s): n - c d and d + c n, exact; D in [2^77,
+    // 2^79), |N| < 2^72.
+    const Wide N = static_cast<Wide>(static_cast<UWide>(sn) << (14 - shift)) -
+                   static_cast<Wide>(static_cast<UWide>(sd) * static_cast<std::uint64_t>(i) << 8);
+    const UWide D =
+        (static_cast<UWide>(sd) << 14) + ((static_cast<UWide>(sn) * static_cast<std::uint64_t>(i)) << (8 - shift));
+    // atan d' 2^(128 + s), within 2^46.1 + 2^21.05 units: 2^-81.9 of d' 2^s.
+    const Wide atanD = AtanSeries(WideQuotient(N, D), s);
+    const bool negativeX = fx.negative;
+    UWide value;
+    int scale, slackBits;
+    if (i == 0 && !swapped && !negativeX) {
+        // The angle alone, atan(n/d) 2^(128 + s) > 2^119 (1 - 2^-13) (n/d 2^s
+        // >= 2^-9), within 2^46.2 units.
+        value = static_cast<UWide>(atanD);
+        scale = 128 + s;
+        slackBits = 48;
+    } else {
+        // In units of 2^-125, moved to the octant: within 2^43.2 units (the
+        // series and quotient's 2^43.1, the shift's cut and the constants'
+        // few units), and at least atan(1/128) (1 - 2^-43) > 2^-7.01 (pi/4
+        // when moved).
+        Wide angle = static_cast<Wide>(kAtanWide.angle[i]) + (atanD >> (3 + s));
+        if (swapped) angle = static_cast<Wide>(kAtanWide.halfPi >> 1) - angle;
+        if (negativeX) angle = static_cast<Wide>(kAtanWide.halfPi) - angle;
+        value = static_cast<UWide>(angle);
+        scale = 125;
+        slackBits = 46;
+    }
+    // Either way the value's top bit lies at most 10 places below 2^128's,
+    // and an error of 2^E units is one of 2^(E + lz) units of the 64 bits
+    // below the result's significand, lz the value's leading zeros: the slack
+    // takes in 2^(46.2 + lz) and 2^(43.2 + lz), below 2^62.
+    const std::uint64_t top = static_cast<std::uint64_t>(value >> 64);
+    const std::uint64_t slack = std::uint64_t{1} << (slackBits + __builtin_clzll(top));
+    return RoundWide(fy.negative, value, scale, slack, out);
 }
 
 }  // namespace
 #endif
 
-Real ArcTan2(Real y, Real x) {
+namespace {
+
+// The angle from the pairs: arguments the fixed point does not take, the
+// few it leaves undecided, and every argument where there are no 128-bit
+// integers.
+#if NIVORA_WIDE_KERNELS
+NIVORA_COLD
+#else
+NIVORA_HOT
+#endif
+Real ArcTan2Pairs(Real y, Real x) {
     const Octant o = OctantOf(y, x);
     // The usual case first, in three comparisons: both finite, the quotient
     // not below 2^-100, no scaling (NaN fails every comparison). Only the
     // signs of x and y are kept; the rare other paths start again from them.
     if (!(o.den < 0x1p8000L && o.den > 0x1p-7900L && o.num >= o.den * 0x1p-100L)) return ArcTan2Rest(y, x);
     const bool negativeY = exact::SignBit(y);
-#if NIVORA_WIDE_KERNELS
-    Real wide;
-    if (ArcTan2Wide(o.num, o.den, o.swapped, o.negativeX, negativeY, wide)) return wide;
-#endif
     const Pair result = ToOctantFast(AtanFast(o.num, o.den), o.swapped, o.negativeX);
     if (!RoundsSurely(result, Abs(result.hi) * kFastError)) return ArcTan2Careful(y, x);
     return negativeY ? -result.hi : result.hi;  // the angle is positive
+}
+
+}  // namespace
+
+#if NIVORA_WIDE_KERNELS && defined(__has_attribute)
+#if __has_attribute(no_stack_protector)
+#define NIVORA_ATAN_UNGUARDED 1
+#endif
+#endif
+#ifdef NIVORA_ATAN_UNGUARDED
+// No stack protector here: the only values this function keeps on the stack
+// are the Real that Compose writes, with two fixed-size stores, and loads,
+// and `wide`; no array, no index, no length from outside. The canary's check
+// would cost every call a load and a compare.
+__attribute__((no_stack_protector))
+#endif
+Real ArcTan2(Real y, Real x) {
+#if NIVORA_WIDE_KERNELS
+    Real wide;
+    if (ArcTan2Wide(FieldsAt(y), FieldsAt(x), wide)) return wide;
+#endif
+    return ArcTan2Pairs(y, x);
 }
 
 }  // namespace nivora::xmath
