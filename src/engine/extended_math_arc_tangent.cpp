@@ -225,56 +225,66 @@ inline exact::Fields FieldsAt(const Real& x) {
 #endif
 }
 
-// 2^(6 - g), g = min(gap, 9): 64 n/d from the significands' quotient.
-constexpr double kIndexScale[10] = {0x1p6, 0x1p5, 0x1p4, 0x1p3, 0x1p2, 0x1p1, 0x1p0, 0x1p-1, 0x1p-2, 0x1p-3};
+// The index's reciprocals: for a significand whose 9 bits after the leading
+// one are k, 2^30 over the middle of its interval, 1 + (k + 1/2)/512,
+// rounded (in (2^29, 2^30]). Any significand of the interval is within
+// 2^-10 of that middle.
+struct AtanIndexTable {
+    std::uint32_t reciprocal[512];
+};
+constexpr AtanIndexTable MakeAtanIndexTable() {
+    AtanIndexTable t{};
+    for (std::uint64_t k = 0; k < 512; ++k) t.reciprocal[k] = static_cast<std::uint32_t>(((std::uint64_t{1} << 41) / (1025 + 2 * k) + 1) / 2);
+    return t;
+}
+constexpr AtanIndexTable kAtanIndex = MakeAtanIndexTable();
 
 inline double ToDouble(std::int64_t v) { return static_cast<double>(v); }
 
-// N/D 2^128 for D in [2^77, 2^79) and |N| < 2^72, |N/D| < 2^-7 (1 +
-// 2^-43), within 2^21.05. The first quotient, first ~ q = N/D 2^69, from N's
-// and D's leading bits: N >> 9 cut below 2 units of q, 4 roundings of the
-// doubles (relative 2^-50.99, below 2^11.02 units) and the cut to an integer
-// (1 unit), so |first| < 2^62.02 and the remainder N 2^69 - first D is
-// below 2^11.03 2^79 = 2^90.03 and exact modulo 2^128. The second, the
-// remainder over D in units of 2^-118, below 2^62.03, from the remainder
-// >> 28 (within 1 unit) by the same reciprocal: within 2^11.04 + 2 units,
-// 2^21.05 of 2^-128.
+// N/D 2^128 for D in [2^77, 2^79) and |N/D| < 2^-6.8 (so |N| < 2^72.2),
+// within 2^21.24. The first quotient, first ~ q = N/D 2^69, from N's and
+// D's leading bits: N >> 10 cut below 4 units of q, 4 roundings of the
+// doubles and D >> 16's cut (relative 2^-50.99, below 2^11.21 units) and the
+// cut to an integer (1 unit), so |first| < 2^62.3 and the remainder N 2^69 -
+// first D is below 2^11.22 2^79 = 2^90.22 and exact modulo 2^128. The
+// second, the remainder over D in units of 2^-118, below 2^62.23, from the
+// remainder >> 28 (within 1 unit) by the same reciprocal: within 2^11.23 + 2
+// units, 2^21.24 of 2^-128.
 NIVORA_HOT Wide WideQuotient(Wide N, UWide D) {
     const double inverse = 1 / ToDouble(static_cast<std::int64_t>(D >> 16));  // in [2^61, 2^63)
     // The powers of 2 apart, off the chain of dependent steps (exact).
-    const std::int64_t first = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(N >> 9)) * 0x1p62 * inverse);
+    const std::int64_t first = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(N >> 10)) * 0x1p63 * inverse);
     const Wide rest = static_cast<Wide>((static_cast<UWide>(N) << 69) - static_cast<UWide>(static_cast<Wide>(first)) * D);
     const std::int64_t second = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(rest >> 28)) * (inverse * 0x1p61));
     return (static_cast<Wide>(first) << 59) + (static_cast<Wide>(second) << 10);
 }
 
-// atan(d') 2^(128 + s) from T = d' 2^(128 + s), |d' 2^s| < 2^-7 (1 + 2^-43),
-// s >= 0: d' - d'^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13), z = d'^2
-// < 2^-14 (1 + 2^-42) (d'^15/15 and beyond below 2^-108.9 of d' 2^s).
-// Within 2^-81.9 of d' 2^s (2^46.1 units of T) besides T's own error:
+// atan(d') 2^(128 + s) from T = d' 2^(128 + s), |d' 2^s| < 2^-6.8, s >= 0:
+// d' - d'^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13), z = d'^2 <
+// 2^-13.6 (the terms from d'^15/15 on, alternating, below 2^-105.9 of d'
+// 2^s). Within 2^-81.2 of d' 2^s (2^46.8 units of T) besides T's own error:
 // - the coefficients rounded to units of 2^-63 (half a unit each) and the
 //   bracket by Estrin's scheme, each product cut once (below a unit each):
 //   p01, p23 and p45 within 1.51 units, p23 + p45 z^2 within 2.52, the
-//   bracket within 2.53 units of 2^-63 (2^-61.6), times d'^3 2^s < 2^-21:
-//   2^-82.6;
-// - z 2^77 from T's halves and a shift (within 1.01 units, and below one
-//   unit where the shift would pass 127, z < 2^-77 there), d' 2^(69 + s)
-//   and d'^3 2^(83 + s) cut: z's error times d' 2^s below 2^-84, the two
-//   cuts' 2^-83 and 2^-83, all times the bracket, below 1/3: 2^-83.3;
+//   bracket within 2.53 units (2^-61.66), times d'^3 2^s < 2^-20.4: 2^-82.06;
+// - z 2^76 from T's halves and a shift (within 1.01 units, and below one
+//   unit where the shift would pass 127: z < 2^-76 there), d' 2^(69 + s) and
+//   d'^3 2^(82 + s) cut: z's error times d' 2^s, 2^-82.8, the cuts' 2^-82.6
+//   and 2^-82, all times the bracket, below 1/3: 2^-82.42;
 // - the last product's cut, 2^-128.
 NIVORA_HOT Wide AtanSeries(Wide T, int s) {
     static constexpr std::int64_t kA[6] = {0x2aaaaaaaaaaaaaab, -0x199999999999999a, 0x1249249249249249,
                                            -0x0e38e38e38e38e39, 0x0ba2e8ba2e8ba2e9, -0x09d89d89d89d89d9};
-    const int zShift = 51 + 2 * s;
+    const int zShift = 52 + 2 * s;
     const Wide square = SquareHigh(T);
-    const std::int64_t z = zShift < 128 ? static_cast<std::int64_t>(square >> zShift) : 0;  // z 2^77 < 2^63
-    const std::int64_t tau = static_cast<std::int64_t>(T >> 59);                           // |.| < 2^62.1
-    auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 77); };
-    const std::int64_t z2 = times(z, z);  // z^2 2^77
+    const std::int64_t z = zShift < 128 ? static_cast<std::int64_t>(square >> zShift) : 0;  // z 2^76 < 2^62.4
+    const std::int64_t tau = static_cast<std::int64_t>(T >> 59);                           // |.| < 2^62.2
+    auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 76); };
+    const std::int64_t z2 = times(z, z);  // z^2 2^76
     const std::int64_t p01 = kA[0] + times(kA[1], z), p23 = kA[2] + times(kA[3], z), p45 = kA[4] + times(kA[5], z);
     const std::int64_t pa = p01 + times(p23 + times(p45, z2), z2);
-    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);  // d'^3 2^(83 + s)
-    return T - ((static_cast<Wide>(cube) * pa) >> 18);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);  // d'^3 2^(82 + s)
+    return T - ((static_cast<Wide>(cube) * pa) >> 17);
 }
 
 // The angle of (x, y) into `out` from their fields, for y and x normal and
@@ -293,17 +303,18 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
     const std::uint64_t sn = static_cast<std::uint64_t>(kn), sd = static_cast<std::uint64_t>(kd);
     const int gap = static_cast<int>(kd >> 64) - static_cast<int>(kn >> 64);  // n/d = sn/sd 2^-gap
     if (gap > 60) return false;
-    // The index i, the nearest integer to 64 n/d but for 2^-44.5 (the four
-    // roundings of the doubles, relative 2^-50.9, and that of the half's sum,
-    // 2^-47): |n/d - c| < 2^-7 (1 + 2^-43). From gap 9 on, n/d < 2^-8 and
-    // i = 0 (the scale stays at 2^-3 so that 64 n/d can only grow less).
-    const int g = gap < 9 ? gap : 9;
-    const double rd = 1 / ToDouble(static_cast<std::int64_t>(sd >> 2));
-    const std::int64_t i =
-        static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(sn >> 2)) * kIndexScale[g] * rd + 0.5);
-    // i >= 1 only for gap <= 8 (n/d > 2^-8). For i = 0, n/d < 2^-7 (1 + ...)
-    // and d' = n/d, carried as d' 2^s, s = gap - 8 from gap 8 on, for its
-    // relative precision.
+    // The index i, near 64 n/d: 64 sn/sd 2^-gap from sn's leading 32 bits
+    // (within 2^-31) and sd's reciprocal from the table (2^-10, and 2^-30 for
+    // its rounding), within 2^-9.99 of itself and so within 2^-3.99 of 64
+    // n/d <= 64, and rounded to the nearest integer: |n/d - c| < 2^-7 (1 +
+    // 2^-2.99) < 2^-6.82, and i <= 64. No division on the way to the one
+    // that matters. From gap 9 on, n/d < 2^-8: i = 0.
+    const int g = gap < 8 ? gap : 8;
+    const std::uint64_t estimate = (sn >> 32) * kAtanIndex.reciprocal[(sd >> 54) & 511];  // 64 n/d 2^(55 + g) < 2^62
+    const std::int64_t i = gap > 8 ? 0 : static_cast<std::int64_t>((estimate + (std::uint64_t{1} << (54 + g))) >> (55 + g));
+    // So i >= 1 only for gap <= 8. For i = 0, d' = n/d, carried as d' 2^s,
+    // s = gap - 8 from gap 8 on, for its relative precision; |d' 2^s| <
+    // 2^-6.8 either way, and at least 2^-9.
     const int shift = gap < 8 ? gap : 8, s = gap - shift;
     // In units of 2^(ed - 77 - s): n - c d and d + c n, exact; D in [2^77,
     // 2^79), |N| < 2^72.
@@ -311,22 +322,22 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
                    static_cast<Wide>(static_cast<UWide>(sd) * static_cast<std::uint64_t>(i) << 8);
     const UWide D =
         (static_cast<UWide>(sd) << 14) + ((static_cast<UWide>(sn) * static_cast<std::uint64_t>(i)) << (8 - shift));
-    // atan d' 2^(128 + s), within 2^46.1 + 2^21.05 units: 2^-81.9 of d' 2^s.
+    // atan d' 2^(128 + s), within 2^46.8 + 2^21.24 units: 2^-81.2 of d' 2^s.
     const Wide atanD = AtanSeries(WideQuotient(N, D), s);
     const bool negativeX = fx.negative;
     UWide value;
     int scale, slackBits;
     if (i == 0 && !swapped && !negativeX) {
         // The angle alone, atan(n/d) 2^(128 + s) > 2^119 (1 - 2^-13) (n/d 2^s
-        // >= 2^-9), within 2^46.2 units.
+        // >= 2^-9), within 2^46.8 units.
         value = static_cast<UWide>(atanD);
         scale = 128 + s;
-        slackBits = 48;
+        slackBits = 49;
     } else {
-        // In units of 2^-125, moved to the octant: within 2^43.2 units (the
-        // series and quotient's 2^43.1, the shift's cut and the constants'
-        // few units), and at least atan(1/128) (1 - 2^-43) > 2^-7.01 (pi/4
-        // when moved).
+        // In units of 2^-125, moved to the octant: within 2^43.9 units (the
+        // series and quotient's 2^43.8, the shift's cut and the constants'
+        // few units), and at least atan(2^-7 (1 - 2^-9.98)) > 2^-7.01 (i >=
+        // 1 needs 64 n/d (1 + 2^-9.99) >= 1/2), or pi/4 when moved.
         Wide angle = static_cast<Wide>(kAtanWide.angle[i]) + (atanD >> (3 + s));
         if (swapped) angle = static_cast<Wide>(kAtanWide.halfPi >> 1) - angle;
         if (negativeX) angle = static_cast<Wide>(kAtanWide.halfPi) - angle;
@@ -337,7 +348,7 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
     // Either way the value's top bit lies at most 10 places below 2^128's,
     // and an error of 2^E units is one of 2^(E + lz) units of the 64 bits
     // below the result's significand, lz the value's leading zeros: the slack
-    // takes in 2^(46.2 + lz) and 2^(43.2 + lz), below 2^62.
+    // takes in 2^(46.8 + lz) and 2^(43.9 + lz), and stays below 2^62.
     const std::uint64_t top = static_cast<std::uint64_t>(value >> 64);
     const std::uint64_t slack = std::uint64_t{1} << (slackBits + __builtin_clzll(top));
     return RoundWide(fy.negative, value, scale, slack, out);
