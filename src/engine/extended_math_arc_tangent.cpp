@@ -241,50 +241,59 @@ constexpr AtanIndexTable kAtanIndex = MakeAtanIndexTable();
 
 inline double ToDouble(std::int64_t v) { return static_cast<double>(v); }
 
-// N/D 2^128 for D in [2^77, 2^79) and |N/D| < 2^-6.8 (so |N| < 2^72.2),
-// within 2^21.24. The first quotient, first ~ q = N/D 2^69, from N's and
-// D's leading bits: N >> 10 cut below 4 units of q, 4 roundings of the
-// doubles and D >> 16's cut (relative 2^-50.99, below 2^11.21 units) and the
-// cut to an integer (1 unit), so |first| < 2^62.3 and the remainder N 2^69 -
-// first D is below 2^11.22 2^79 = 2^90.22 and exact modulo 2^128. The
-// second, the remainder over D in units of 2^-118, below 2^62.23, from the
-// remainder >> 28 (within 1 unit) by the same reciprocal: within 2^11.23 + 2
-// units, 2^21.24 of 2^-128.
-NIVORA_HOT Wide WideQuotient(Wide N, UWide D) {
+// N/D = x0 + delta for D in [2^77, 2^79) and |N/D| < 2^-6.82 (so |N| <
+// 2^72.2): x0 = first 2^-69 exactly, the first quotient from N's and D's
+// leading bits, and delta within 2^-106.76 of second 2^-118. For first: N >>
+// 10 cut below 4 units of N/D 2^69, 4 roundings of the doubles and D >> 16's
+// cut (relative 2^-50.99, below 2^11.21 units) and the cut to an integer (1
+// unit), so |delta| < 2^11.22 2^-69 = 2^-57.78, |x0| < 2^-6.81, and the
+// remainder N 2^69 - first D is below 2^11.22 2^79 = 2^90.22 and exact
+// modulo 2^128. second, the remainder over D in units of 2^-49, below
+// 2^62.23, from the remainder >> 28 (within 1 unit) by the same reciprocal:
+// within 2^11.23 + 2 units.
+struct WideQuotient {
+    std::int64_t first, second;
+};
+NIVORA_HOT WideQuotient Divide(Wide N, UWide D) {
     const double inverse = 1 / ToDouble(static_cast<std::int64_t>(D >> 16));  // in [2^61, 2^63)
     // The powers of 2 apart, off the chain of dependent steps (exact).
     const std::int64_t first = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(N >> 10)) * 0x1p63 * inverse);
     const Wide rest = static_cast<Wide>((static_cast<UWide>(N) << 69) - static_cast<UWide>(static_cast<Wide>(first)) * D);
     const std::int64_t second = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(rest >> 28)) * (inverse * 0x1p61));
-    return (static_cast<Wide>(first) << 59) + (static_cast<Wide>(second) << 10);
+    return {first, second};
 }
 
-// atan(d') 2^(128 + s) from T = d' 2^(128 + s), |d' 2^s| < 2^-6.8, s >= 0:
-// d' - d'^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13), z = d'^2 <
-// 2^-13.6 (the terms from d'^15/15 on, alternating, below 2^-105.9 of d'
-// 2^s). Within 2^-81.2 of d' 2^s (2^46.8 units of T) besides T's own error:
+// atan(d') 2^(128 + s) from d' 2^s = x0 + delta as Divide gives them, |d'
+// 2^s| < 2^-6.8, s >= 0: atan x0 + delta/(1 + z), z = d'^2 < 2^-13.6, the
+// second from the quotient's remainder beside the first, which needs x0 alone.
+// atan x0 = x0 - x0^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13) (the
+// terms from x0^15/15 on, alternating, below 2^-105.9), within 2^-82.93 +
+// 2^-82.06 of itself:
+// - z 2^76 from first's square (within 1 unit of 2^-76, and below one unit
+//   where the shift would pass 127: z < 2^-76 there), times x0 2^s, 2^-82.8,
+//   and x0^3 2^(82 + s) cut (2^-82), both times the bracket, below 1/3:
+//   2^-82.93;
 // - the coefficients rounded to units of 2^-63 (half a unit each) and the
 //   bracket by Estrin's scheme, each product cut once (below a unit each):
 //   p01, p23 and p45 within 1.51 units, p23 + p45 z^2 within 2.52, the
-//   bracket within 2.53 units (2^-61.66), times d'^3 2^s < 2^-20.4: 2^-82.06;
-// - z 2^76 from T's halves and a shift (within 1.01 units, and below one
-//   unit where the shift would pass 127: z < 2^-76 there), d' 2^(69 + s) and
-//   d'^3 2^(82 + s) cut: z's error times d' 2^s, 2^-82.8, the cuts' 2^-82.6
-//   and 2^-82, all times the bracket, below 1/3: 2^-82.42;
-// - the last product's cut, 2^-128.
-NIVORA_HOT Wide AtanSeries(Wide T, int s) {
+//   bracket within 2.53 units (2^-61.66), times x0^3 2^s < 2^-20.4: 2^-82.06.
+// delta/(1 + z) as delta (1 - z): less delta z^2 < 2^-84.97 (and below
+// 2^-121 for the second derivative's delta^2 term), with second's 2^-106.76
+// and a cut of 2^-118. Within 2^-81.31 of atan(d') 2^s in all: 2^46.7 units.
+NIVORA_HOT Wide AtanSeries(WideQuotient q, int s) {
     static constexpr std::int64_t kA[6] = {0x2aaaaaaaaaaaaaab, -0x199999999999999a, 0x1249249249249249,
                                            -0x0e38e38e38e38e39, 0x0ba2e8ba2e8ba2e9, -0x09d89d89d89d89d9};
-    const int zShift = 52 + 2 * s;
-    const Wide square = SquareHigh(T);
+    const int zShift = 62 + 2 * s;
+    const Wide square = static_cast<Wide>(q.first) * q.first;  // x0^2 2^(138 + 2s) < 2^124.4
     const std::int64_t z = zShift < 128 ? static_cast<std::int64_t>(square >> zShift) : 0;  // z 2^76 < 2^62.4
-    const std::int64_t tau = static_cast<std::int64_t>(T >> 59);                           // |.| < 2^62.2
     auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 76); };
     const std::int64_t z2 = times(z, z);  // z^2 2^76
     const std::int64_t p01 = kA[0] + times(kA[1], z), p23 = kA[2] + times(kA[3], z), p45 = kA[4] + times(kA[5], z);
     const std::int64_t pa = p01 + times(p23 + times(p45, z2), z2);
-    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * tau) >> 63);  // d'^3 2^(82 + s)
-    return T - ((static_cast<Wide>(cube) * pa) >> 17);
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * q.first) >> 63);  // x0^3 2^(82 + s)
+    const std::int64_t correction = q.second - times(q.second, z);                                // 2^-118
+    return (static_cast<Wide>(q.first) << 59) - ((static_cast<Wide>(cube) * pa) >> 17) +
+           (static_cast<Wide>(correction) << 10);
 }
 
 // The angle of (x, y) into `out` from their fields, for y and x normal and
@@ -322,21 +331,20 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
                    static_cast<Wide>(static_cast<UWide>(sd) * static_cast<std::uint64_t>(i) << 8);
     const UWide D =
         (static_cast<UWide>(sd) << 14) + ((static_cast<UWide>(sn) * static_cast<std::uint64_t>(i)) << (8 - shift));
-    // atan d' 2^(128 + s), within 2^46.8 + 2^21.24 units: 2^-81.2 of d' 2^s.
-    const Wide atanD = AtanSeries(WideQuotient(N, D), s);
+    // atan d' 2^(128 + s), within 2^46.7 units.
+    const Wide atanD = AtanSeries(Divide(N, D), s);
     const bool negativeX = fx.negative;
     UWide value;
     int scale, slackBits;
     if (i == 0 && !swapped && !negativeX) {
         // The angle alone, atan(n/d) 2^(128 + s) > 2^119 (1 - 2^-13) (n/d 2^s
-        // >= 2^-9), within 2^46.8 units.
+        // >= 2^-9), within 2^46.7 units.
         value = static_cast<UWide>(atanD);
         scale = 128 + s;
         slackBits = 49;
     } else {
-        // In units of 2^-125, moved to the octant: within 2^43.9 units (the
-        // series and quotient's 2^43.8, the shift's cut and the constants'
-        // few units), and at least atan(2^-7 (1 - 2^-9.98)) > 2^-7.01 (i >=
+        // In units of 2^-125, moved to the octant: within 2^43.8 units (the
+        // series' 2^43.7, the shift's cut and the constants' few units), and at least atan(2^-7 (1 - 2^-9.98)) > 2^-7.01 (i >=
         // 1 needs 64 n/d (1 + 2^-9.99) >= 1/2), or pi/4 when moved.
         Wide angle = static_cast<Wide>(kAtanWide.angle[i]) + (atanD >> (3 + s));
         if (swapped) angle = static_cast<Wide>(kAtanWide.halfPi >> 1) - angle;
@@ -348,7 +356,7 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
     // Either way the value's top bit lies at most 10 places below 2^128's,
     // and an error of 2^E units is one of 2^(E + lz) units of the 64 bits
     // below the result's significand, lz the value's leading zeros: the slack
-    // takes in 2^(46.8 + lz) and 2^(43.9 + lz), and stays below 2^62.
+    // takes in 2^(46.7 + lz) and 2^(43.8 + lz), and stays below 2^62.
     const std::uint64_t top = static_cast<std::uint64_t>(value >> 64);
     const std::uint64_t slack = std::uint64_t{1} << (slackBits + __builtin_clzll(top));
     return RoundWide(fy.negative, value, scale, slack, out);
