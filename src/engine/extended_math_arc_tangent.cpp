@@ -210,17 +210,21 @@ struct AtanWideTable {
 };
 const AtanWideTable kAtanWide NIVORA_TABLE_EARLY;
 
-// exact::FieldsOf read where the argument lies: a copy made first would go
-// through the x87 registers, and its 80-bit store cannot be forwarded to the
-// 8-byte load after it.
+// exact::FieldsOf read where the argument lies. Left to itself the compiler
+// copies the argument first, through the x87 registers, and the copy's
+// 80-bit store cannot be forwarded to the 8-byte load after it (nor can the
+// caller's two 8-byte stores to the copy's 80-bit load): the pointer made
+// opaque keeps the reads on the caller's own stores.
 inline exact::Fields FieldsAt(const Real& x) {
-#if NIVORA_REAL_IS_SOFT
+#if NIVORA_REAL_IS_SOFT || !defined(__GNUC__)
     return exact::FieldsOf(x);
 #else
+    const unsigned char* at = reinterpret_cast<const unsigned char*>(&x);
+    __asm__("" : "+r"(at));
     std::uint64_t significand;
     std::uint16_t top;
-    std::memcpy(&significand, &x, sizeof significand);
-    std::memcpy(&top, reinterpret_cast<const unsigned char*>(&x) + 8, sizeof top);
+    std::memcpy(&significand, at, sizeof significand);
+    std::memcpy(&top, at + 8, sizeof top);
     return {(top & 0x8000) != 0, top & 0x7fff, significand};
 #endif
 }
