@@ -188,16 +188,16 @@ namespace {
 
 // ---- The arc tangent in 128-bit integers ------------------------------------
 //
-// atan(n/d) = atan c + atan d', c = i/64 near n/d, d' = (n - c d)/(d + c n):
-// numerator and denominator are exact in integers, d' comes from a division
-// in doubles of their leading bits and one correction, and atan d' from a
-// short series in fixed point. Everything is read from and written to the
-// operands' bits: no value goes through the x87 registers on the way (each
-// trip there and back costs a store the processor cannot forward). The
-// doubles' operations are IEEE 754 ones, rounded correctly, and their
-// results only pick the index and the first quotient, whose errors the
-// bounds below take in; which ever bits they had, the result would be the
-// same.
+// atan(n/d) = atan c + atan d', c = i/64 near n/d (i from a table of
+// reciprocals), d' = (n - c d)/(d + c n): numerator and denominator are
+// exact in integers, d' comes from a division in doubles of their leading
+// bits and one correction, and atan d' from a short series in fixed point.
+// Everything is read from and written to the operands' bits: no value goes
+// through the x87 registers on the way (each trip there and back costs a
+// store the processor cannot forward). The doubles' operations are IEEE 754
+// ones, rounded correctly, and their results only give the two quotients,
+// whose errors the bounds below take in: whichever bits they had, the
+// result would be the same.
 
 struct AtanWideTable {
     UWide angle[65];  // atan(i/64) in units of 2^-125
@@ -238,7 +238,8 @@ struct AtanIndexTable {
 };
 constexpr AtanIndexTable MakeAtanIndexTable() {
     AtanIndexTable t{};
-    for (std::uint64_t k = 0; k < 512; ++k) t.reciprocal[k] = static_cast<std::uint32_t>(((std::uint64_t{1} << 41) / (1025 + 2 * k) + 1) / 2);
+    for (std::uint64_t k = 0; k < 512; ++k)  // round(2^40 / (1025 + 2k))
+        t.reciprocal[k] = static_cast<std::uint32_t>(((std::uint64_t{1} << 41) / (1025 + 2 * k) + 1) / 2);
     return t;
 }
 constexpr AtanIndexTable kAtanIndex = MakeAtanIndexTable();
@@ -261,9 +262,12 @@ struct WideQuotient {
 NIVORA_HOT WideQuotient Divide(Wide N, UWide D) {
     const double inverse = 1 / ToDouble(static_cast<std::int64_t>(D >> 16));  // in [2^61, 2^63)
     // The powers of 2 apart, off the chain of dependent steps (exact).
-    const std::int64_t first = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(N >> 10)) * 0x1p63 * inverse);
-    const Wide rest = static_cast<Wide>((static_cast<UWide>(N) << 69) - static_cast<UWide>(static_cast<Wide>(first)) * D);
-    const std::int64_t second = static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(rest >> 28)) * (inverse * 0x1p61));
+    const std::int64_t first =
+        static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(N >> 10)) * 0x1p63 * inverse);
+    const Wide rest =
+        static_cast<Wide>((static_cast<UWide>(N) << 69) - static_cast<UWide>(static_cast<Wide>(first)) * D);
+    const std::int64_t second =
+        static_cast<std::int64_t>(ToDouble(static_cast<std::int64_t>(rest >> 28)) * (inverse * 0x1p61));
     return {first, second};
 }
 
@@ -290,7 +294,9 @@ NIVORA_HOT Wide AtanSeries(WideQuotient q, int s) {
     const int zShift = 62 + 2 * s;
     const Wide square = static_cast<Wide>(q.first) * q.first;  // x0^2 2^(138 + 2s) < 2^124.4
     const std::int64_t z = zShift < 128 ? static_cast<std::int64_t>(square >> zShift) : 0;  // z 2^76 < 2^62.4
-    auto times = [](std::int64_t a, std::int64_t b) { return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 76); };
+    auto times = [](std::int64_t a, std::int64_t b) {
+        return static_cast<std::int64_t>((static_cast<Wide>(a) * b) >> 76);
+    };
     const std::int64_t z2 = times(z, z);  // z^2 2^76
     const std::int64_t p01 = kA[0] + times(kA[1], z), p23 = kA[2] + times(kA[3], z), p45 = kA[4] + times(kA[5], z);
     const std::int64_t pa = p01 + times(p23 + times(p45, z2), z2);
@@ -324,7 +330,8 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
     // that matters. From gap 9 on, n/d < 2^-8: i = 0.
     const int g = gap < 8 ? gap : 8;
     const std::uint64_t estimate = (sn >> 32) * kAtanIndex.reciprocal[(sd >> 54) & 511];  // 64 n/d 2^(55 + g) < 2^62
-    const std::int64_t i = gap > 8 ? 0 : static_cast<std::int64_t>((estimate + (std::uint64_t{1} << (54 + g))) >> (55 + g));
+    const std::int64_t i =
+        gap > 8 ? 0 : static_cast<std::int64_t>((estimate + (std::uint64_t{1} << (54 + g))) >> (55 + g));
     // So i >= 1 only for gap <= 8. For i = 0, d' = n/d, carried as d' 2^s,
     // s = gap - 8 from gap 8 on, for its relative precision; |d' 2^s| <
     // 2^-6.8 either way, and at least 2^-9.
@@ -345,22 +352,24 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
         // >= 2^-9), within 2^46.7 units.
         value = static_cast<UWide>(atanD);
         scale = 128 + s;
-        slackBits = 49;
+        slackBits = 48;
     } else {
         // In units of 2^-125, moved to the octant: within 2^43.8 units (the
-        // series' 2^43.7, the shift's cut and the constants' few units), and at least atan(2^-7 (1 - 2^-9.98)) > 2^-7.01 (i >=
-        // 1 needs 64 n/d (1 + 2^-9.99) >= 1/2), or pi/4 when moved.
+        // series' 2^43.7, the shift's cut and the constants' few units),
+        // and at least atan(2^-7 (1 - 2^-9.98)) > 2^-7.01 (i >= 1 needs 64
+        // n/d (1 + 2^-9.99) >= 1/2), or pi/4 when moved.
         Wide angle = static_cast<Wide>(kAtanWide.angle[i]) + (atanD >> (3 + s));
         if (swapped) angle = static_cast<Wide>(kAtanWide.halfPi >> 1) - angle;
         if (negativeX) angle = static_cast<Wide>(kAtanWide.halfPi) - angle;
         value = static_cast<UWide>(angle);
         scale = 125;
-        slackBits = 46;
+        slackBits = 45;
     }
     // Either way the value's top bit lies at most 10 places below 2^128's,
     // and an error of 2^E units is one of 2^(E + lz) units of the 64 bits
     // below the result's significand, lz the value's leading zeros: the slack
-    // takes in 2^(46.7 + lz) and 2^(43.8 + lz), and stays below 2^62.
+    // takes in 2^(46.7 + lz) and 2^(43.8 + lz) with a bit to spare, and
+    // stays below 2^62.
     const std::uint64_t top = static_cast<std::uint64_t>(value >> 64);
     const std::uint64_t slack = std::uint64_t{1} << (slackBits + __builtin_clzll(top));
     return RoundWide(fy.negative, value, scale, slack, out);
@@ -399,10 +408,11 @@ Real ArcTan2Pairs(Real y, Real x) {
 #endif
 #endif
 #ifdef NIVORA_ATAN_UNGUARDED
-// No stack protector here: the only values this function keeps on the stack
-// are the Real that Compose writes, with two fixed-size stores, and loads,
-// and `wide`; no array, no index, no length from outside. The canary's check
-// would cost every call a load and a compare.
+// No stack protector here: what this function keeps on the stack is the Real
+// that Compose writes with two fixed-size stores and loads back, the
+// arguments passed on to the pairs and saved registers; no array, nothing
+// written through an index or a length from outside. The canary's check
+// would cost every call a load, a store and a compare.
 __attribute__((no_stack_protector))
 #endif
 Real ArcTan2(Real y, Real x) {
