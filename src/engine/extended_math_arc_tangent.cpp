@@ -272,22 +272,23 @@ NIVORA_HOT WideQuotient Divide(Wide N, UWide D) {
 }
 
 // atan(d') 2^(128 + s) from d' 2^s = x0 + delta as Divide gives them, |d'
-// 2^s| < 2^-6.8, s >= 0: atan x0 + delta/(1 + z), z = d'^2 < 2^-13.6, the
-// second from the quotient's remainder beside the first, which needs x0 alone.
-// atan x0 = x0 - x0^3 (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13) (the
-// terms from x0^15/15 on, alternating, below 2^-105.9), within 2^-82.93 +
+// 2^s| < 2^-6.8, s >= 0. Below, atan x0 stands for atan(x0 2^-s) 2^s, and z
+// for x0^2 2^-2s < 2^-13.6: atan x0 + delta/(1 + z), the second from the
+// quotient's remainder beside the first, which needs x0 alone.
+// atan x0 = x0 - x0 z (1/3 - z/5 + z^2/7 - z^3/9 + z^4/11 - z^5/13) (the
+// terms from x0 z^7/15 on, alternating, below 2^-105.9), within 2^-82.93 +
 // 2^-82.06 of itself:
 // - z 2^76 from first's square (within 1 unit of 2^-76, and below one unit
-//   where the shift would pass 127: z < 2^-76 there), times x0 2^s, 2^-82.8,
-//   and x0^3 2^(82 + s) cut (2^-82), both times the bracket, below 1/3:
-//   2^-82.93;
+//   where the shift would pass 127: z < 2^-76 there), times x0, 2^-82.8,
+//   and x0 z 2^82 cut (2^-82), both times the bracket, below 1/3: 2^-82.93;
 // - the coefficients rounded to units of 2^-63 (half a unit each) and the
 //   bracket by Estrin's scheme, each product cut once (below a unit each):
 //   p01, p23 and p45 within 1.51 units, p23 + p45 z^2 within 2.52, the
-//   bracket within 2.53 units (2^-61.66), times x0^3 2^s < 2^-20.4: 2^-82.06.
+//   bracket within 2.53 units (2^-61.66), times x0 z < 2^-20.4: 2^-82.06.
 // delta/(1 + z) as delta (1 - z): less delta z^2 < 2^-84.97 (and below
 // 2^-121 for the second derivative's delta^2 term), with second's 2^-106.76
-// and a cut of 2^-118. Within 2^-81.31 of atan(d') 2^s in all: 2^46.7 units.
+// and a cut of 2^-118. Within 2^-81.31 of atan(d') 2^s in all: 2^46.7 units
+// of the result.
 NIVORA_HOT Wide AtanSeries(WideQuotient q, int s) {
     static constexpr std::int64_t kA[6] = {0x2aaaaaaaaaaaaaab, -0x199999999999999a, 0x1249249249249249,
                                            -0x0e38e38e38e38e39, 0x0ba2e8ba2e8ba2e9, -0x09d89d89d89d89d9};
@@ -300,7 +301,7 @@ NIVORA_HOT Wide AtanSeries(WideQuotient q, int s) {
     const std::int64_t z2 = times(z, z);  // z^2 2^76
     const std::int64_t p01 = kA[0] + times(kA[1], z), p23 = kA[2] + times(kA[3], z), p45 = kA[4] + times(kA[5], z);
     const std::int64_t pa = p01 + times(p23 + times(p45, z2), z2);
-    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * q.first) >> 63);  // x0^3 2^(82 + s)
+    const std::int64_t cube = static_cast<std::int64_t>((static_cast<Wide>(z) * q.first) >> 63);  // x0 z 2^82
     const std::int64_t correction = q.second - times(q.second, z);                                // 2^-118
     return (static_cast<Wide>(q.first) << 59) - ((static_cast<Wide>(cube) * pa) >> 17) +
            (static_cast<Wide>(correction) << 10);
@@ -336,8 +337,8 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
     // s = gap - 8 from gap 8 on, for its relative precision; |d' 2^s| <
     // 2^-6.8 either way, and at least 2^-9.
     const int shift = gap < 8 ? gap : 8, s = gap - shift;
-    // In units of 2^(ed - 77 - s): n - c d and d + c n, exact; D in [2^77,
-    // 2^79), |N| < 2^72.
+    // n 2^s - c d and d + c n (c = 0 where s > 0) in units of 2^(ed - 77),
+    // exact: N/D = d' 2^s, D in [2^77, 2^79), |N| < 2^72.2.
     const Wide N = static_cast<Wide>(static_cast<UWide>(sn) << (14 - shift)) -
                    static_cast<Wide>(static_cast<UWide>(sd) * static_cast<std::uint64_t>(i) << 8);
     const UWide D =
@@ -365,11 +366,10 @@ NIVORA_HOT bool ArcTan2Wide(const exact::Fields& fy, const exact::Fields& fx, Re
         scale = 125;
         slackBits = 45;
     }
-    // Either way the value's top bit lies at most 10 places below 2^128's,
-    // and an error of 2^E units is one of 2^(E + lz) units of the 64 bits
-    // below the result's significand, lz the value's leading zeros: the slack
-    // takes in 2^(46.7 + lz) and 2^(43.8 + lz) with a bit to spare, and
-    // stays below 2^62.
+    // Either way the value has lz <= 10 leading zeros (of 128), and an error
+    // of 2^E units is one of 2^(E + lz) units of the 64 bits below the
+    // result's significand: the slack takes in 2^(46.7 + lz) and 2^(43.8 +
+    // lz) with a bit to spare, and stays below 2^62.
     const std::uint64_t top = static_cast<std::uint64_t>(value >> 64);
     const std::uint64_t slack = std::uint64_t{1} << (slackBits + __builtin_clzll(top));
     return RoundWide(fy.negative, value, scale, slack, out);
