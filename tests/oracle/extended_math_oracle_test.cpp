@@ -209,6 +209,26 @@ TEST(ExtendedMathOracle, HardCases) {
         atan2.Check(reference, Function::ArcTan2, 3 * tiny, std::ldexp(1.0L, e / 64 + 1));
         atan2.Check(reference, Function::ArcTan2, huge, std::ldexp(1.5L, e));
     }
+    // Where the fixed point's choices turn: quotients halfway between the
+    // table's points j/64 (either neighbour may be taken), at every exponent
+    // gap from 1/32 to past 2^-60 (the end of its range), over denominators at
+    // the edges of the index's reciprocal intervals, in every octant.
+    Bits bits{7};
+    auto everyOctant = [&](long double y, long double x) {
+        for (long double sy : {1.0L, -1.0L})
+            for (long double sx : {1.0L, -1.0L}) {
+                atan2.Check(reference, Function::ArcTan2, sy * y, sx * x);
+                atan2.Check(reference, Function::ArcTan2, sx * x, sy * y);
+            }
+    };
+    for (int k = 0; k <= 512; k += 16) {
+        const long double edge = 1 + k / 512.0L;
+        for (long double x : {edge, std::nextafter(edge, 0.0L)}) {
+            for (int j = 0; j < 64; j += 3)
+                for (long double q : {1.0L, 1 + 0x1p-11L, 1 - 0x1p-11L}) everyOctant(x * (j + 0.5L) / 64 * q, x);
+            for (int gap = 5; gap <= 62; ++gap) everyOctant(bits.Value(-gap, -gap, false) * x, x);
+        }
+    }
 
     for (auto [tally, f] : {std::pair{&ln, Function::Ln}, {&sin, Function::Sin}, {&cos, Function::Cos},
                             {&atan2, Function::ArcTan2}}) {
