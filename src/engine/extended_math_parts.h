@@ -152,19 +152,6 @@ inline UWide MultiplyHigh(UWide a, UWide b) {
     const std::uint64_t bh = static_cast<std::uint64_t>(b >> 64), bl = static_cast<std::uint64_t>(b);
     return static_cast<UWide>(ah) * bh + ((static_cast<UWide>(ah) * bl) >> 64) + ((static_cast<UWide>(al) * bh) >> 64);
 }
-// The same for a signed a.
-inline Wide MultiplyHigh(Wide a, UWide b) {
-    const Wide m = static_cast<Wide>(MultiplyHigh(static_cast<UWide>(a < 0 ? -a : a), b));
-    return a < 0 ? -m : m;
-}
-
-// (a a) >> 128 for |a| < 2^126 from a's halves, less by at most 2: the low
-// half's own square, below 2^128, and the cross product's cut.
-inline Wide SquareHigh(Wide a) {
-    const std::int64_t high = static_cast<std::int64_t>(a >> 64);
-    const std::uint64_t low = static_cast<std::uint64_t>(a);
-    return static_cast<Wide>(high) * high + ((static_cast<Wide>(high) * static_cast<Wide>(low)) >> 63);
-}
 
 // Rounds ±V 2^-scale (V > 0) to nearest, or returns false where a value
 // within `slack` units of V's 64 bits below the result's significand could
