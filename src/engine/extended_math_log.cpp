@@ -176,9 +176,19 @@ NIVORA_HOT Real LnWide(Real x, std::uint64_t significand, int e, int k) {
     // reach the x87 through 64-bit stores and loads, which the processor
     // forwards, where an 80-bit load of two narrower stores waits for them
     // to reach the cache.)
+#if NIVORA_REAL_IS_SOFT
+    // The integer type's value is composed from its fields instead: there its
+    // own multiplications and addition cost more than rounding in integers
+    // (which the check above keeps away from a tie).
+    Real out;
+    const bool negative = sum < 0;
+    RoundWide(negative, negative ? -static_cast<UWide>(sum) : static_cast<UWide>(sum), 112, 0, out);
+    return out;
+#else
     const std::int64_t low = static_cast<std::int64_t>(static_cast<std::uint64_t>(sum));
     const std::int64_t high = top + static_cast<std::int64_t>(static_cast<std::uint64_t>(sum) >> 63);
     return FromInteger(high) * 0x1p-48L + FromInteger(low) * 0x1p-112L;
+#endif
 }
 
 }  // namespace

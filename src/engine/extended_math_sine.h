@@ -104,6 +104,11 @@ NIVORA_HOT bool SinOrCosWide(Real x, const exact::Fields& fields, int phase, Rea
         out = SinOrCosCareful(x, phase);
         return true;
     }
+#if NIVORA_REAL_IS_SOFT
+    // The integer type's value is composed from its fields: there its own
+    // multiplications and addition cost more than rounding in integers.
+    RoundWide(negative, static_cast<UWide>(sum), 126, 0, out);
+#else
     // sum = high 2^64 + low (low signed), each exactly a Real: their sum,
     // rounded once by the x87 addition, is sum's correct rounding. (The
     // integers reach the x87 through 64-bit stores and loads, which the
@@ -113,6 +118,7 @@ NIVORA_HOT bool SinOrCosWide(Real x, const exact::Fields& fields, int phase, Rea
     const std::int64_t highPart = static_cast<std::int64_t>(top) + static_cast<std::int64_t>(static_cast<std::uint64_t>(sum) >> 63);
     const Real v = exact::FromInteger(highPart) * 0x1p-62L + exact::FromInteger(lowPart) * 0x1p-126L;
     out = negative ? -v : v;
+#endif
     return true;
 }
 #endif
