@@ -200,9 +200,7 @@ namespace {
 // out of Ln, so that Ln reads x's bits where the caller stored it (x is
 // passed in memory) instead of loading x into the x87 and storing it again
 // for its own use here.
-#if NIVORA_WIDE_KERNELS
-__attribute__((noinline))
-#endif
+NIVORA_PAIR_PATH
 Real LnPairs(Real x) {
     if (!(x > 0)) {
         if (x == 0) return -std::numeric_limits<Real>::infinity();

@@ -27,6 +27,16 @@
 #define NIVORA_WIDE_KERNELS 0
 #endif
 
+// Where the fixed point serves the usual arguments, a function's evaluation
+// in pairs is kept out of line: inlined into its caller, it would make the
+// fixed point save and restore the registers the pairs need, and copy its
+// argument through the x87 registers.
+#if NIVORA_WIDE_KERNELS
+#define NIVORA_PAIR_PATH __attribute__((noinline))
+#else
+#define NIVORA_PAIR_PATH
+#endif
+
 namespace nivora::xmath::parts {
 
 #include "engine/extended_math_tables.inc"

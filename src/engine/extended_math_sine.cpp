@@ -199,15 +199,6 @@ NIVORA_COLD Real SinOrCosRest(Real x, int phase) {
 
 }  // namespace
 
-#if NIVORA_WIDE_KERNELS
-// Where the fixed point serves the usual arguments, the pairs' evaluation is
-// kept out of line: inlined, it would make the fixed point's caller save and
-// restore the registers it needs.
-#define NIVORA_PAIR_PATH __attribute__((noinline))
-#else
-#define NIVORA_PAIR_PATH
-#endif
-
 // sin x (phase 0) or cos x (phase 1) = sin(x + phase pi/2) in pairs. Nothing
 // but the result of the first evaluation is kept for the careful one, which
 // starts again from x: a value kept would be spilled from the x87 registers.
