@@ -5,8 +5,7 @@
 namespace nivora::wayland {
 
 void BufferRows::Reset(int height) {
-    damage_ = RowSpan{};
-    if (height > 0) damage_ = RowSpan{0, height - 1};
+    damage_ = RowSpan::Whole(height);
     for (RowSpan& stale : stale_) stale = damage_;
 }
 

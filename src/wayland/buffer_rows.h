@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/imaging.h"
-#include "engine/reveal.h"
+#include "engine/cycle/row_span.h"
+#include "engine/pictures/imaging.h"
 
 namespace nivora::wayland {
 

@@ -1,14 +1,13 @@
 #include "wayland/output_surface.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <tuple>
 #include <stdexcept>
+#include <tuple>
 
-#include "engine/cycle_group.h"
-#include "engine/imaging.h"
-#include "engine/reveal.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/cycle_group.h"
+#include "engine/pictures/imaging.h"
+#include "engine/pictures/surfaces.h"
+#include "linux/saver_memory.h"
 
 namespace nivora::wayland {
 
@@ -30,81 +29,90 @@ bool SwapsSides(std::int32_t transform) {
 
 }  // namespace
 
-const wl_output_listener OutputSurface::kOutputListener = {
-    .geometry = [](void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                   const char*, const char*,
-                   std::int32_t transform) { static_cast<OutputSurface*>(data)->transform_ = transform; },
-    .mode =
-        [](void* data, wl_output*, std::uint32_t flags, std::int32_t width, std::int32_t height, std::int32_t) {
-            if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
-            auto* self = static_cast<OutputSurface*>(data);
-            self->modeWidth_ = width;
-            self->modeHeight_ = height;
-        },
-    .done = [](void* data, wl_output*) { static_cast<OutputSurface*>(data)->OutputDone(); },
-    .scale = [](void* data, wl_output*, std::int32_t factor) {
-        static_cast<OutputSurface*>(data)->scale_ = factor > 0 ? factor : 1;
-    },
-    .name = [](void* data, wl_output*, const char* name) { static_cast<OutputSurface*>(data)->name_ = name; },
-    .description = [](void*, wl_output*, const char*) {},
-};
+// The compositor's events, one function each, named after the interface
+// and the event.
+struct OutputSurface::Listeners {
+    static OutputSurface* Self(void* data) { return static_cast<OutputSurface*>(data); }
 
-const zwlr_layer_surface_v1_listener OutputSurface::kLayerListener = {
-    .configure =
-        [](void* data, zwlr_layer_surface_v1* surface, std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
-            zwlr_layer_surface_v1_ack_configure(surface, serial);
-            static_cast<OutputSurface*>(data)->Configured(width, height);
-        },
-    .closed =
-        [](void* data, zwlr_layer_surface_v1*) {
-            auto* self = static_cast<OutputSurface*>(data);
-            self->Log("closed %d %s", self->index_, self->name_.c_str());
-            self->DropSurface();
-            self->state_.surfaceClosed = true;
-        },
-};
+    static void handle_wl_output_geometry(void* data, wl_output*, std::int32_t, std::int32_t, std::int32_t,
+                                          std::int32_t, std::int32_t, const char*, const char*, std::int32_t transform) {
+        Self(data)->transform_ = transform;
+    }
+    static void handle_wl_output_mode(void* data, wl_output*, std::uint32_t flags, std::int32_t width,
+                                      std::int32_t height, std::int32_t) {
+        if (!(flags & WL_OUTPUT_MODE_CURRENT)) return;
+        Self(data)->modeWidth_ = width;
+        Self(data)->modeHeight_ = height;
+    }
+    static void handle_wl_output_done(void* data, wl_output*) { Self(data)->OutputDone(); }
+    static void handle_wl_output_scale(void* data, wl_output*, std::int32_t factor) {
+        Self(data)->scale_ = factor > 0 ? factor : 1;
+    }
+    static void handle_wl_output_name(void* data, wl_output*, const char* name) { Self(data)->name_ = name; }
 
-const xdg_surface_listener OutputSurface::kXdgSurfaceListener = {
-    .configure =
-        [](void* data, xdg_surface* surface, std::uint32_t serial) {
-            xdg_surface_ack_configure(surface, serial);
-            auto* self = static_cast<OutputSurface*>(data);
-            self->Configured(self->toplevelWidth_, self->toplevelHeight_);
-        },
-};
+    static void handle_zwlr_layer_surface_v1_configure(void* data, zwlr_layer_surface_v1* surface,
+                                                       std::uint32_t serial, std::uint32_t width, std::uint32_t height) {
+        zwlr_layer_surface_v1_ack_configure(surface, serial);
+        Self(data)->Configured(width, height);
+    }
+    static void handle_zwlr_layer_surface_v1_closed(void* data, zwlr_layer_surface_v1*) {
+        OutputSurface* self = Self(data);
+        self->state_.log->Line("closed %d %s", self->index_, self->name_.c_str());
+        self->DropSurface();
+        self->state_.surfaceClosed = true;
+    }
 
-const xdg_toplevel_listener OutputSurface::kToplevelListener = {
-    .configure =
-        [](void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*) {
-            auto* self = static_cast<OutputSurface*>(data);
-            self->toplevelWidth_ = width > 0 ? width : 0;
-            self->toplevelHeight_ = height > 0 ? height : 0;
-        },
-    .close =
-        [](void* data, xdg_toplevel*) {
-            auto* self = static_cast<OutputSurface*>(data);
-            self->Log("end close %lld", self->state_.Now());
-            self->state_.quit = true;
-        },
-    .configure_bounds = [](void*, xdg_toplevel*, std::int32_t, std::int32_t) {},
-    .wm_capabilities = [](void*, xdg_toplevel*, wl_array*) {},
-};
+    static void handle_xdg_surface_configure(void* data, xdg_surface* surface, std::uint32_t serial) {
+        xdg_surface_ack_configure(surface, serial);
+        OutputSurface* self = Self(data);
+        self->Configured(self->toplevelWidth_, self->toplevelHeight_);
+    }
+    static void handle_xdg_toplevel_configure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height,
+                                              wl_array*) {
+        Self(data)->toplevelWidth_ = width > 0 ? width : 0;
+        Self(data)->toplevelHeight_ = height > 0 ? height : 0;
+    }
+    static void handle_xdg_toplevel_close(void* data, xdg_toplevel*) {
+        OutputSurface* self = Self(data);
+        self->state_.log->Line("end close %lld", self->state_.log->Now());
+        self->state_.quit = true;
+    }
 
-const wl_callback_listener OutputSurface::kFrameListener = {
-    .done =
-        [](void* data, wl_callback* callback, std::uint32_t) {
-            auto* self = static_cast<OutputSurface*>(data);
-            wl_callback_destroy(callback);
-            self->frame_ = nullptr;
-            self->Present();
-        },
+    static void handle_wl_callback_done(void* data, wl_callback* callback, std::uint32_t) {
+        wl_callback_destroy(callback);
+        Self(data)->frame_ = nullptr;
+        Self(data)->Present();
+    }
+    // Not a protocol event: ShmBuffer's word that the compositor let a buffer go.
+    static void handle_buffer_release(void* data) { Self(data)->Present(); }
+
+    static constexpr wl_output_listener kOutput = {
+        .geometry = handle_wl_output_geometry,
+        .mode = handle_wl_output_mode,
+        .done = handle_wl_output_done,
+        .scale = handle_wl_output_scale,
+        .name = handle_wl_output_name,
+        .description = IgnoreEvent,
+    };
+    static constexpr zwlr_layer_surface_v1_listener kLayerSurface = {
+        .configure = handle_zwlr_layer_surface_v1_configure,
+        .closed = handle_zwlr_layer_surface_v1_closed,
+    };
+    static constexpr xdg_surface_listener kXdgSurface = {.configure = handle_xdg_surface_configure};
+    static constexpr xdg_toplevel_listener kToplevel = {
+        .configure = handle_xdg_toplevel_configure,
+        .close = handle_xdg_toplevel_close,
+        .configure_bounds = IgnoreEvent,
+        .wm_capabilities = IgnoreEvent,
+    };
+    static constexpr wl_callback_listener kFrame = {.done = handle_wl_callback_done};
 };
 
 OutputSurface::OutputSurface(SaverState& state, wl_output* output, std::uint32_t globalName, int index)
     : state_(state), output_(output), globalName_(globalName), index_(index) {
     random_.Seed = index == 0 ? state.firstSeed : MonitorSeed(state.firstSeed, index);
     name_ = "output-" + std::to_string(globalName);
-    wl_output_add_listener(output_, &kOutputListener, this);
+    wl_output_add_listener(output_, &Listeners::kOutput, this);
 }
 
 OutputSurface::~OutputSurface() {
@@ -157,7 +165,7 @@ void OutputSurface::MakeSurface() {
     if (state_.layerShell) {
         layerSurface_ = zwlr_layer_shell_v1_get_layer_surface(state_.layerShell, surface_, output_,
                                                               ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, kNamespace);
-        zwlr_layer_surface_v1_add_listener(layerSurface_, &kLayerListener, this);
+        zwlr_layer_surface_v1_add_listener(layerSurface_, &Listeners::kLayerSurface, this);
         zwlr_layer_surface_v1_set_anchor(layerSurface_,
                                          ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP | ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
                                              ZWLR_LAYER_SURFACE_V1_ANCHOR_LEFT | ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
@@ -168,15 +176,15 @@ void OutputSurface::MakeSurface() {
         zwlr_layer_surface_v1_set_size(layerSurface_, 0, 0);
     } else {
         xdgSurface_ = xdg_wm_base_get_xdg_surface(state_.wmBase, surface_);
-        xdg_surface_add_listener(xdgSurface_, &kXdgSurfaceListener, this);
+        xdg_surface_add_listener(xdgSurface_, &Listeners::kXdgSurface, this);
         toplevel_ = xdg_surface_get_toplevel(xdgSurface_);
-        xdg_toplevel_add_listener(toplevel_, &kToplevelListener, this);
+        xdg_toplevel_add_listener(toplevel_, &Listeners::kToplevel, this);
         xdg_toplevel_set_title(toplevel_, "Nivora Glade");
         xdg_toplevel_set_app_id(toplevel_, kNamespace);
         xdg_toplevel_set_fullscreen(toplevel_, output_);
     }
     wl_surface_commit(surface_);  // no buffer yet: asks for the first configure
-    Log("surface %d %s", index_, state_.layerShell ? "layer" : "toplevel");
+    state_.log->Line("surface %d %s", index_, state_.layerShell ? "layer" : "toplevel");
 }
 
 void OutputSurface::Configured(std::uint32_t width, std::uint32_t height) {
@@ -199,36 +207,53 @@ std::pair<std::uint32_t, std::uint32_t> OutputSurface::LogicalSize() const {
 }
 
 void OutputSurface::NewPicture(int width, int height) {
-    const auto start = state_.Now();
+    const long long start = state_.log->Now();
     // The surface wants a buffer of the new size now, not at the next frame
     // callback of the old one (which a hidden output may never send).
     if (frame_) wl_callback_destroy(frame_);
     frame_ = nullptr;
+    const PictureCycle::SequencePlace place = cycle_ ? cycle_->Place() : PictureCycle::SequencePlace{};
+    state_.regroup = true;  // after these events: the old cycle goes now, the new one (if any) comes
     cycle_.reset();
     for (auto& buffer : buffers_) buffer.reset();
-    scene_ = std::make_unique<Scene>();
-    scene_->Settings = state_.settings;
-    SetSaverGeometry(*scene_, width, height);
-    CreateSurfaces(*scene_, SoftwareImaging(), width, height);
-    for (auto& buffer : buffers_) {
-        buffer = std::make_unique<ShmBuffer>(state_.shm, width, height);
-        buffer->releaseData = this;
-        buffer->onRelease = [](void* data) { static_cast<OutputSurface*>(data)->Present(); };
+    scene_.reset();  // the old picture's memory goes before the new one's is asked for
+    auto scene = std::make_unique<Scene>();
+    scene->Settings = state_.settings;
+    // Called from the compositor's events, which an exception must not
+    // cross: a picture that cannot be made ends the saver through its loop.
+    const auto giveUp = [this](int status, const char* why) {
+        for (auto& buffer : buffers_) buffer.reset();
+        state_.Fail(status, why);
+    };
+    try {
+        linux_saver::MakeSaverSurfaces(*scene, width, height, BufferRows::kBuffers);
+        for (auto& buffer : buffers_) {
+            buffer = std::make_unique<ShmBuffer>(state_.shm, width, height);
+            buffer->releaseData = this;
+            buffer->onRelease = Listeners::handle_buffer_release;
+        }
+        cycle_ = std::make_unique<PictureCycle>(*scene, SoftwareImaging(), random_, state_.worker);
+    } catch (const PictureMemoryError& e) {
+        return giveUp(2, e.what());
+    } catch (const std::bad_alloc&) {
+        const auto needs = linux_saver::SaverMemoryBytes(*scene, width, height, BufferRows::kBuffers);
+        return giveUp(2, PictureMemoryError(width, height, needs).what());
+    } catch (const std::exception& e) {
+        return giveUp(1, e.what());
     }
-    cycle_ = std::make_unique<PictureCycle>(*scene_, SoftwareImaging(), random_, state_.worker);
-    cycle_->FirstPicture();
+    scene_ = std::move(scene);
+    // A new size goes on with the seed's pictures. The answer's rows are
+    // among the whole frame the surface is given; the timers follow the
+    // group, which takes the new cycle in after these events.
+    cycle_->ContinueAt(place);
     rows_.Reset(height);
-    state_.regroup = true;
-    Log("output %d %s %dx%d scale %d transform %d", index_, name_.c_str(), width, height, scale_, transform_);
-    if (state_.tickLog && index_ == 0) Log("first %lld %lld %lld", start, state_.Now(), SaverState::ThreadCpu());
+    state_.log->Line("output %d %s %dx%d scale %d transform %d", index_, name_.c_str(), width, height, scale_,
+                     transform_);
+    if (index_ == 0) state_.log->Step("first", start);
 }
 
-void OutputSurface::FollowCycle() {
-    if (!cycle_) return;
-    const RowSpan rows = cycle_->TakeChangedRows();
-    if (rows.Empty()) return;
-    rows_.Changed(rows);
-    Present();
+void OutputSurface::ShowDrawn() {
+    if (rows_.Pending()) Present();
 }
 
 void OutputSurface::Present() {
@@ -246,7 +271,7 @@ void OutputSurface::Present() {
     if (bufferScale_ != scale_) {
         wl_surface_set_buffer_scale(surface_, scale_);
         bufferScale_ = scale_;
-        Log("scale %d %d", index_, scale_);
+        state_.log->Line("scale %d %d", index_, scale_);
     }
     wl_surface_attach(surface_, buffer.Buffer(), 0, 0);
     const int width = scene_->FrameDib->Width(), rows = commit->damage.last - commit->damage.first + 1;
@@ -258,19 +283,11 @@ void OutputSurface::Present() {
         wl_surface_damage(surface_, 0, first, static_cast<int>(logicalWidth_), last - first + 1);
     }
     frame_ = wl_surface_frame(surface_);
-    wl_callback_add_listener(frame_, &kFrameListener, this);
+    wl_callback_add_listener(frame_, &Listeners::kFrame, this);
     buffer.Attached();
     wl_surface_commit(surface_);
-    Log("commit %d %d %d %d %lld", index_, commit->damage.first, commit->damage.last, commit->buffer, state_.Now());
-}
-
-void OutputSurface::Log(const char* format, ...) const {
-    if (!state_.tickLog) return;
-    va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(state_.tickLog, format, arguments);
-    va_end(arguments);
-    std::fputc('\n', state_.tickLog);
+    state_.log->Line("commit %d %d %d %d %lld", index_, commit->damage.first, commit->damage.last, commit->buffer,
+                     state_.log->Now());
 }
 
 }  // namespace nivora::wayland

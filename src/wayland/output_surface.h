@@ -14,9 +14,9 @@
 #include <string>
 #include <utility>
 
-#include "engine/picture_cycle.h"
-#include "engine/random.h"
-#include "engine/scene.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/random.h"
+#include "engine/pictures/scene.h"
 #include "wayland/buffer_rows.h"
 #include "wayland/saver_state.h"
 #include "wayland/shm_buffer.h"
@@ -46,16 +46,14 @@ public:
     PictureCycle* Cycle() const { return cycle_.get(); }
     const Scene* PictureScene() const { return scene_.get(); }
 
-    // The rows the cycle drew go to the surface (when the compositor is ready
-    // for a frame; otherwise at its next frame callback).
-    void FollowCycle();
+    // Rows the cycle answered it drew, and their way to the surface: now when
+    // the compositor is ready for a frame, otherwise at its next frame
+    // callback.
+    void Drawn(const RowSpan& rows) { rows_.Changed(rows); }
+    void ShowDrawn();
 
 private:
-    static const wl_output_listener kOutputListener;
-    static const zwlr_layer_surface_v1_listener kLayerListener;
-    static const xdg_surface_listener kXdgSurfaceListener;
-    static const xdg_toplevel_listener kToplevelListener;
-    static const wl_callback_listener kFrameListener;
+    struct Listeners;  // the compositor's events
 
     void OutputDone();
     void MakeSurface();
@@ -65,7 +63,6 @@ private:
     // The output's size in logical pixels, turned by its transform.
     std::pair<std::uint32_t, std::uint32_t> LogicalSize() const;
     void Present();
-    void Log(const char* format, ...) const;
 
     SaverState& state_;
     wl_output* output_;

@@ -3,26 +3,19 @@
 // the calls an output makes back into the saver.
 #pragma once
 
-#include <time.h>
 #include <wayland-client.h>
 
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 
-#include "engine/picture_worker.h"
-#include "engine/scene.h"
-// The protocol names an argument `namespace`, a C++ keyword.
-#define namespace layer_namespace
-#include "wlr-layer-shell-unstable-v1-client.h"
-#undef namespace
-#include "xdg-shell-client.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/pictures/scene.h"
+#include "linux/tick_log.h"
+#include "wayland/protocols.h"
 
 namespace nivora::wayland {
 
 struct SaverState {
-    using Clock = std::chrono::steady_clock;
-
     wl_compositor* compositor = nullptr;
     std::uint32_t compositorVersion = 0;
     wl_shm* shm = nullptr;
@@ -32,26 +25,23 @@ struct SaverState {
     SaverSettings settings;
     std::uint32_t firstSeed = 0;
     PictureWorker worker;
+    linux_saver::TickLog* log = nullptr;  // the saver's
 
     bool globalsKnown = false;  // after the first round trip
     bool surfaceClosed = false; // the compositor closed a surface
     bool quit = false;
     int status = 0;
 
-    std::FILE* tickLog = nullptr;
-    Clock::time_point started = Clock::now();
-
     // An output's picture was made anew (its cycles must be grouped again).
     bool regroup = false;
 
-    long long Now() const {
-        return std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - started).count();
-    }
-    // The CPU time of the calling thread (the one that draws), for the log.
-    static long long ThreadCpu() {
-        timespec t{};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return static_cast<long long>(t.tv_sec) * 1000000 + t.tv_nsec / 1000;
+    // Ends the saver with `exitStatus`, saying why in one line; a saver
+    // already ending keeps its first reason.
+    void Fail(int exitStatus, const char* why) {
+        if (quit) return;
+        std::fprintf(stderr, "nivoraglade: %s\n", why);
+        quit = true;
+        status = exitStatus;
     }
 };
 

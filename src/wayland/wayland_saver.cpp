@@ -5,16 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <optional>
-#include <stdexcept>
 #include <vector>
 
-#include "engine/cycle_group.h"
-#include "engine/mouse_jump.h"
+#include "engine/cycle/cycle_group.h"
+#include "host/mouse_jump.h"
+#include "linux/saver_loop.h"
 #include "wayland/output_surface.h"
 #include "wayland/saver_state.h"
 
@@ -22,35 +20,37 @@ namespace nivora::wayland {
 
 namespace {
 
-class WaylandSaver {
+class WaylandSaver : public linux_saver::SaverLoop {
 public:
     WaylandSaver(const x11::SaverOptions& options, int wakeFd);
-    ~WaylandSaver();
+    ~WaylandSaver() override;
     int Run();
     void Disconnect();  // the compositor takes the surfaces away; the tick log is closed
 
 private:
-    static const wl_registry_listener kRegistryListener;
-    static const wl_seat_listener kSeatListener;
-    static const wl_keyboard_listener kKeyboardListener;
-    static const wl_pointer_listener kPointerListener;
-    static const xdg_wm_base_listener kWmBaseListener;
+    struct Listeners;  // the compositor's events
 
     void Global(wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version);
     void GlobalRemoved(std::uint32_t name);
     void Capabilities(std::uint32_t capabilities);
     void PointerAt(wl_surface* surface, double x, double y);
     void End(const char* why);
-
-    bool Dispatch();  // false when the connection is lost
-    void FollowGroup(const CycleSchedule& schedule);
     void Regroup();
-    void RevealTimer();
-    void HoldTimer();
-    void Log(const char* what, long long start);
+
+    bool Dispatch() override;
+    bool Ended() const override { return state_.quit; }
+    void EndBySignal() override { End("signal"); }
+    CycleSchedule RevealTick() override { return KeepRows(group_.RevealTick()); }
+    CycleSchedule HoldEnd() override { return KeepRows(group_.HoldEnd()); }
+    // Each output's rows of the answer wait for its next commit; the
+    // schedule is returned.
+    CycleSchedule KeepRows(const GroupAnswer& answer);
+    void ShowChanges() override;
+    void LogStep(const char* what, long long start) override;
+    bool PreparePoll(pollfd& connection) override;
+    bool FinishPoll(short revents) override;
 
     SaverState state_;
-    int wakeFd_;
     bool windowsOnly_;  // NIVORA_WAYLAND_SHELL=xdg: full-screen windows even with layer-shell
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
@@ -61,86 +61,90 @@ private:
     std::vector<std::unique_ptr<OutputSurface>> outputs_;  // pictures go before the worker in state_
 
     CycleGroup group_;
-    CycleDeadlines deadlines_;  // the group's timers
     wl_surface* pointerSurface_ = nullptr;
     double pointerX_ = 0, pointerY_ = 0;
-
-    std::uint64_t loggedPictures_ = 0;
-    const OutputSurface* loggedOutput_ = nullptr;
-    bool holdLogged_ = false;
 };
 
-const wl_registry_listener WaylandSaver::kRegistryListener = {
-    .global = [](void* data, wl_registry* registry, std::uint32_t name, const char* interface,
-                 std::uint32_t version) { static_cast<WaylandSaver*>(data)->Global(registry, name, interface, version); },
-    .global_remove = [](void* data, wl_registry*, std::uint32_t name) {
-        static_cast<WaylandSaver*>(data)->GlobalRemoved(name);
-    },
+// The compositor's events, one function each, named after the interface
+// and the event.
+struct WaylandSaver::Listeners {
+    static WaylandSaver* Self(void* data) { return static_cast<WaylandSaver*>(data); }
+
+    static void handle_wl_registry_global(void* data, wl_registry* registry, std::uint32_t name,
+                                          const char* interface, std::uint32_t version) {
+        Self(data)->Global(registry, name, interface, version);
+    }
+    static void handle_wl_registry_global_remove(void* data, wl_registry*, std::uint32_t name) {
+        Self(data)->GlobalRemoved(name);
+    }
+
+    static void handle_wl_seat_capabilities(void* data, wl_seat*, std::uint32_t capabilities) {
+        Self(data)->Capabilities(capabilities);
+    }
+
+    static void handle_wl_keyboard_keymap(void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t) {
+        close(fd);
+    }
+    static void handle_wl_keyboard_key(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t,
+                                       std::uint32_t state) {
+        if (state == WL_KEYBOARD_KEY_STATE_PRESSED) Self(data)->End("key");
+    }
+
+    static void handle_wl_pointer_enter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface,
+                                        wl_fixed_t x, wl_fixed_t y) {
+        wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no cursor over the pictures
+        // Positions on another output are not comparable: start afresh.
+        WaylandSaver* self = Self(data);
+        self->pointerSurface_ = surface;
+        self->pointerX_ = wl_fixed_to_double(x);
+        self->pointerY_ = wl_fixed_to_double(y);
+    }
+    static void handle_wl_pointer_leave(void* data, wl_pointer*, std::uint32_t, wl_surface*) {
+        Self(data)->pointerSurface_ = nullptr;
+    }
+    static void handle_wl_pointer_motion(void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
+        WaylandSaver* self = Self(data);
+        self->PointerAt(self->pointerSurface_, wl_fixed_to_double(x), wl_fixed_to_double(y));
+    }
+
+    static void handle_xdg_wm_base_ping(void*, xdg_wm_base* base, std::uint32_t serial) {
+        xdg_wm_base_pong(base, serial);
+    }
+
+    static constexpr wl_registry_listener kRegistry = {
+        .global = handle_wl_registry_global,
+        .global_remove = handle_wl_registry_global_remove,
+    };
+    static constexpr wl_seat_listener kSeat = {.capabilities = handle_wl_seat_capabilities, .name = IgnoreEvent};
+    static constexpr wl_keyboard_listener kKeyboard = {
+        .keymap = handle_wl_keyboard_keymap,
+        .enter = IgnoreEvent,
+        .leave = IgnoreEvent,
+        .key = handle_wl_keyboard_key,
+        .modifiers = IgnoreEvent,
+        .repeat_info = IgnoreEvent,
+    };
+    static constexpr wl_pointer_listener kPointer = {
+        .enter = handle_wl_pointer_enter,
+        .leave = handle_wl_pointer_leave,
+        .motion = handle_wl_pointer_motion,
+        .button = IgnoreEvent,
+        .axis = IgnoreEvent,
+        .frame = IgnoreEvent,
+        .axis_source = IgnoreEvent,
+        .axis_stop = IgnoreEvent,
+        .axis_discrete = IgnoreEvent,
+        .axis_value120 = IgnoreEvent,
+    };
+    static constexpr xdg_wm_base_listener kWmBase = {.ping = handle_xdg_wm_base_ping};
 };
 
-const wl_seat_listener WaylandSaver::kSeatListener = {
-    .capabilities = [](void* data, wl_seat*,
-                       std::uint32_t capabilities) { static_cast<WaylandSaver*>(data)->Capabilities(capabilities); },
-    .name = [](void*, wl_seat*, const char*) {},
-};
-
-const wl_keyboard_listener WaylandSaver::kKeyboardListener = {
-    .keymap = [](void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t) { close(fd); },
-    .enter = [](void*, wl_keyboard*, std::uint32_t, wl_surface*, wl_array*) {},
-    .leave = [](void*, wl_keyboard*, std::uint32_t, wl_surface*) {},
-    .key =
-        [](void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t state) {
-            if (state == WL_KEYBOARD_KEY_STATE_PRESSED) static_cast<WaylandSaver*>(data)->End("key");
-        },
-    .modifiers = [](void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
-    .repeat_info = [](void*, wl_keyboard*, std::int32_t, std::int32_t) {},
-};
-
-const wl_pointer_listener WaylandSaver::kPointerListener = {
-    .enter =
-        [](void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-            auto* self = static_cast<WaylandSaver*>(data);
-            wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no cursor over the pictures
-            // Positions on another output are not comparable: start afresh.
-            self->pointerSurface_ = surface;
-            self->pointerX_ = wl_fixed_to_double(x);
-            self->pointerY_ = wl_fixed_to_double(y);
-        },
-    .leave = [](void* data, wl_pointer*, std::uint32_t,
-                wl_surface*) { static_cast<WaylandSaver*>(data)->pointerSurface_ = nullptr; },
-    .motion =
-        [](void* data, wl_pointer*, std::uint32_t, wl_fixed_t x, wl_fixed_t y) {
-            auto* self = static_cast<WaylandSaver*>(data);
-            self->PointerAt(self->pointerSurface_, wl_fixed_to_double(x), wl_fixed_to_double(y));
-        },
-    .button = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t) {},
-    .axis = [](void*, wl_pointer*, std::uint32_t, std::uint32_t, wl_fixed_t) {},
-    .frame = [](void*, wl_pointer*) {},
-    .axis_source = [](void*, wl_pointer*, std::uint32_t) {},
-    .axis_stop = [](void*, wl_pointer*, std::uint32_t, std::uint32_t) {},
-    .axis_discrete = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-    .axis_value120 = [](void*, wl_pointer*, std::uint32_t, std::int32_t) {},
-};
-
-const xdg_wm_base_listener WaylandSaver::kWmBaseListener = {
-    .ping = [](void*, xdg_wm_base* base, std::uint32_t serial) { xdg_wm_base_pong(base, serial); },
-};
-
-WaylandSaver::WaylandSaver(const x11::SaverOptions& options, int wakeFd) : wakeFd_(wakeFd) {
+WaylandSaver::WaylandSaver(const x11::SaverOptions& options, int wakeFd) : SaverLoop(options, wakeFd) {
     const char* shell = std::getenv("NIVORA_WAYLAND_SHELL");
     windowsOnly_ = shell && std::strcmp(shell, "xdg") == 0;
-    state_.settings = options.settings;
-    RandomGenerator first;
-    if (options.seed)
-        first.Seed = *options.seed;
-    else
-        first.Randomize();
-    state_.firstSeed = first.Seed;
-    if (!options.tickLog.empty()) {
-        state_.tickLog = std::fopen(options.tickLog.c_str(), "w");
-        if (!state_.tickLog) throw std::runtime_error("cannot write " + options.tickLog);
-        std::setvbuf(state_.tickLog, nullptr, _IOLBF, 0);
-    }
+    state_.settings = settings_;
+    state_.firstSeed = firstSeed_;
+    state_.log = &log_;
 }
 
 WaylandSaver::~WaylandSaver() {
@@ -163,8 +167,7 @@ void WaylandSaver::Disconnect() {
         wl_display_disconnect(display_);
         display_ = nullptr;
     }
-    if (state_.tickLog) std::fclose(state_.tickLog);
-    state_.tickLog = nullptr;
+    log_.Close();
 }
 
 void WaylandSaver::Global(wl_registry* registry, std::uint32_t name, const char* interface, std::uint32_t version) {
@@ -180,10 +183,10 @@ void WaylandSaver::Global(wl_registry* registry, std::uint32_t name, const char*
         state_.layerShell = static_cast<zwlr_layer_shell_v1*>(bind(&zwlr_layer_shell_v1_interface, 4));
     } else if (std::strcmp(interface, xdg_wm_base_interface.name) == 0) {
         state_.wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
-        xdg_wm_base_add_listener(state_.wmBase, &kWmBaseListener, this);
+        xdg_wm_base_add_listener(state_.wmBase, &Listeners::kWmBase, this);
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !seat_) {
         seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 5));
-        wl_seat_add_listener(seat_, &kSeatListener, this);
+        wl_seat_add_listener(seat_, &Listeners::kSeat, this);
     } else if (std::strcmp(interface, wl_output_interface.name) == 0) {
         auto* output = static_cast<wl_output*>(bind(&wl_output_interface, 4));
         outputs_.push_back(std::make_unique<OutputSurface>(state_, output, name, nextIndex_++));
@@ -195,8 +198,7 @@ void WaylandSaver::GlobalRemoved(std::uint32_t name) {
     const auto found = std::find_if(outputs_.begin(), outputs_.end(),
                                     [&](const auto& output) { return output->GlobalName() == name; });
     if (found == outputs_.end()) return;
-    Log("gone", state_.Now());
-    if (loggedOutput_ == found->get()) loggedOutput_ = nullptr;
+    LogStep("gone", log_.Now());
     group_.Clear();
     outputs_.erase(found);
     Regroup();
@@ -206,14 +208,14 @@ void WaylandSaver::Capabilities(std::uint32_t capabilities) {
     const bool keys = capabilities & WL_SEAT_CAPABILITY_KEYBOARD, mouse = capabilities & WL_SEAT_CAPABILITY_POINTER;
     if (keys && !keyboard_) {
         keyboard_ = wl_seat_get_keyboard(seat_);
-        wl_keyboard_add_listener(keyboard_, &kKeyboardListener, this);
+        wl_keyboard_add_listener(keyboard_, &Listeners::kKeyboard, this);
     } else if (!keys && keyboard_) {
         wl_keyboard_release(keyboard_);
         keyboard_ = nullptr;
     }
     if (mouse && !pointer_) {
         pointer_ = wl_seat_get_pointer(seat_);
-        wl_pointer_add_listener(pointer_, &kPointerListener, this);
+        wl_pointer_add_listener(pointer_, &Listeners::kPointer, this);
     } else if (!mouse && pointer_) {
         wl_pointer_release(pointer_);
         pointer_ = nullptr;
@@ -228,7 +230,7 @@ void WaylandSaver::PointerAt(wl_surface* surface, double x, double y) {
 }
 
 void WaylandSaver::End(const char* why) {
-    if (state_.tickLog) std::fprintf(state_.tickLog, "end %s %lld\n", why, state_.Now());
+    log_.Line("end %s %lld", why, log_.Now());
     state_.quit = true;
 }
 
@@ -237,26 +239,16 @@ void WaylandSaver::Regroup() {
     group_.Clear();
     for (const auto& output : outputs_)
         if (output->Cycle()) group_.Add(*output->Cycle());
-    FollowGroup(group_.Schedule());
+    Follow(group_.Schedule());
 }
 
-void WaylandSaver::FollowGroup(const CycleSchedule& schedule) {
-    deadlines_.Follow(schedule, SaverState::Clock::now());
-    for (const auto& output : outputs_) output->FollowCycle();
+CycleSchedule WaylandSaver::KeepRows(const GroupAnswer& answer) {
+    for (const auto& output : outputs_) output->Drawn(answer.RowsOf(output->Cycle()));
+    return answer.schedule;
 }
 
-void WaylandSaver::RevealTimer() {
-    const long long start = state_.Now();
-    deadlines_.RevealTaken(SaverState::Clock::now());
-    FollowGroup(group_.RevealTick());
-    Log("tick", start);
-}
-
-void WaylandSaver::HoldTimer() {
-    const long long start = state_.Now();
-    deadlines_.HoldTaken();
-    FollowGroup(group_.HoldEnd());
-    Log("hold-end", start);
+void WaylandSaver::ShowChanges() {
+    for (const auto& output : outputs_) output->ShowDrawn();
 }
 
 bool WaylandSaver::Dispatch() {
@@ -280,7 +272,7 @@ int WaylandSaver::Run() {
         return 1;
     }
     registry_ = wl_display_get_registry(display_);
-    wl_registry_add_listener(registry_, &kRegistryListener, this);
+    wl_registry_add_listener(registry_, &Listeners::kRegistry, this);
     if (wl_display_roundtrip(display_) < 0) {
         std::fputs("nivoraglade: lost the connection to the Wayland compositor\n", stderr);
         return 1;
@@ -297,80 +289,38 @@ int WaylandSaver::Run() {
     state_.globalsKnown = true;
     for (const auto& output : outputs_) output->Start();
 
-    const int fd = wl_display_get_fd(display_);
-    bool lost = false;
-    while (!state_.quit) {
-        if (!Dispatch()) {
-            lost = true;
-            break;
-        }
-        const auto now = SaverState::Clock::now();
-        if (deadlines_.HoldDue(now))
-            HoldTimer();
-        else if (deadlines_.RevealDue(now))
-            RevealTimer();
-        if (state_.quit) break;
-
-        while (wl_display_prepare_read(display_) != 0)
-            if (!Dispatch()) break;
-        if (wl_display_get_error(display_)) {
-            lost = true;
-            break;
-        }
-        bool writeWait = false;
-        if (wl_display_flush(display_) < 0) {
-            if (errno != EAGAIN) {
-                wl_display_cancel_read(display_);
-                lost = true;
-                break;
-            }
-            writeWait = true;
-        }
-        pollfd fds[2] = {{fd, static_cast<short>(POLLIN | (writeWait ? POLLOUT : 0)), 0}, {wakeFd_, POLLIN, 0}};
-        const int ready = poll(fds, 2, deadlines_.PollTimeoutMs(SaverState::Clock::now()));
-        if (ready > 0 && (fds[0].revents & (POLLIN | POLLERR | POLLHUP))) {
-            if (wl_display_read_events(display_) < 0) {
-                lost = true;
-                break;
-            }
-        } else {
-            wl_display_cancel_read(display_);
-        }
-        if (ready > 0 && (fds[1].revents & POLLIN)) End("signal");
-    }
-    if (lost) {
-        const int error = wl_display_get_error(display_);
-        std::fprintf(stderr, "nivoraglade: lost the connection to the Wayland compositor (%s)\n",
-                     std::strerror(error ? error : EPIPE));
-        return 1;
-    }
-    return state_.status;
+    if (RunLoop()) return state_.status;
+    const int error = wl_display_get_error(display_);
+    std::fprintf(stderr, "nivoraglade: lost the connection to the Wayland compositor (%s)\n",
+                 std::strerror(error ? error : EPIPE));
+    return 1;
 }
 
-void WaylandSaver::Log(const char* what, long long start) {
-    if (!state_.tickLog) return;
-    std::fprintf(state_.tickLog, "%s %lld %lld %lld\n", what, start, state_.Now(), SaverState::ThreadCpu());
-    // The picture lines follow the first output that has one.
-    const OutputSurface* first = nullptr;
-    for (const auto& output : outputs_)
-        if (output->Cycle()) {
-            first = output.get();
-            break;
+bool WaylandSaver::PreparePoll(pollfd& connection) {
+    while (wl_display_prepare_read(display_) != 0)
+        if (!Dispatch()) break;
+    if (wl_display_get_error(display_)) return false;
+    connection.fd = wl_display_get_fd(display_);
+    if (wl_display_flush(display_) < 0) {
+        if (errno != EAGAIN) {
+            wl_display_cancel_read(display_);
+            return false;
         }
-    if (!first) return;
-    if (first != loggedOutput_) {
-        loggedOutput_ = first;
-        loggedPictures_ = 0;
+        connection.events |= POLLOUT;  // the rest once the compositor has read some
     }
-    if (first->Cycle()->LayersTaken() != loggedPictures_) {
-        loggedPictures_ = first->Cycle()->LayersTaken();
-        const Scene& scene = *first->PictureScene();
-        std::fprintf(state_.tickLog, "picture %dx%d algorithm %d background %d\n", scene.FrameDib->Width(),
-                     scene.FrameDib->Height(), scene.Settings.Algorithm, scene.Settings.Background);
-    }
-    const bool held = group_.HoldEnabled();
-    if (held && !holdLogged_) std::fprintf(state_.tickLog, "hold %lld\n", state_.Now());
-    holdLogged_ = held;
+    return true;
+}
+
+bool WaylandSaver::FinishPoll(short revents) {
+    if (revents & (POLLIN | POLLERR | POLLHUP)) return wl_display_read_events(display_) >= 0;
+    wl_display_cancel_read(display_);
+    return true;
+}
+
+void WaylandSaver::LogStep(const char* what, long long start) {
+    // The picture lines follow the first output that has one.
+    const auto first = std::find_if(outputs_.begin(), outputs_.end(), [](const auto& output) { return output->Cycle(); });
+    log_.Step(what, start, first == outputs_.end() ? nullptr : (*first)->Cycle(), group_.HoldEnabled());
 }
 
 }  // namespace

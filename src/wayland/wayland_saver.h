@@ -7,7 +7,7 @@
 // compositor's frame callbacks, so a held picture costs nothing.
 #pragma once
 
-#include "engine/saver_options.h"
+#include "host/saver_options.h"
 
 namespace nivora::wayland {
 

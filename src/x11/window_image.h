@@ -9,7 +9,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
-#include "engine/imaging.h"
+#include "engine/pictures/imaging.h"
 
 namespace nivora::x11 {
 
