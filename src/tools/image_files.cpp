@@ -7,7 +7,7 @@
 #include <cstring>
 #include <functional>
 
-#include "engine/imaging.h"
+#include "engine/pictures/imaging.h"
 
 namespace nivora {
 namespace {

@@ -2,12 +2,13 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <system_error>
 #include <vector>
 
-#include "engine/picture_numbers.h"
-#include "engine/picture_steps.h"
-#include "engine/reveal.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_numbers.h"
+#include "engine/cycle/picture_steps.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/surfaces.h"
 #include "tools/image_files.h"
 #include "tools/render_options.h"
 
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
         const PictureMemoryError failure(options->width, options->height,
                                          PictureMemoryBytes(scene, options->width, options->height, 1));
         std::fprintf(stderr, "nivora-render: %s\n", failure.what());
+        return 1;
+    } catch (const std::system_error& e) {
+        std::fprintf(stderr, "nivora-render: %s\n", e.what());  // no thread for the generators
         return 1;
     }
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/command_line.h"
+#include "host/command_line.h"
 
 namespace nivora {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/scene.h"
+#include "engine/pictures/scene.h"
 
 namespace nivora {
 

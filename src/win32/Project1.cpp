@@ -4,12 +4,14 @@
 
 #include <float.h>
 
+#include <memory>
 #include <string>
+#include <system_error>
 #include <vector>
 
-#include "engine/command_line.h"
-#include "engine/surfaces.h"
-#include "engine/settings_store.h"
+#include "engine/pictures/surfaces.h"
+#include "host/command_line.h"
+#include "host/settings_store.h"
 #include "win32/Unit1.h"
 #include "win32/Unit2.h"
 #include "win32/forms/forms.h"
@@ -40,6 +42,8 @@ ErrorVerdict ReadError(std::exception_ptr error) {
         return {e.what(), true};
     } catch (const std::bad_alloc&) {
         return {"Not enough memory", true};
+    } catch (const std::system_error& e) {
+        return {e.what(), true};  // a thread that could not be started: no picture either
     } catch (const std::exception& e) {
         return {e.what(), false};
     } catch (...) {
@@ -47,25 +51,40 @@ ErrorVerdict ReadError(std::exception_ptr error) {
     }
 }
 
+// What this program draws with: the build's imaging, or GDI+ in the tests'
+// second program.
+ImagingBackend ProgramBackend() {
+#if defined(NIVORA_PROGRAM_GDIPLUS)
+    return ImagingBackend::GdiPlus;
+#else
+    return DefaultBackend();
+#endif
+}
+
 void StartUp(TApplication& Application, WindowsImaging& imaging) {
-    Win32Registry registry;  // outlives the message loop, which runs in here
+    Win32Registry registry;  // outlives the windows, which run in here
 
     const std::vector<std::string> arguments = ProgramArguments();
     const SaverMode mode = ModeFromLetter(ModeLetter(arguments));
     Application.Title = "Nivora Glade Screensaver";
 
+    // The mode's window, owned here: it goes once the message loop has ended,
+    // and with it every picture's job and the worker that runs them, while
+    // the imaging they draw with is still there.
+    std::unique_ptr<TForm> window;
     switch (mode) {
         case SaverMode::FullScreen:
-            // lives until the process ends
-            new TForm1(Application, registry, mode, PrimaryScreenSize(), imaging.Drawing(DefaultBackend()));
+            window = std::make_unique<TForm1>(Application, registry, mode, PrimaryScreenSize(),
+                                              imaging.Drawing(ProgramBackend()));
             break;
         case SaverMode::Settings:
-            // creates the saver window above it; lives until the process ends
-            new TForm2(Application, registry, imaging.Drawing(DefaultBackend()));
+            // creates the saver window above it, and owns it
+            window = std::make_unique<TForm2>(Application, registry, imaging.Drawing(ProgramBackend()));
             break;
         case SaverMode::Preview:
+            // its worker is joined before it returns
             RunPreviewHost(arguments.size() > 1 ? arguments[1] : std::string(), registry,
-                           imaging.Drawing(DefaultBackend()));
+                           imaging.Drawing(ProgramBackend()));
             return;  // no main window: the program ends with the host
         case SaverMode::Nothing:
             break;
@@ -81,12 +100,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     // expects. The generators never raise them: the trap tests run them with
     // the traps unmasked.
     _controlfp(_MCW_EM, _MCW_EM);
-    // Like the forms, which refer to it, the application lives until the
-    // process ends.
-    auto& application = *new TApplication;
+    TApplication application;  // outlives the windows, which refer to it
     application.ReadError = ReadError;
     {
-        WindowsImaging imaging;  // GDI+, when it is the backend, runs until the message loop ends
+        WindowsImaging imaging;  // GDI+, when it is the backend, runs until the windows are gone
         application.Guarded([&application, &imaging] { StartUp(application, imaging); });
     }
     return 0;

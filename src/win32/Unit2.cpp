@@ -1,5 +1,7 @@
 #include "win32/Unit2.h"
 
+#include "engine/pictures/generator_counts.h"
+
 namespace nivora::win32 {
 
 namespace {
@@ -45,7 +47,7 @@ public:
     }
     void MoveTo(int left, int top) override { Move(form_, left, top); }
     void MoveSaverTo(int left, int top) override { Move(*form_.Form1, left, top); }
-    void FollowCycle() override { form_.Form1->FollowCycle(); }
+    void FollowCycle(const CycleAnswer& answer) override { form_.Form1->FollowCycle(answer); }
     void Close() override { form_.Close(); }
     void CloseSaver() override { form_.Form1->Close(); }
 
@@ -75,8 +77,8 @@ private:
 
 TForm2::TForm2(TApplication& application, Registry& registry, DibDrawing& drawing)
     : TControlForm(application, "TForm2", RGB(192, 192, 192), kWindowFont),
-      TrackBar1(*this, Box(0, 25, 200, 12), 1, 20, 1),
-      TrackBar2(*this, Box(0, 90, 200, 12), 0, 20, 1),
+      TrackBar1(*this, Box(0, 25, 200, 12), 1, kSnowflakeRules, 1),
+      TrackBar2(*this, Box(0, 90, 200, 12), 0, kBackgroundRecipes, 1),
       TrackBar4(*this, Box(226, 25, 200, 12), 1, 20, 1),
       StaticText1(*this, Box(8, 0, 71, 20), "Snowflake", &kBoldArial13),
       StaticText2(*this, Box(8, 65, 80, 20), "Background", &kBoldArial13),
@@ -117,14 +119,43 @@ void TForm2::FormCreate(Registry& registry, DibDrawing& drawing) {
     CheckBox2.OnClick = [this] { panel_->CheckBox2Click(); };
     Button1.OnClick = [this] { panel_->Button1Click(); };
     Button2.OnClick = [this] { panel_->Button2Click(); };
-    Timer2.OnTimer = [this] { panel_->Timer2Timer(); };
+    Timer2.OnTimer = [this] {
+        // A minimised pair is not placed: the window manager keeps it.
+        if (KeepPairTogether()) panel_->Timer2Timer();
+    };
+    // Both can be minimised (also through the window manager, which Wine
+    // follows only for a window with a minimise box), and go as one.
+    for (HWND window : {Handle(), Form1->Handle()}) {
+        SetWindowLongA(window, GWL_STYLE, GetWindowLongA(window, GWL_STYLE) | WS_MINIMIZEBOX);
+        SetWindowPos(window, nullptr, 0, 0, 0, 0,
+                     SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
     panel_->FormCreate();
     Timer2.SetEnabled(true);
     Show();
-    // The message loop shows the saver window as the main window next; the
-    // settings window takes the keyboard after that.
+    // The message loop shows the saver window next, as the main window but
+    // not active (it takes no keys); the settings window asks for the
+    // keyboard once more after that.
     PostMessageA(Handle(), kActivate, 0, 0);
+}
+
+// The glued pair is minimised and restored as one: when either of them
+// changed, the other follows. True when neither is minimised.
+bool TForm2::KeepPairTogether() {
+    const bool settings = IsIconic(Handle()) != FALSE, saver = IsIconic(Form1->Handle()) != FALSE;
+    if (settings != saver) {
+        const bool settingsChanged = settings != settingsMinimised_;
+        ShowWindow(settingsChanged ? Form1->Handle() : Handle(),
+                   (settingsChanged ? settings : saver) ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+    }
+    const bool minimised = IsIconic(Handle()) || IsIconic(Form1->Handle());
+    // Back on the screen, the pair gives the keyboard to the settings window
+    // again, whichever window the system activated.
+    if (pairMinimised_ && !minimised) SetForegroundWindow(Handle());
+    settingsMinimised_ = IsIconic(Handle()) != FALSE;
+    pairMinimised_ = minimised;
+    return !minimised;
 }
 
 void TForm2::DoKeyDown(WPARAM key) {

@@ -9,8 +9,8 @@
 
 #include <memory>
 
-#include "engine/registry.h"
-#include "engine/settings_panel.h"
+#include "host/registry.h"
+#include "host/settings_panel.h"
 #include "win32/Unit1.h"
 #include "win32/forms/controls.h"
 
@@ -44,12 +44,16 @@ private:
     void DoKeyDown(WPARAM key) override;
     void DoClose() override;
     bool DoMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool KeepPairTogether();
 
     // The saver window this one changes; it is the main window, since its
     // creation completes first.
     std::unique_ptr<TForm1> Form1;
     std::unique_ptr<Window> window_;
     std::unique_ptr<SettingsPanel> panel_;
+    // As the last look at the pair found them.
+    bool settingsMinimised_ = false;
+    bool pairMinimised_ = false;
 };
 
 }  // namespace nivora::win32

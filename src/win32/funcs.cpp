@@ -4,19 +4,21 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/command_line.h"
-#include "engine/picture_cycle.h"
-#include "engine/picture_worker.h"
-#include "engine/preview_painter.h"
-#include "engine/settings_store.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/preview_painter.h"
+#include "engine/pictures/surfaces.h"
+#include "host/command_line.h"
+#include "host/settings_store.h"
+#include "win32/forms/window_object.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
 
 namespace {
 
-constexpr const char* kHostClass = "MyBriskScreenSaverClass";
+// What a pane's owner or a test finds the preview by; the window has no title.
+constexpr const char* kHostClass = "NivoraGladePreview";
 
 // What the pacing thread is given: the window to ask for paints and the flag
 // that stops it. Both belong to the host, which waits for the thread's end.
@@ -39,9 +41,8 @@ DWORD WINAPI PacingThread(LPVOID parameter) {
 }
 
 // The host: its window, the picture it paints and the end the password
-// allows. It lives on the window's thread for the length of RunPreviewHost;
-// the window procedure finds it through the window's user data.
-class PreviewHost {
+// allows. It lives on the window's thread for the length of RunPreviewHost.
+class PreviewHost : public WindowObject<PreviewHost> {
 public:
     explicit PreviewHost(DibDrawing& drawing) : frames_(drawing) {}
     PreviewHost(const PreviewHost&) = delete;
@@ -57,11 +58,10 @@ public:
     void Run();
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowObject<PreviewHost>;
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void PaintFrame();
 
-    HWND window_ = nullptr;
     std::atomic<bool> QuitRequested{false};
     WindowFrames frames_;   // declared before the picture, which holds its frames
     PictureWorker worker_;  // declared before the picture: it outlives the cycle
@@ -75,7 +75,7 @@ private:
 PreviewHost::~PreviewHost() {
     // The window stays until the process ends, as the pane expects; it no
     // longer reaches this host.
-    if (window_) SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+    Detach();
     painter_.reset();
     cycle_.reset();
 }
@@ -88,13 +88,11 @@ bool PreviewHost::CreateWindowIn(int left, int top, int width, int height, HWND 
     windowClass.lpszClassName = kHostClass;
     RegisterClassA(&windowClass);
     const DWORD style = parent ? WS_CHILD | WS_VISIBLE | WS_DISABLED : WS_POPUP | WS_VISIBLE;
-    window_ = CreateWindowExA(0, kHostClass, "MySaver", style, left, top, width, height, parent, nullptr,
-                              GetModuleHandleA(nullptr), this);
-    if (!window_) return false;
+    if (!Create(0, kHostClass, nullptr, style, left, top, width, height, parent)) return false;
     if (!parent) {
-        SetWindowPos(window_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW);
+        SetWindowPos(Window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW);
         // Its keys ask for the password, so it takes the keyboard.
-        SetForegroundWindow(window_);
+        SetForegroundWindow(Window());
     }
     return true;
 }
@@ -108,6 +106,8 @@ void PreviewHost::StartPicture(Registry& registry, int width, int height) {
     CreateSurfaces(scene_, frames_, width, height);
     frameDC_ = frames_.DC(*scene_.FrameDib);
     cycle_ = std::make_unique<PictureCycle>(scene_, frames_, random_, worker_);
+    // The painter sets the pace, and PaintFrame shows the frame whole: the
+    // cycle's answers are not needed here.
     cycle_->FirstPicture();
     // The generator is seeded once more as pacing starts; the picture being
     // prepared follows the new seed.
@@ -117,7 +117,7 @@ void PreviewHost::StartPicture(Registry& registry, int width, int height) {
 }
 
 void PreviewHost::Run() {
-    const Pacing pacing{window_, QuitRequested};
+    const Pacing pacing{Window(), QuitRequested};
     HANDLE thread = CreateThread(nullptr, 0, PacingThread, const_cast<Pacing*>(&pacing), 0, nullptr);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
@@ -135,25 +135,13 @@ void PreviewHost::Run() {
 }
 
 void PreviewHost::PaintFrame() {
-    ValidateRect(window_, nullptr);
+    ValidateRect(Window(), nullptr);
     if (!painter_ || !painter_->Paint(GetTickCount64())) return;
     if (scene_.FrameGraphics) scene_.FrameGraphics->Flush();
     GdiFlush();
-    HDC dc = GetDC(window_);
+    HDC dc = GetDC(Window());
     BitBlt(dc, 0, 0, scene_.FrameDib->Width(), scene_.FrameDib->Height(), frameDC_, 0, 0, SRCCOPY);
-    ReleaseDC(window_, dc);
-}
-
-LRESULT CALLBACK PreviewHost::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* host = static_cast<PreviewHost*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
-        host->window_ = window;  // before CreateWindowEx returns: the messages of the creation use it
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(host));
-        return 1;  // no default handling: the window keeps no title
-    }
-    auto* host = reinterpret_cast<PreviewHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!host) return DefWindowProcA(window, message, wParam, lParam);
-    return host->HandleMessage(message, wParam, lParam);
+    ReleaseDC(Window(), dc);
 }
 
 LRESULT PreviewHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -177,12 +165,12 @@ LRESULT PreviewHost::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
-            if (!QuitRequested) QuitRequested = VerifySaverPassword(window_);
+            if (!QuitRequested) QuitRequested = VerifySaverPassword(Window());
             return 0;
         case WM_MOUSEMOVE:
             return 0;
     }
-    return DefWindowProcA(window_, message, wParam, lParam);
+    return DefWindowProcA(Window(), message, wParam, lParam);
 }
 
 // The value read into 4 bytes, its type not checked; a string holds the
@@ -222,12 +210,26 @@ bool VerifySaverPassword(HWND owner) {
     return mayEnd;
 }
 
+namespace {
+
+// A window the preview can be a child of: one on the desktop, not the desktop
+// itself (a child of the desktop is a top-level window over the whole screen,
+// disabled, so that no input would ever end it) nor a message-only window
+// (which shows nothing and never goes with a dialog).
+bool CanHoldPreview(HWND pane) {
+    const HWND desktop = GetDesktopWindow();
+    if (!IsWindow(pane) || pane == desktop) return false;
+    return GetAncestor(GetAncestor(pane, GA_ROOT), GA_PARENT) == desktop;
+}
+
+}  // namespace
+
 void RunPreviewHost(const std::string& handleText, Registry& registry, DibDrawing& drawing) {
     const HWND parent = reinterpret_cast<HWND>(static_cast<INT_PTR>(ParseWindowHandle(handleText)));
     int left = 0, top = 0, width, height;
     if (parent) {
         RECT pane{};
-        if (!IsWindow(parent) || !GetWindowRect(parent, &pane)) return;  // no pane to draw in
+        if (!CanHoldPreview(parent) || !GetWindowRect(parent, &pane)) return;  // no pane to draw in
         width = pane.right - pane.left;
         height = pane.bottom - pane.top;
     } else {

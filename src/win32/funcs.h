@@ -9,14 +9,15 @@
 
 #include <string>
 
-#include "engine/registry.h"
+#include "host/registry.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
 
 // The /p mode: `handleText` is the second argument, the pane's window
 // handle. Returns when the host window is gone. A handle that names no window
-// ends it at once; none at all (0, missing or not a number) gives the popup.
+// a preview can live in (none at all, the desktop, a message-only window)
+// ends it at once; no handle (0, missing or not a number) gives the popup.
 // The picture is drawn with `drawing`.
 void RunPreviewHost(const std::string& handleText, Registry& registry, DibDrawing& drawing);
 

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/imaging.h"
+#include "engine/pictures/imaging.h"
 
 namespace nivora::win32 {
 

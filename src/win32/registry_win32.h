@@ -2,7 +2,7 @@
 // or under another open key that tests give it as the root.
 #pragma once
 
-#include "engine/registry.h"
+#include "host/registry.h"
 
 namespace nivora {
 

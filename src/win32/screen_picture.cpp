@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/reveal.h"
-#include "engine/surfaces.h"
+#include "engine/pictures/surfaces.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
@@ -22,7 +21,7 @@ void ScreenPicture::Start(DibDrawing& drawing, PictureWorker& worker, int width,
     unshownCount_ = 0;
     SetSaverGeometry(scene, width, height);
     cycle = std::make_unique<PictureCycle>(scene, *frames_, random, worker, width, height);
-    if (first) cycle->FirstPicture();
+    if (first) Drawn(cycle->FirstPicture().rows);
 }
 
 // The worker makes the frame with the first picture; the window's thread
@@ -38,17 +37,19 @@ void ScreenPicture::Flush() {
     GdiFlush();
 }
 
-long long ScreenPicture::ShowChangedRows(HWND window, long long budget) {
+void ScreenPicture::Drawn(const RowSpan& rows) {
+    if (rows.Empty()) return;
+    for (int row = std::max(rows.first, 0); row <= std::min(rows.last, height_ - 1); ++row)
+        if (!unshown_[row]) {
+            unshown_[row] = 1;
+            ++unshownCount_;
+        }
+}
+
+long long ScreenPicture::ShowDrawnRows(HWND window, long long budget) {
     if (!cycle) return budget;
-    const RowSpan rows = cycle->TakeChangedRows();
     HDC frame = FrameDC();
     if (!frame) return budget;
-    if (!rows.Empty())
-        for (int row = std::max(rows.first, 0); row <= std::min(rows.last, height_ - 1); ++row)
-            if (!unshown_[row]) {
-                unshown_[row] = 1;
-                ++unshownCount_;
-            }
     if (unshownCount_ == 0) return budget;
     if (!IsWindowVisible(window)) {  // showing it paints it whole
         std::fill(unshown_.begin(), unshown_.end(), 0);

@@ -8,11 +8,12 @@
 #include <memory>
 #include <vector>
 
-#include "engine/imaging.h"
-#include "engine/picture_cycle.h"
-#include "engine/picture_worker.h"
-#include "engine/random.h"
-#include "engine/scene.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/random.h"
+#include "engine/cycle/row_span.h"
+#include "engine/pictures/imaging.h"
+#include "engine/pictures/scene.h"
 #include "win32/imaging_win32.h"
 
 namespace nivora::win32 {
@@ -45,12 +46,14 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
 
-    // Copies the rows the cycle drew to the window, at most `budget` pixels
-    // of them (top first), and returns what is left of the budget; the rest
-    // waits for the next call. Under Wine a 3840 x 2160 frame takes about a
-    // fifth of a second to reach the screen, longer than a window may stay
+    // Rows the cycle answered it drew: they wait for ShowDrawnRows.
+    void Drawn(const RowSpan& rows);
+    // Copies the rows drawn and not yet shown to the window, at most `budget`
+    // pixels of them (top first), and returns what is left of the budget; the
+    // rest waits for the next call. Under Wine a 3840 x 2160 frame takes about
+    // a fifth of a second to reach the screen, longer than a window may stay
     // deaf, so a whole new picture goes in bands, one a tick.
-    long long ShowChangedRows(HWND window, long long budget);
+    long long ShowDrawnRows(HWND window, long long budget);
     // The part of `area` that one band allows; the rest of it is made invalid
     // again, for the next WM_PAINT. Until the first picture is there the
     // window is black.

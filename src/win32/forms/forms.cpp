@@ -26,9 +26,9 @@ ErrorVerdict PlainVerdict(std::exception_ptr error) {
 }  // namespace
 
 TApplication::~TApplication() {
-    if (!handle_) return;
-    SetWindowLongPtrA(handle_, 0, 0);
-    DestroyWindow(handle_);
+    if (!Window()) return;
+    Detach();
+    DestroyWindow(Window());
 }
 
 void TApplication::FormCreated(TForm& form) {
@@ -79,10 +79,9 @@ void TApplication::Run() {
 }
 
 HWND TApplication::Handle() {
-    if (handle_) return handle_;
+    if (Window()) return Window();
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = &TApplication::WindowProc;
-    windowClass.cbWndExtra = sizeof(TApplication*);
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(1));
     windowClass.lpszClassName = "TApplication";
@@ -90,16 +89,14 @@ HWND TApplication::Handle() {
     // A popup with the application-window style is listed like any top-level
     // window; with no size it shows nothing. It sits at the screen's centre,
     // which the saver window covers in either mode.
-    handle_ = CreateWindowExA(WS_EX_APPWINDOW, "TApplication", Title.c_str(), WS_POPUP,
-                              GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr,
-                              nullptr, GetModuleHandleA(nullptr), this);
-    return handle_;
+    return Create(WS_EX_APPWINDOW, "TApplication", Title.c_str(), WS_POPUP, GetSystemMetrics(SM_CXSCREEN) / 2,
+                  GetSystemMetrics(SM_CYSCREEN) / 2, 0, 0, nullptr);
 }
 
 void TApplication::ShowHandle() {
-    if (!handle_) return;
-    SetWindowTextA(handle_, Title.c_str());
-    ShowWindow(handle_, SW_SHOWNA);
+    if (!Window()) return;
+    SetWindowTextA(Window(), Title.c_str());
+    ShowWindow(Window(), SW_SHOWNA);
 }
 
 void TApplication::FormGone(TForm& form) {
@@ -107,25 +104,19 @@ void TApplication::FormGone(TForm& form) {
     if (mainForm_ == &form) mainForm_ = nullptr;
 }
 
-LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(hwnd, 0, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* application = reinterpret_cast<TApplication*>(GetWindowLongPtrA(hwnd, 0));
-    if (!application) return DefWindowProcA(hwnd, message, wParam, lParam);
+LRESULT TApplication::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
-        TForm* form = application->activeForm_ ? application->activeForm_ : application->mainForm_;
+        TForm* form = activeForm_ ? activeForm_ : mainForm_;
         if (form && IsWindowVisible(form->Handle())) {
             SetActiveWindow(form->Handle());
             return 0;
         }
     }
     if (message == WM_CLOSE) {  // Alt-F4 or "Close window" on the task-bar entry
-        if (application->mainForm_) application->mainForm_->Close();
+        if (mainForm_) mainForm_->Close();
         return 0;
     }
-    return DefWindowProcA(hwnd, message, wParam, lParam);
+    return DefWindowProcA(Window(), message, wParam, lParam);
 }
 
 // ---------------------------------------------------------------- timers
@@ -190,26 +181,18 @@ constexpr DWORD kStyleSingle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIP
 
 TForm::TForm(TApplication& application, const char* className, COLORREF background) : Application(application) {
     RegisterFormClass(className, background, &TForm::WindowProc);
-    handle_ = CreateWindowExA(0, className, "", kStyleNone, 0, 0, 0, 0, Application.Handle(), nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
-    if (!handle_) throw std::runtime_error("Cannot create window");
-    // Until now the window's messages went to DefWindowProc (no form attached).
-    SetWindowLongPtrA(handle_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-}
-
-TForm* TForm::FromHandle(HWND window) {
-    if (!window) return nullptr;
-    // Only our forms' classes run TForm::WindowProc; their user data is the form.
-    if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) != &TForm::WindowProc) return nullptr;
-    return reinterpret_cast<TForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    // The creation's messages reach this form while it is only a TForm: its
+    // own handling, not yet the derived form's (which does not exist yet).
+    if (!Create(0, className, "", kStyleNone, 0, 0, 0, 0, Application.Handle()))
+        throw std::runtime_error("Cannot create window");
 }
 
 TForm::~TForm() {
     Application.FormGone(*this);
-    for (TTimer* timer : timers_) KillTimer(handle_, timer->Id());
-    if (handle_) {
-        SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
-        DestroyWindow(handle_);
+    for (TTimer* timer : timers_) KillTimer(Handle(), timer->Id());
+    if (Handle()) {
+        Detach();
+        DestroyWindow(Handle());
     }
 }
 
@@ -217,13 +200,17 @@ void TForm::CreationComplete() { Application.FormCreated(*this); }
 
 void TForm::Show() {
     closed_ = false;
-    ShowWindow(handle_, SW_SHOW);
-    SetForegroundWindow(handle_);
+    if (ShowsActive()) {
+        ShowWindow(Handle(), SW_SHOW);
+        SetForegroundWindow(Handle());
+    } else {
+        ShowWindow(Handle(), SW_SHOWNA);
+    }
     AnswerSentMessages();
-    UpdateWindow(handle_);
+    UpdateWindow(Handle());
 }
 
-void TForm::Hide() { ShowWindow(handle_, SW_HIDE); }
+void TForm::Hide() { ShowWindow(Handle(), SW_HIDE); }
 
 void TForm::Close() {
     // Several input messages may be queued behind the one that closed us.
@@ -238,16 +225,16 @@ void TForm::Close() {
 }
 
 void TForm::SetBorder(Border border) {
-    const DWORD visible = GetWindowLongA(handle_, GWL_STYLE) & WS_VISIBLE;
-    SetWindowLongA(handle_, GWL_STYLE, (border == Border::None ? kStyleNone : kStyleSingle) | visible);
-    SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
+    const DWORD visible = GetWindowLongA(Handle(), GWL_STYLE) & WS_VISIBLE;
+    SetWindowLongA(Handle(), GWL_STYLE, (border == Border::None ? kStyleNone : kStyleSingle) | visible);
+    SetWindowPos(Handle(), nullptr, 0, 0, 0, 0,
                  SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TForm::SetCaption(const std::string& caption) { SetWindowTextA(handle_, caption.c_str()); }
+void TForm::SetCaption(const std::string& caption) { SetWindowTextA(Handle(), caption.c_str()); }
 
 void TForm::SetBounds(int left, int top, int width, int height) {
-    SetWindowPos(handle_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(Handle(), nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 namespace {
@@ -267,7 +254,7 @@ Call User32Call(const char* name) {
 UINT TForm::Dpi() const {
     static const auto getDpiForWindow = User32Call<GetDpiForWindowCall>("GetDpiForWindow");
     if (getDpiForWindow) {
-        if (const UINT dpi = getDpiForWindow(handle_)) return dpi;
+        if (const UINT dpi = getDpiForWindow(Handle())) return dpi;
     }
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
@@ -278,8 +265,8 @@ UINT TForm::Dpi() const {
 SIZE TForm::OuterSizeForClient(int clientWidth, int clientHeight) const {
     static const auto adjustForDpi = User32Call<AdjustWindowRectExForDpiCall>("AdjustWindowRectExForDpi");
     RECT rect{0, 0, clientWidth, clientHeight};
-    const auto style = static_cast<DWORD>(GetWindowLongA(handle_, GWL_STYLE));
-    const auto exStyle = static_cast<DWORD>(GetWindowLongA(handle_, GWL_EXSTYLE));
+    const auto style = static_cast<DWORD>(GetWindowLongA(Handle(), GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongA(Handle(), GWL_EXSTYLE));
     if (!adjustForDpi || !adjustForDpi(&rect, style, FALSE, exStyle, Dpi()))
         AdjustWindowRectEx(&rect, style, FALSE, exStyle);
     return {rect.right - rect.left, rect.bottom - rect.top};
@@ -287,13 +274,13 @@ SIZE TForm::OuterSizeForClient(int clientWidth, int clientHeight) const {
 
 RECT TForm::WindowRect() const {
     RECT rect{};
-    GetWindowRect(handle_, &rect);
+    GetWindowRect(Handle(), &rect);
     return rect;
 }
 
 SIZE TForm::ClientSize() const {
     RECT rect{};
-    GetClientRect(handle_, &rect);
+    GetClientRect(Handle(), &rect);
     return {rect.right - rect.left, rect.bottom - rect.top};
 }
 
@@ -305,20 +292,17 @@ void TForm::OnTimerMessage(UINT_PTR id) {
         }
 }
 
-LRESULT CALLBACK TForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
-    if (!form) return DefWindowProcA(hwnd, message, wParam, lParam);
-    // The handlers are guarded one by one; this is the last net before the
-    // exception would unwind through user32's frames.
+LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // The handlers are guarded one by one; this catches what falls between.
     try {
-        return form->HandleMessage(message, wParam, lParam);
+        return Respond(message, wParam, lParam);
     } catch (...) {
-        form->Application.HandleException(std::current_exception());
+        Application.HandleException(std::current_exception());
         return 0;
     }
 }
 
-LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TForm::Respond(UINT message, WPARAM wParam, LPARAM lParam) {
     LRESULT result = 0;
     if (DoMessage(message, wParam, lParam, result)) return result;
     switch (message) {
@@ -348,13 +332,13 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
         case WM_PAINT: {
             PAINTSTRUCT paint;
-            HDC dc = BeginPaint(handle_, &paint);
+            HDC dc = BeginPaint(Handle(), &paint);
             Application.Guarded([&] { DoPaint(dc, paint.rcPaint); });
-            EndPaint(handle_, &paint);
+            EndPaint(Handle(), &paint);
             return 0;
         }
     }
-    return DefWindowProcA(handle_, message, wParam, lParam);
+    return DefWindowProcA(Handle(), message, wParam, lParam);
 }
 
 }  // namespace nivora::win32

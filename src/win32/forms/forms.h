@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "window_object.h"
+
 namespace nivora::win32 {
 
 class TForm;
@@ -29,7 +31,7 @@ struct ErrorVerdict {
     bool endProgram = false;
 };
 
-class TApplication {
+class TApplication : public WindowObject<TApplication> {
 public:
     TApplication() = default;
     ~TApplication();
@@ -77,12 +79,12 @@ public:
     void FormGone(TForm& form);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowObject<TApplication>;
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void ShowHandle();
 
     TForm* mainForm_ = nullptr;
     TForm* activeForm_ = nullptr;
-    HWND handle_ = nullptr;
 };
 
 // Answers the messages other threads and processes have sent to this
@@ -122,7 +124,7 @@ private:
 
 // A top-level window. The window exists (hidden) from construction on, so
 // that the derived form's creation code can place it and start its timers.
-class TForm {
+class TForm : public WindowObject<TForm> {
 public:
     virtual ~TForm();
     TForm(const TForm&) = delete;
@@ -131,9 +133,9 @@ public:
     // The application the form belongs to; it outlives the form.
     TApplication& Application;
 
-    HWND Handle() const { return handle_; }
+    HWND Handle() const { return Window(); }
     // The form a window belongs to, or nullptr.
-    static TForm* FromHandle(HWND window);
+    static TForm* FromHandle(HWND window) { return FromWindow(window); }
     void Show();
     void Hide();
     // Runs the close handler and hides the form; closing the main form also
@@ -167,6 +169,8 @@ protected:
     virtual bool PaintsItself() const { return false; }
     virtual void DoPaint(HDC /*dc*/, const RECT& /*area*/) {}
     virtual void DoDisplayChange() {}
+    // Whether Show also activates the form; one that takes no keys need not.
+    virtual bool ShowsActive() const { return true; }
     // A message the derived form handles before the ones above; true when it
     // did, with the message's result.
     virtual bool DoMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/, LRESULT& /*result*/) {
@@ -179,11 +183,13 @@ protected:
 private:
     friend class TApplication;
     friend class TTimer;
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowObject<TForm>;
+    // Every message of the window, from WM_NCCREATE on: the last net before
+    // an exception would unwind through user32's frames.
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Respond(UINT message, WPARAM wParam, LPARAM lParam);
     void OnTimerMessage(UINT_PTR id);
 
-    HWND handle_ = nullptr;
     bool closed_ = false;
     std::vector<TTimer*> timers_;
     UINT_PTR nextTimerId_ = 1;
