@@ -34,5 +34,7 @@ twenty recipes and, over it, a white six-fold snowflake from one of twenty
 iteration rules, revealed row by row and then held for a few seconds.
 .
 nivoraglade runs under the xscreensaver daemon, which lists it in its settings
-dialog with a preview; it also runs in a window of its own. nivora-render makes
-the same pictures as PNG files without a window.")
+dialog with a preview, and under MATE's; on Wayland desktops it covers every
+output, started by an idle daemon or, with --idle, by itself (GNOME included);
+it also runs in a window of its own. nivora-render makes the same pictures as
+PNG files without a window.")
