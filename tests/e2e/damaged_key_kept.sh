@@ -37,6 +37,6 @@ cmp "$before" "$after" || fail "the key changed: $(diff <(tr -d '\0\r' < "$befor
 
 xdotool windowactivate --sync "$window" 2>/dev/null
 xdotool key space
-wait_saver_exit 5 || fail "a key press did not end the saver"
+wait_saver_exit 5000 || fail "a key press did not end the saver"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 note "pass"

@@ -11,6 +11,8 @@
 #   NIVORA_PROBE        window_probe.exe
 #   NIVORA_E2E_OUT      a folder for screenshots
 set -u
+# shellcheck source=../lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 KEY='HKCU\Software\NivoraGlade'
 SAVER_PID=
@@ -21,13 +23,6 @@ export WINEDEBUG=-all
 # No Mono or Gecko installers; and no debugger, so that a crash ends the
 # program with its exception code instead of a debugger's exit code 0.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-note() { echo "-- $*"; }
 
 wine_run() { "$NIVORA_WINE_RUN" "$NIVORA_WINEPREFIX" "$NIVORA_WINEARCH" "$@"; }
 
@@ -137,22 +132,6 @@ start_saver() {
     SAVER_PID=$!
 }
 
-saver_running() { kill -0 "$SAVER_PID" 2>/dev/null; }
-
-# Waits up to $1 seconds for the saver to end; sets SAVER_STATUS.
-wait_saver_exit() {
-    local deadline
-    deadline=$(echo "$(now) + $1" | bc)
-    while saver_running; do
-        less_than "$(now)" "$deadline" || return 1
-        sleep 0.05
-    done
-    SAVER_STATUS=0
-    wait "$SAVER_PID" || SAVER_STATUS=$?
-    SAVER_PID=
-    return 0
-}
-
 # Waits up to $2 seconds for a visible window whose name is exactly $1;
 # prints its X window id.
 wait_window() {
@@ -187,16 +166,8 @@ click_close_box() {
 
 screenshot() { import -window root "$1" || fail "screenshot $1"; }
 
-# Pixels of exactly white in a region WxH+X+Y of a picture.
-white_pixels() {
-    convert "$1" -crop "$2" +repage -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:
-}
-
 # Bounding box WxH+X+Y of the white pixels (or nothing when there are none).
 white_box() { convert "$1" -fill black +opaque white -format '%@' info:; }
-
-# Distinct colours in a region.
-colours() { convert "$1" -crop "$2" +repage -format '%k' info:; }
 
 # Share (0..1) of the pixels of a region that differ between two pictures.
 differing_share() {
@@ -338,7 +309,7 @@ start_saver_probed() {
         less_than "$1" "$LONGEST" || return 0
         [ "$attempt" = 3 ] && break
         xdotool key space
-        wait_saver_exit 10 || fail "a key did not end the saver"
+        wait_saver_exit 10000 || fail "a key did not end the saver"
     done
     fail "in three starts the window's thread took up to $LONGEST ms to answer"
 }

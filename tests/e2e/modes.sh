@@ -7,7 +7,7 @@
 delete_key
 for argument in /a /A -a; do
     start_saver "$argument"
-    wait_saver_exit 5 || fail "$argument: still running after 5 s"
+    wait_saver_exit 5000 || fail "$argument: still running after 5 s"
     [ "$SAVER_STATUS" = 0 ] || fail "$argument: exit code $SAVER_STATUS"
     note "$argument: exit code 0 after $(seconds_since "$SAVER_START") s"
 done
@@ -21,7 +21,7 @@ for arguments in "/" ""; do
     note "'$arguments': saver window $(window_geometry "$window") after $(seconds_since "$SAVER_START") s"
     xdotool windowactivate --sync "$window" 2>/dev/null
     xdotool key space
-    wait_saver_exit 5 || fail "'$arguments': a key press did not end the saver"
+    wait_saver_exit 5000 || fail "'$arguments': a key press did not end the saver"
     [ "$SAVER_STATUS" = 0 ] || fail "'$arguments': exit code $SAVER_STATUS"
 done
 note "pass"

@@ -45,7 +45,7 @@ sleep 0.5
 saver_running || fail "a small move ended the saver"
 moved=$(now)
 xdotool mousemove 1700 405
-wait_saver_exit 2 || fail "a mouse jump on the second monitor did not end the saver"
+wait_saver_exit 2000 || fail "a mouse jump on the second monitor did not end the saver"
 note "mouse jump on the second monitor: ended after $(seconds_since "$moved") s, exit code $SAVER_STATUS"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 [ "$(saver_windows | wc -l)" = 0 ] || fail "windows left after the end"
@@ -65,7 +65,7 @@ primary=$(saver_windows | awk '$4 == 1280 { print $1 }')
 xdotool windowactivate --sync "$primary" 2>/dev/null
 pressed=$(now)
 xdotool key space
-wait_saver_exit 3 || fail "a key press did not end the saver"
+wait_saver_exit 3000 || fail "a key press did not end the saver"
 note "key press: ended after $(seconds_since "$pressed") s, exit code $SAVER_STATUS"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 [ "$(saver_windows | wc -l)" = 0 ] || fail "windows left after the end"

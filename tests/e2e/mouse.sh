@@ -23,7 +23,7 @@ for axis in x y; do
     moved=$(now)
     # shellcheck disable=SC2086
     xdotool mousemove $target
-    wait_saver_exit 1 || fail "a jump of 101 pixels on $axis did not end the saver"
+    wait_saver_exit 1000 || fail "a jump of 101 pixels on $axis did not end the saver"
     note "jump of 101 on $axis: ended after $(seconds_since "$moved") s, exit code $SAVER_STATUS"
     [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 done

@@ -25,7 +25,7 @@ while less_than "$(now)" "$deadline"; do
         note "new background $(seconds_since "$taken") s after the first screenshot: $share of the pixels left of the square changed"
         xdotool windowactivate --sync "$window" 2>/dev/null
         xdotool key space
-        wait_saver_exit 5 || fail "a key press did not end the saver"
+        wait_saver_exit 5000 || fail "a key press did not end the saver"
         note "pass"
         exit 0
     fi

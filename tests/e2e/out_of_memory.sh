@@ -23,7 +23,7 @@ size="640 x 32000"
     fail "box text '$text'"
 
 dismiss_box "$box"
-wait_saver_exit 20 || fail "the saver did not end after the box"
+wait_saver_exit 20000 || fail "the saver did not end after the box"
 note "ended with exit code $SAVER_STATUS"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 [ "$(reg_value Time_Show)" = "REG_DWORD 0x5" ] || fail "settings changed"

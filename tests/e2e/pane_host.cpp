@@ -17,6 +17,12 @@
 //   exit CODE after MS ms
 // (the exit line only for another process). Exit status 0, or 1 on a failure
 // of its own.
+//   pane_host.exe --desktop                   prints the desktop window's
+//                                             handle, in decimal
+//   pane_host.exe --message-only SCR SECONDS  starts the saver with a
+//                                             message-only window as its pane
+//                                             and prints "exit CODE after MS
+//                                             ms", or "alive" after SECONDS
 #include <windows.h>
 
 #include <cstdio>
@@ -56,7 +62,7 @@ void Probe() {
     const double now = Milliseconds();
     if (now < nextProbe) return;
     nextProbe = now + 50;
-    HWND host = FindWindowExA(pane, nullptr, "MyBriskScreenSaverClass", nullptr);
+    HWND host = FindWindowExA(pane, nullptr, "NivoraGladePreview", nullptr);
     if (!host) return;
     DWORD_PTR result = 0;
     const double start = Milliseconds();
@@ -121,23 +127,55 @@ int InProcess(int width, int height, int seconds) {
 
 }  // namespace
 
+PROCESS_INFORMATION StartPreview(const char* scr, HWND parent) {
+    std::string command = std::string("\"") + scr + "\" /p " + std::to_string(reinterpret_cast<INT_PTR>(parent));
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        std::fprintf(stderr, "cannot start %s\n", scr);
+    return process;
+}
+
+int MessageOnly(const char* scr, int seconds) {
+    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 100, 100, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    if (!window) return 1;
+    const PROCESS_INFORMATION process = StartPreview(scr, window);
+    if (!process.hProcess) return 1;
+    const double start = Milliseconds();
+    while (WaitForSingleObject(process.hProcess, 0) == WAIT_TIMEOUT) {
+        if (Milliseconds() - start > seconds * 1000.0) {
+            std::printf("alive\n");
+            TerminateProcess(process.hProcess, 1);
+            return 0;
+        }
+        Pump(10);
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    std::printf("exit %lu after %.0f ms\n", static_cast<unsigned long>(code), Milliseconds() - start);
+    return 0;
+}
+
 int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--desktop") {
+        std::printf("%lld\n", static_cast<long long>(reinterpret_cast<INT_PTR>(GetDesktopWindow())));
+        return 0;
+    }
+    if (argc == 4 && std::string(argv[1]) == "--message-only") return MessageOnly(argv[2], std::atoi(argv[3]));
     if (argc == 5 && std::string(argv[1]) == "--in-process")
         return InProcess(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
     if (argc != 5) {
-        std::fprintf(stderr, "usage: pane_host SCR WIDTH HEIGHT SECONDS | --in-process WIDTH HEIGHT SECONDS\n");
+        std::fprintf(stderr,
+                     "usage: pane_host SCR WIDTH HEIGHT SECONDS | --in-process WIDTH HEIGHT SECONDS | --desktop"
+                     " | --message-only SCR SECONDS\n");
         return 1;
     }
     pane = MakePane(std::atoi(argv[2]), std::atoi(argv[3]));
     if (!pane) return 1;
-    std::string command = std::string("\"") + argv[1] + "\" /p " + std::to_string(reinterpret_cast<INT_PTR>(pane));
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        std::fprintf(stderr, "cannot start %s\n", argv[1]);
-        return 1;
-    }
+    const PROCESS_INFORMATION process = StartPreview(argv[1], pane);
+    if (!process.hProcess) return 1;
     Pump(static_cast<DWORD>(std::atoi(argv[4])) * 1000, true);
     EnumChildWindows(pane, PrintChild, 0);
     std::printf("longest answer %.0f ms\n", longestAnswer);

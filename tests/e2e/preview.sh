@@ -1,7 +1,8 @@
 #!/bin/bash
 # The preview host (/p): in a pane of another process as the display settings
 # make it (size, class and style of the child, input ignored, the end when the
-# pane goes), panes of odd sizes, handles that name no window, the popup with
+# pane goes), panes of odd sizes, handles that name no window or one no
+# preview can live in (the desktop, a message-only window), the popup with
 # no pane (a click or a key ends it, the mouse moving does not) and its
 # password check through a stand-in PASSWORD.CPL, asked by keys and clicks
 # alike (a ScreenSaveUsePassword stored as text is the number it writes),
@@ -81,8 +82,8 @@ reg_change delete "$DESKTOP" /v ScreenSaveUsePassword /f
 pane_host pane152 "$NIVORA_SCR" 152 112 5
 wait
 cat "$work/pane152.txt"
-grep -q '^child MyBriskScreenSaverClass 152x112 style ' "$work/pane152.txt" || fail "no host window of 152 x 112 in the pane"
-style=$(awk '/^child MyBriskScreenSaverClass/ { print $5 }' "$work/pane152.txt")
+grep -q '^child NivoraGladePreview 152x112 style ' "$work/pane152.txt" || fail "no host window of 152 x 112 in the pane"
+style=$(awk '/^child NivoraGladePreview/ { print $5 }' "$work/pane152.txt")
 [ $(( style & 0x58000000 )) = $(( 0x58000000 )) ] && [ $(( style & 0x80000000 )) = 0 ] ||
     fail "host style $style is not a visible, disabled child"
 grep -qx alive "$work/pane152.txt" || fail "input on the pane ended the preview"
@@ -104,9 +105,24 @@ done
 
 # A handle that names no window: gone at once, exit code 0.
 start_saver /p 12345
-wait_saver_exit 5 || fail "/p 12345 still runs"
+wait_saver_exit 5000 || fail "/p 12345 still runs"
 note "/p 12345: ended after $(seconds_since "$SAVER_START") s, exit code $SAVER_STATUS"
 [ "$SAVER_STATUS" = 0 ] || fail "/p 12345 exit code $SAVER_STATUS"
+
+# Nor does a window a preview cannot live in: the desktop window, whose child
+# would cover the screen and take no input (its handle in decimal and in
+# hexadecimal), and a message-only window.
+desktop=$(wine_run "$NIVORA_PANE_HOST" --desktop | tr -d '\r')
+[ -n "$desktop" ] || fail "no desktop window handle"
+for handle in "$desktop" "$(printf '0x%x' "$desktop")"; do
+    start_saver /p "$handle"
+    wait_saver_exit 5000 || fail "/p $handle (the desktop window) still runs"
+    note "/p $handle (the desktop window): ended after $(seconds_since "$SAVER_START") s, exit code $SAVER_STATUS"
+    [ "$SAVER_STATUS" = 0 ] || fail "/p $handle exit code $SAVER_STATUS"
+done
+pane_host message-only --message-only "$NIVORA_SCR" 5
+note "a message-only pane: $(cat "$work/message-only.txt")"
+grep -q '^exit 0 after' "$work/message-only.txt" || fail "a message-only pane: $(cat "$work/message-only.txt")"
 
 # No pane (not a number): the top-most popup, a quarter of the screen, centred.
 # Without a password in use the mouse moving over it leaves it, a click ends it.
@@ -121,7 +137,7 @@ xdotool mousemove $((px + 100)) $((py + 100)) sleep 0.2 mousemove $((px + 500)) 
 sleep 1
 saver_running || fail "the mouse moving over the popup ended it"
 xdotool mousemove $((px + 300)) $((py + 200)) click 1
-wait_saver_exit 3 || fail "a click did not end the popup without a password"
+wait_saver_exit 3000 || fail "a click did not end the popup without a password"
 [ "$SAVER_STATUS" = 0 ] || fail "popup exit code $SAVER_STATUS"
 
 # With a password in use, the stand-in module beside the program decides.
@@ -151,11 +167,11 @@ for input in "key space" "click 1" "mousemove $((px + 400)) $((py + 250))" "clic
     [ "$(test_value PasswordCalls)" = "0x$press" ] ||
         fail "after $input the module was called $(test_value PasswordCalls) times, not $press"
 done
-[ "$(test_value PasswordWindowClass)" = MyBriskScreenSaverClass ] ||
+[ "$(test_value PasswordWindowClass)" = NivoraGladePreview ] ||
     fail "the module was given a window of class $(test_value PasswordWindowClass)"
 reg_change add "$TESTKEY" /v PasswordAnswer /t REG_DWORD /d 1 /f
 xdotool mousemove $((px + 300)) $((py + 200)) click 3
-wait_saver_exit 3 || fail "a right click with an accepted password did not end the popup"
+wait_saver_exit 3000 || fail "a right click with an accepted password did not end the popup"
 [ "$(test_value PasswordCalls)" = "0x$((press + 1))" ] || fail "the accepted end made $(test_value PasswordCalls) calls"
 note "password: refused for a key and two clicks, not asked for a move, accepted for a click; exit code $SAVER_STATUS"
 
@@ -174,7 +190,7 @@ saver_running || fail 'a key ended the popup with ScreenSaveUsePassword "1" and 
 reg_change add "$DESKTOP" /v ScreenSaveUsePassword /t REG_SZ /d 0 /f
 xdotool windowactivate --sync "$popup" 2>/dev/null
 xdotool key space
-wait_saver_exit 3 || fail 'with ScreenSaveUsePassword "0" a key did not end the popup'
+wait_saver_exit 3000 || fail 'with ScreenSaveUsePassword "0" a key did not end the popup'
 [ "$SAVER_STATUS" = 0 ] || fail "text \"0\": exit code $SAVER_STATUS"
 [ "$(test_value PasswordCalls)" = "0x$((calls + 1))" ] || fail 'text "0": the module was asked'
 note 'password flag as text: "1" asked the module, "0" ended the popup unasked; exit code 0'
@@ -186,7 +202,7 @@ start_popup_beside_module "(no module)"
 sleep 1
 xdotool windowactivate --sync "$popup" 2>/dev/null
 xdotool key space
-wait_saver_exit 3 || fail "without the module a key did not end the popup"
+wait_saver_exit 3000 || fail "without the module a key did not end the popup"
 
 # The pane's picture, drawn by the host code in the pane host's own process.
 pane_host inprocess --in-process 300 200 9 &
@@ -195,5 +211,5 @@ host=$(wait_window 'Pane Host' 30) || fail "no in-process pane host"
 read -r hx hy _ _ < <(window_geometry "$host")
 wait_picture "$NIVORA_E2E_OUT/pane.png" $((hx + 20)) $((hy + 20)) 300 200 7
 wait "$inprocess"
-grep -q '^child MyBriskScreenSaverClass 300x200' "$work/inprocess.txt" || fail "in-process: $(cat "$work/inprocess.txt")"
+grep -q '^child NivoraGladePreview 300x200' "$work/inprocess.txt" || fail "in-process: $(cat "$work/inprocess.txt")"
 note "pass"

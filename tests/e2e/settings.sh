@@ -150,7 +150,7 @@ saver_running || fail "Escape on the saver window ended the program"
 wait_window 'Screensaver Settings' 1 >/dev/null || fail "Escape on the saver window closed the settings window"
 xdotool windowactivate --sync "$settings" 2>/dev/null
 xdotool key Escape
-wait_saver_exit 5 || fail "Escape did not end the program"
+wait_saver_exit 5000 || fail "Escape did not end the program"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 [ -z "$(xdotool search --onlyvisible --name '^(Nivora Glade|Screensaver Settings)$' 2>/dev/null)" ] ||
     fail "a window was left behind"
@@ -168,7 +168,7 @@ end_with() {
         settings) click_close_box "$settings" ;;
         saver) click_close_box "$saver" ;;
     esac
-    wait_saver_exit 5 || fail "$1: the program did not end"
+    wait_saver_exit 5000 || fail "$1: the program did not end"
     [ "$SAVER_STATUS" = 0 ] || fail "$1: exit code $SAVER_STATUS"
     [ -z "$(xdotool search --onlyvisible --name '^(Nivora Glade|Screensaver Settings)$' 2>/dev/null)" ] ||
         fail "$1: a window was left behind"

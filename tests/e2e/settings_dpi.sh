@@ -93,6 +93,6 @@ control_line "$(controls 'Screensaver Settings')" \
     fail "the background slider did not follow the keys"
 
 xdotool key Escape
-wait_saver_exit 5 || fail "Escape did not end the program"
+wait_saver_exit 5000 || fail "Escape did not end the program"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 note "pass"

@@ -42,7 +42,7 @@ done
 controls_window=$(wait_window 'Screensaver Settings' 1)
 xdotool windowactivate --sync "$controls_window" 2>/dev/null
 xdotool key Escape
-wait_saver_exit 5 || fail "Escape did not end the program"
+wait_saver_exit 5000 || fail "Escape did not end the program"
 
 set_dword Time_Show 30
 start_saver /c
@@ -54,6 +54,6 @@ control_line "$list" '^control Static "Time show   20 sec" ' >/dev/null || fail 
 note "Time_Show 30: slider at 20, label 'Time show   20 sec'"
 xdotool windowactivate --sync "$(wait_window 'Screensaver Settings' 1)" 2>/dev/null
 xdotool key Escape
-wait_saver_exit 5 || fail "Escape did not end the program"
+wait_saver_exit 5000 || fail "Escape did not end the program"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 note "pass"

@@ -39,6 +39,6 @@ note "on the X screen: settings client at $x,$y ${w}x$h ends $((screen_height - 
 read -r ox oy <<<"$(sed -n 's/^origin //p' <<<"$list")"
 read -r _ _ _ bl bt bw bh <<<"$(control_line "$list" '^control Button "Close" ')"
 xdotool mousemove $((ox + bl + bw / 2)) $((oy + bt + bh / 2)) click 1
-wait_saver_exit 5 || fail "a click on Close did not end the program"
+wait_saver_exit 5000 || fail "a click on Close did not end the program"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 note "pass"

@@ -20,12 +20,12 @@ field=$(probe_event field)
 [ -n "$field" ] || fail "no field within 10 s of the window's creation"
 note "first field $(echo "$field - $visible" | bc) s after the window showed"
 xdotool key space
-wait_saver_exit 10 || fail "a key did not end the saver"
+wait_saver_exit 10000 || fail "a key did not end the saver"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 
 # A key 0.3 s after the window shows, long before the first picture is there.
 start_saver_key_after visible 0.3
-wait_saver_exit 5 || fail "a key 0.3 s after the window showed did not end the saver"
+wait_saver_exit 5000 || fail "a key 0.3 s after the window showed did not end the saver"
 took=$(seconds_since "$PRESSED")
 note "key $(echo "$PRESSED - $EVENT_AT" | bc) s after the window showed: the saver ended $took s later, exit code $SAVER_STATUS"
 less_than "$took" 0.5 || fail "the saver took $took s to end after the key"

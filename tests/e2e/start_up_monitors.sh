@@ -15,7 +15,7 @@ wait_saver_windows 2 10 || fail "no two saver windows: $(saver_windows)"
 [ "$(saver_windows | awk '{ print $4 "x" $5 "+" $2 "+" $3 }' | tr '\n' ' ')" = "1920x1080+0+0 1920x1080+1920+0 " ] ||
     fail "the windows do not cover the monitors: $(saver_windows)"
 xdotool key space
-wait_saver_exit 10 || fail "a key did not end the saver"
+wait_saver_exit 10000 || fail "a key did not end the saver"
 
 # A jump of the mouse on the second monitor while the pictures are made.
 xdotool mousemove 2400 500
@@ -25,7 +25,7 @@ shown=$(now)
 sleep 0.3
 xdotool mousemove 2600 700
 moved=$(now)
-wait_saver_exit 5 || fail "a mouse jump on the second monitor did not end the saver"
+wait_saver_exit 5000 || fail "a mouse jump on the second monitor did not end the saver"
 took=$(seconds_since "$moved")
 note "mouse jump $(echo "$moved - $shown" | bc) s after the windows showed: ended $took s later, exit code $SAVER_STATUS"
 less_than "$took" 0.5 || fail "the saver took $took s to end after the mouse jump"

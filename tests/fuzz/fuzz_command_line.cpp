@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/command_line.h"
 #include "fuzz_check.h"
+#include "host/command_line.h"
 
 using namespace nivora;
 

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <thread>
 
-#include "engine/picture_cycle.h"
-#include "engine/picture_worker.h"
-#include "engine/random.h"
-#include "engine/reveal.h"
-#include "engine/scene.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/random.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/surfaces.h"
 #include "fuzz_check.h"
 
 using namespace nivora;
@@ -57,8 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             } else {
                 FUZZ_CHECK(++ticks <= bound);
             }
-            cycle.RevealTick();
-            const RowSpan rows = cycle.TakeChangedRows();
+            const RowSpan rows = cycle.RevealTick().rows;
             FUZZ_CHECK(rows.Empty() || (rows.first >= 0 && rows.last < scene.FrameDib->Height()));
         }
         FUZZ_CHECK(cycle.HoldEnabled());

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/settings_store.h"
 #include "fuzz_check.h"
+#include "host/settings_store.h"
 #include "support/memory_registry.h"
 
 using namespace nivora;

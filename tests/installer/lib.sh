@@ -180,7 +180,7 @@ check_saver_runs() {
     note "installed saver ($SAVER_LOADER): full-screen window, $count colours after $(seconds_since "$SAVER_START") s"
     xdotool windowactivate --sync "$window" 2>/dev/null
     xdotool key space
-    wait_saver_exit 5 || fail "a key press did not end the installed saver"
+    wait_saver_exit 5000 || fail "a key press did not end the installed saver"
     [ "$SAVER_STATUS" = 0 ] || fail "installed saver: exit code $SAVER_STATUS"
     # What started the saver need not wait for it.
     wait_window_gone "$window" 5 || fail "the saver's window stayed after a key press"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/soft_extended.h"
+#include "engine/numbers/soft_extended.h"
 
 namespace nivora::numbers {
 

@@ -155,6 +155,34 @@ TEST(SoftExtendedAgainstX87, HardCases) {
     EXPECT_EQ(Hex(SoftExtended(5) - SoftExtended(5)), "+0:0");
 }
 
+// The product from 32-bit halves and the quotient from 32-bit digits that
+// processors without a 64x64 -> 128 multiplication or a 128-bit division use
+// (wasm32), against the compiler's, on the words whose carries between
+// halves and whose digit corrections are hardest and on random ones.
+TEST(SoftExtendedAgainstX87, ProductAndQuotientOfHalvesAreTheFullOnes) {
+    std::vector<std::uint64_t> words = {0, 1, 0xffffffffu, 0x100000000u, 0xffffffff00000000u, ~0ull,
+                                        SoftExtended::kIntegerBit, SoftExtended::kIntegerBit | 1, 0x8000000080000000u};
+    OperandSource source(17);
+    for (int i = 0; i < 2000; ++i) words.push_back(source.Any().Significand());
+    Mismatches mismatches("words by halves");
+    for (std::uint64_t a : words)
+        for (std::uint64_t b : words) {
+            std::uint64_t high, low;
+            SoftExtended::MultiplyHalves(a, b, high, low);
+            const unsigned __int128 p = static_cast<unsigned __int128>(a) * b;
+            mismatches.Check(high == static_cast<std::uint64_t>(p >> 64) && low == static_cast<std::uint64_t>(p),
+                             [&] { return std::to_string(a) + " * " + std::to_string(b); });
+            // (a mod d) 2^64 + b over d = a with its top bit set: every
+            // dividend whose quotient fits a word.
+            const std::uint64_t d = a | SoftExtended::kIntegerBit, top = b % d;
+            std::uint64_t remainder;
+            const std::uint64_t q = SoftExtended::DivideHalves(top, a, d, remainder);
+            const unsigned __int128 n = static_cast<unsigned __int128>(top) << 64 | a;
+            mismatches.Check(q == static_cast<std::uint64_t>(n / d) && remainder == static_cast<std::uint64_t>(n % d),
+                             [&] { return std::to_string(top) + ":" + std::to_string(a) + " / " + std::to_string(d); });
+        }
+}
+
 // The value, without regard to NaN payloads (MPFR has none).
 bool SameValue(SoftExtended a, long double b) { return a.IsNaN() ? b != b : SameBits(a, b); }
 

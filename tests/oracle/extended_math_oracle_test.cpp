@@ -11,7 +11,7 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/extended_math.h"
+#include "engine/numbers/extended_math.h"
 #include "oracle/mpfr_reference.h"
 
 namespace nivora::oracle {

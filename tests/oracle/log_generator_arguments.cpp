@@ -11,12 +11,12 @@
 #include <map>
 #include <utility>
 
-#include "engine/background_colouring.h"
-#include "engine/background_field.h"
-#include "engine/parallel_rows.h"
-#include "engine/scene.h"
-#include "engine/snowflake.h"
-#include "engine/surfaces.h"
+#include "engine/pictures/background_colouring.h"
+#include "engine/pictures/background_field.h"
+#include "engine/pictures/parallel_rows.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/snowflake.h"
+#include "engine/pictures/surfaces.h"
 #include "oracle/mpfr_reference.h"
 
 namespace {

@@ -1,7 +1,7 @@
-// Writes src/engine/extended_math_tables.inc: the constants and tables of the
+// Writes src/engine/numbers/extended_math_tables.inc: the constants and tables of the
 // engine's logarithm, arc tangent, sine and cosine, each computed by MPFR at
 // 320 bits and rounded to nearest into one, two or three extended values.
-// Usage: make_math_tables > src/engine/extended_math_tables.inc
+// Usage: make_math_tables > src/engine/numbers/extended_math_tables.inc
 #include <mpfr.h>
 
 #include <cstdint>

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/registry.h"
+#include "host/registry.h"
 
 namespace nivora {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/surfaces.h"
+#include "engine/pictures/surfaces.h"
 
 namespace nivora {
 
@@ -32,7 +32,10 @@ void StartScene(Scene& scene, RandomGenerator& random, const SceneSetUp& setUp, 
 }
 
 void RevealAll(PictureCycle& cycle) {
-    while (cycle.RevealEnabled()) {
+    // By the clock, not by a count of ticks: under Wine a short sleep may not
+    // sleep at all, and a loaded machine's worker may take seconds.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (cycle.RevealEnabled() && std::chrono::steady_clock::now() < deadline) {
         if (cycle.Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         cycle.RevealTick();
     }

@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/picture_cycle.h"
-#include "engine/random.h"
-#include "engine/scene.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/random.h"
+#include "engine/pictures/scene.h"
 
 namespace nivora {
 
@@ -32,7 +32,8 @@ struct SceneSetUp {
 void StartScene(Scene& scene, RandomGenerator& random, const SceneSetUp& setUp, bool surfaces = true);
 
 // Reveal ticks as the timer gives them until the picture is complete, waiting
-// for the worker where the picture is not there yet.
+// for the worker where the picture is not there yet; after 30 s it gives up,
+// and the caller's checks of the cycle's state fail.
 void RevealAll(PictureCycle& cycle);
 
 }  // namespace nivora

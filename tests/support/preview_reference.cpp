@@ -1,8 +1,8 @@
 #include "support/preview_reference.h"
 
-#include "engine/picture_steps.h"
-#include "engine/reveal.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_steps.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/surfaces.h"
 
 namespace nivora {
 

@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "engine/random.h"
-#include "engine/scene.h"
+#include "engine/cycle/random.h"
+#include "engine/pictures/scene.h"
 
 namespace nivora {
 

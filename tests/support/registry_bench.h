@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/registry.h"
+#include "host/registry.h"
 #include "support/memory_registry.h"
 
 namespace nivora {

@@ -6,16 +6,16 @@
 #include <set>
 #include <thread>
 
-#include "engine/background_colouring.h"
-#include "engine/background_field.h"
-#include "engine/imaging.h"
-#include "engine/parallel_rows.h"
-#include "engine/scene.h"
+#include "engine/pictures/background_colouring.h"
+#include "engine/pictures/background_field.h"
+#include "engine/pictures/imaging.h"
+#include "engine/pictures/parallel_rows.h"
+#include "engine/pictures/scene.h"
 
 namespace nivora {
 namespace {
 
-class BackgroundColouringTest : public ::testing::Test {
+class BackgroundColouring : public ::testing::Test {
 protected:
     Scene scene;
     void TearDown() override { SetGeneratorThreads(0); }
@@ -81,7 +81,7 @@ TEST(FieldColour, BrightnessCapsEveryChannel) {
     }
 }
 
-TEST_F(BackgroundColouringTest, WorkedExampleAtTwoBrightnesses) {
+TEST_F(BackgroundColouring, WorkedExampleAtTwoBrightnesses) {
     EXPECT_EQ(Hex(FieldColour(0.45L, 0.45L, 0.9L, 20)), "0xFFE82799");
     EXPECT_EQ(Hex(FieldColour(0.45L, 0.45L, 0.9L, 14)), "0xFFB22799");
 
@@ -93,7 +93,7 @@ TEST_F(BackgroundColouringTest, WorkedExampleAtTwoBrightnesses) {
 }
 
 // Runs on the default worker threads; the expected colours come one at a time.
-TEST_F(BackgroundColouringTest, EveryPixelMatchesItsFieldPoint) {
+TEST_F(BackgroundColouring, EveryPixelMatchesItsFieldPoint) {
     const int W = 64, H = 48;
     Picture(17, 18, W, H);
     for (int y = 0; y < H; ++y)
@@ -106,7 +106,7 @@ TEST_F(BackgroundColouringTest, EveryPixelMatchesItsFieldPoint) {
         }
 }
 
-TEST_F(BackgroundColouringTest, BlackForBackgroundZeroOrBrightnessZero) {
+TEST_F(BackgroundColouring, BlackForBackgroundZeroOrBrightnessZero) {
     for (auto [background, brightness] : {std::pair{0, 20}, {0, 14}, {3, 0}, {19, 0}}) {
         Picture(background, brightness, 50, 30);
         for (int y = 0; y < 30; ++y)
@@ -116,7 +116,7 @@ TEST_F(BackgroundColouringTest, BlackForBackgroundZeroOrBrightnessZero) {
     }
 }
 
-TEST_F(BackgroundColouringTest, WritesOnlyTheFieldsPixels) {
+TEST_F(BackgroundColouring, WritesOnlyTheFieldsPixels) {
     // A bitmap larger than the field keeps its pixels beyond W - 1 and H - 1.
     scene.FieldBitmap = SoftwareImaging().CreateBitmap(40, 30);
     for (int y = 0; y < 30; ++y)
@@ -147,7 +147,7 @@ TEST_F(BackgroundColouringTest, WritesOnlyTheFieldsPixels) {
 
 // A platform bitmap may refuse concurrent use, so the colouring must call it
 // from one thread however many compute the colours.
-TEST_F(BackgroundColouringTest, OnlyTheCallingThreadTouchesTheBitmap) {
+TEST_F(BackgroundColouring, OnlyTheCallingThreadTouchesTheBitmap) {
     class RecordingBitmap final : public Bitmap {
     public:
         int Width() const override { return 120; }

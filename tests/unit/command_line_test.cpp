@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/command_line.h"
+#include "host/command_line.h"
 
 namespace nivora {
 namespace {

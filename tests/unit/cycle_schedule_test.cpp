@@ -1,18 +1,22 @@
 // When the front-ends call their cycle again: the cycle's answers, and the
 // deadlines of the savers that wait in poll(), on a clock the test sets.
-// Beside them the other rule every front-end shares, the mouse jump.
 #include <gtest/gtest.h>
 
-#include <climits>
+#include <chrono>
+#include <ostream>
+#include <thread>
 
-#include "engine/cycle_group.h"
-#include "engine/cycle_schedule.h"
-#include "engine/mouse_jump.h"
-#include "engine/picture_cycle.h"
-#include "engine/picture_worker.h"
+#include "engine/cycle/cycle_group.h"
+#include "engine/cycle/cycle_schedule.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/row_span.h"
 #include "support/pictures.h"
 
 namespace nivora {
+
+void PrintTo(const RowSpan& rows, std::ostream* out) { *out << "rows " << rows.first << ".." << rows.last; }
+
 namespace {
 
 using Clock = CycleDeadlines::Clock;
@@ -62,8 +66,10 @@ TEST(CycleDeadlines, TimersStartWhenSwitchedOnKeepTheirTimeAndSkipWhatWasMissed)
 // A cycle, and a group of one, answer every call with the timers a
 // front-end must run: the reveal until the picture is complete, then the
 // hold of TimeShow seconds; a snowflake made again in the hold starts the
-// reveal and leaves the hold running; a failed job stops both.
-TEST(CycleDeadlines, TheCyclesAnswersAreItsTimers) {
+// reveal and leaves the hold running; a failed job stops both. With the
+// timers come the frame rows drawn since the answer before, and only those:
+// every row when a picture is taken, then each tick's rows down the square.
+TEST(CycleDeadlines, TheCyclesAnswersAreItsTimersAndTheRowsItDrew) {
     Scene scene;
     RandomGenerator random;
     PictureWorker worker;
@@ -71,35 +77,49 @@ TEST(CycleDeadlines, TheCyclesAnswersAreItsTimers) {
     PictureCycle cycle(scene, SoftwareImaging(), random, worker);
     CycleGroup group;
     group.Add(cycle);
-    EXPECT_EQ(cycle.FirstPicture(), kRevealing);
+    const CycleAnswer first = cycle.FirstPicture();
+    EXPECT_EQ(first.schedule, kRevealing);
+    EXPECT_TRUE(first.rows.Empty());  // the picture is on the worker
     EXPECT_EQ(group.Schedule(), kRevealing);
-    CycleSchedule answer = cycle.FinishAwaited();
+    CycleAnswer answer = cycle.FinishAwaited();
+    EXPECT_EQ(answer.rows, RowSpan::Whole(36));
+    RowSpan revealed;
     int ticks = 0;
-    for (; answer.reveal.on && ticks < 100; ++ticks) answer = cycle.RevealTick();
-    EXPECT_EQ(answer, kHolding);
+    for (; answer.schedule.reveal.on && ticks < 100; ++ticks) {
+        const int from = scene.RevealY;
+        answer = cycle.RevealTick();
+        revealed.Add(answer.rows);
+        if (!answer.schedule.reveal.on || answer.rows.Empty()) continue;  // the last tick starts over at row 0
+        EXPECT_GE(answer.rows.first, from) << "tick " << ticks;
+        EXPECT_LE(answer.rows.last, scene.RevealY) << "tick " << ticks;
+    }
+    EXPECT_EQ(answer.schedule, kHolding);
     EXPECT_EQ(ticks, 18);  // a 36-row square, 73 cells a tick
     EXPECT_EQ(group.Schedule(), kHolding);
+    RowSpan opaque;  // the rows of the square with a cell to blend
+    for (int row = 0; row < 36; ++row)
+        for (int col = 0; col < 36; ++col)
+            if (scene.FlakeLayer.Alpha[scene.FlakeLayer.Index(row, col)] != 0) opaque.Add(row);
+    ASSERT_FALSE(opaque.Empty());
+    EXPECT_EQ(revealed, opaque);
 
     const Clock::time_point t0{};
     CycleDeadlines deadlines;
-    deadlines.Follow(answer, t0);
+    deadlines.Follow(answer.schedule, t0);
     scene.Settings.Algorithm = 3;
-    deadlines.Follow(cycle.RegenerateSnowflake(), t0 + milliseconds(1000));
+    const CycleAnswer regenerated = cycle.RegenerateSnowflake();
+    deadlines.Follow(regenerated.schedule, t0 + milliseconds(1000));
     EXPECT_TRUE(deadlines.RevealDue(t0 + milliseconds(1010)));
     EXPECT_TRUE(deadlines.HoldDue(t0 + milliseconds(5000)));
-    cycle.FinishAwaited();
+    // The group's tick that takes the new snowflake answers every row of
+    // the frame for its cycle (unless the layer came at once, with the call).
+    while (cycle.Busy()) std::this_thread::sleep_for(milliseconds(1));
+    RowSpan taken = regenerated.rows;
+    taken.Add(group.RevealTick().RowsOf(&cycle));
+    EXPECT_EQ(taken, RowSpan::Whole(36));
 
     scene.Settings.TimeShow = 0;  // for ever
-    EXPECT_EQ(group.HoldEnd().hold.intervalMs, 0u);
-}
-
-TEST(MouseJump, OverAHundredPixelsOnEitherAxis) {
-    EXPECT_FALSE(IsMouseJump(500, 400, 600, 500));
-    EXPECT_FALSE(IsMouseJump(500, 400, 400, 300));
-    EXPECT_TRUE(IsMouseJump(500, 400, 601, 400));
-    EXPECT_TRUE(IsMouseJump(500, 400, 500, 299));
-    EXPECT_TRUE(IsMouseJump(10.0, 10.0, 110.25, 10.0));  // Wayland's fractional pixels
-    EXPECT_TRUE(IsMouseJump(INT_MIN, 0, INT_MAX, 0));    // no overflow
+    EXPECT_EQ(group.HoldEnd().schedule.hold.intervalMs, 0u);
 }
 
 }  // namespace

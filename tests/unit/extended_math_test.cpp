@@ -11,7 +11,8 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/extended_math.h"
+#include "engine/numbers/extended_math.h"
+#include "engine/numbers/extended_math_exact.h"
 
 namespace nivora::xmath {
 namespace {

@@ -10,13 +10,13 @@
 #include <thread>
 #include <utility>
 
-#include "engine/background_colouring.h"
-#include "engine/background_field.h"
-#include "engine/imaging.h"
-#include "engine/parallel_rows.h"
-#include "engine/real.h"
-#include "engine/scene.h"
-#include "engine/snowflake.h"
+#include "engine/numbers/real.h"
+#include "engine/pictures/background_colouring.h"
+#include "engine/pictures/background_field.h"
+#include "engine/pictures/imaging.h"
+#include "engine/pictures/parallel_rows.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/snowflake.h"
 
 #ifdef __GLIBC__
 #include <fenv.h>

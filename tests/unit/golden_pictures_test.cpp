@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/background_colouring.h"
-#include "engine/background_field.h"
-#include "engine/scene.h"
-#include "engine/snowflake.h"
+#include "engine/pictures/background_colouring.h"
+#include "engine/pictures/background_field.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/snowflake.h"
 #include "support/pictures.h"
 
 namespace nivora {

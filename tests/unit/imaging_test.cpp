@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/imaging.h"
+#include "engine/pictures/imaging.h"
 
 namespace nivora {
 namespace {

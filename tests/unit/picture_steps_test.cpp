@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <set>
 #include <vector>
 
-#include "engine/picture_numbers.h"
-#include "engine/picture_steps.h"
-#include "engine/random.h"
-#include "engine/reveal.h"
-#include "engine/scene.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_steps.h"
+#include "engine/cycle/random.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/surfaces.h"
 
 namespace nivora {
 namespace {
@@ -127,67 +125,6 @@ TEST_F(PictureSteps, CellsBeyondTheSidesOfATallFrameLeaveNoTrace) {
     }
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 4; ++x) EXPECT_EQ(scene.FrameDib->PixelRgb(x, y), 0xFFFFFFu);
-}
-
-TEST_F(PictureSteps, RandomPicksStayInTheirRangesAndFollowTheSeed) {
-    SetSaverGeometry(scene, 40, 20);
-    CreateSurfaces(scene, imaging, 40, 20);
-    scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = true;
-    std::set<int> algorithms, backgrounds;
-    random.Seed = 7;
-    for (int picture = 0; picture < 400; ++picture) {
-        MakeNextPictureNow(scene, random);
-        algorithms.insert(scene.Settings.Algorithm);
-        backgrounds.insert(scene.Settings.Background);
-    }
-    EXPECT_EQ(*algorithms.begin(), 1);
-    EXPECT_EQ(*algorithms.rbegin(), 19);
-    EXPECT_EQ(algorithms.size(), 19u);
-    EXPECT_EQ(*backgrounds.begin(), 1);
-    EXPECT_EQ(*backgrounds.rbegin(), 20);
-    EXPECT_EQ(backgrounds.size(), 20u);
-
-    // Flags off: the numbers stay as they are.
-    scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = false;
-    scene.Settings.Algorithm = 20;
-    scene.Settings.Background = 0;
-    MakeFirstPictureNow(scene, random);
-    EXPECT_EQ(scene.Settings.Algorithm, 20);
-    EXPECT_EQ(scene.Settings.Background, 0);
-
-    // The same seed gives the same sequence of pictures.
-    scene.Settings.BackgroundRands = scene.Settings.RandsAlgorithm = true;
-    std::vector<int> first, second;
-    for (auto* run : {&first, &second}) {
-        random.Seed = 99;
-        for (int i = 0; i < 5; ++i) {
-            MakeNextPictureNow(scene, random);
-            run->push_back(scene.Settings.Algorithm * 100 + scene.Settings.Background);
-        }
-    }
-    EXPECT_EQ(first, second);
-}
-
-TEST(RandomGenerator, LinearCongruentialSequence) {
-    RandomGenerator random;
-    random.Seed = 0;
-    EXPECT_EQ(random.Random(100), 0u);  // seed 1: 1 * 100 / 2^32
-    EXPECT_EQ(random.Seed, 1u);
-    EXPECT_EQ(random.Random(1000), 31u);  // seed 134775814
-    EXPECT_EQ(random.Seed, 134775814u);
-    random.Seed = 0xFFFFFFFFu;
-    random.Random(2);
-    EXPECT_EQ(random.Seed, static_cast<std::uint32_t>(0xFFFFFFFFull * 134775813ull + 1));
-    EXPECT_EQ(random.Random(0), 0u);
-}
-
-TEST(HoldInterval, SecondsToMillisecondsWithoutOverflow) {
-    EXPECT_EQ(HoldIntervalMs(5), 5000u);
-    EXPECT_EQ(HoldIntervalMs(20), 20000u);
-    EXPECT_EQ(HoldIntervalMs(0), 0u);
-    EXPECT_EQ(HoldIntervalMs(-3), 0u);
-    EXPECT_EQ(HoldIntervalMs(4294968), 0x7FFFFFFFu);  // x 1000 would wrap 32 bits
-    EXPECT_EQ(HoldIntervalMs(2147483647), 0x7FFFFFFFu);
 }
 
 }  // namespace

@@ -5,21 +5,22 @@
 // generator, to the reveal or to laying the field shows up here.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <thread>
 #include <vector>
 
-#include "engine/cycle_group.h"
-#include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
-#include "engine/picture_worker.h"
-#include "engine/random.h"
-#include "engine/reveal.h"
-#include "engine/scene.h"
-#include "engine/snowflake.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/cycle_group.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_steps.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/random.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/snowflake.h"
+#include "engine/pictures/surfaces.h"
 #include "support/pictures.h"
 
 namespace nivora {
@@ -171,6 +172,60 @@ TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
     EXPECT_EQ(random.Seed, stepsRandom.Seed);
 }
 
+// A window resized at any moment (an X window, a Wayland output) gets a
+// cycle of the new size on the same generator that goes on where the old one
+// was in the seed's sequence: a picture whose numbers were drawn but which
+// never showed (the first, or one awaited at a hold's end) is made at the new
+// size from the same numbers; after one that showed comes the next. The
+// pictures are then those the steps give at the new size, in the seed's order.
+TEST(PinnedCycle, AResizedWindowGoesOnWithTheSeedsPictures) {
+    const SeedRun before{42, 320, 180, true, true}, after{42, 240, 180, true, true};
+    const auto atNewSize = PicturesInSteps(after, 4);
+    enum class Moment { FirstAwaited, SecondAwaited, SecondRevealed };
+    const struct {
+        Moment moment;
+        int next;  // the picture of the sequence the new cycle shows first
+    } cases[] = {{Moment::FirstAwaited, 0}, {Moment::SecondAwaited, 1}, {Moment::SecondRevealed, 2}};
+    for (const auto& c : cases) {
+        Scene scene, resized;
+        RandomGenerator random, unused;
+        PictureWorker worker;
+        auto cycle = CycleOf(before, scene, random, worker, false);
+        cycle->FirstPicture();
+        // A job behind the first picture's keeps the worker from preparing
+        // the second until the cycle is replaced.
+        std::atomic<bool> release{false};
+        worker.Submit([&] {
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
+        if (c.moment != Moment::FirstAwaited) {
+            RevealAll(*cycle);
+            cycle->HoldEnd();
+            EXPECT_TRUE(cycle->Waiting());
+        }
+        if (c.moment == Moment::SecondRevealed) {
+            release = true;
+            cycle->FinishAwaited();
+            cycle->RevealTick();
+        }
+        const PictureCycle::SequencePlace place = cycle->Place();
+        release = true;
+        cycle.reset();
+
+        StartScene(after, resized, unused);
+        cycle = std::make_unique<PictureCycle>(resized, SoftwareImaging(), random, worker);
+        cycle->ContinueAt(place);
+        std::vector<Picture> shown;
+        for (int i = 0; i < 2; ++i) {
+            if (i > 0) cycle->HoldEnd();
+            RevealAll(*cycle);
+            shown.push_back(Finished(resized));
+        }
+        EXPECT_EQ(shown, std::vector<Picture>(atNewSize.begin() + c.next, atNewSize.begin() + c.next + 2))
+            << "resized at moment " << static_cast<int>(c.moment);
+    }
+}
+
 TEST(PinnedCycle, WindowedFromTwoSeeds) {
     EXPECT_EQ(PicturesOf({20261207, 320, 180, true, true}, 6),
               (std::vector<Picture>{{16, 9, 1942125623775936134ull}, {10, 13, 16215716776219673231ull}, {4, 6, 15033233037951093666ull},
@@ -292,12 +347,7 @@ TEST(CycleScenes, FlatWindowsStillCycle) {
         PictureCycle cycle(scene, SoftwareImaging(), random, worker);
         cycle.FirstPicture();
         for (int picture = 0; picture < 3; ++picture) {
-            int ticks = 0;
-            while (cycle.RevealEnabled() && ticks < 1000) {
-                if (cycle.Waiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-                cycle.RevealTick();
-                ++ticks;
-            }
+            RevealAll(cycle);
             ASSERT_TRUE(cycle.HoldEnabled()) << "height " << height;
             cycle.HoldEnd();
         }

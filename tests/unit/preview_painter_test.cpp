@@ -6,10 +6,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/cycle_schedule.h"
-#include "engine/picture_cycle.h"
-#include "engine/picture_worker.h"
-#include "engine/preview_painter.h"
+#include "engine/cycle/cycle_schedule.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/preview_painter.h"
 #include "support/pictures.h"
 #include "support/preview_reference.h"
 

@@ -1,4 +1,4 @@
-#include "engine/saver_options.h"
+#include "host/saver_options.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +89,36 @@ TEST(SaverOptions, BadArgumentsSayWhatIsWrongInOneLine) {
         EXPECT_FALSE(Parse(args, &error)) << expected;
         EXPECT_EQ(error, expected);
         EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+}
+
+// --idle: minutes with a fraction, as milliseconds; the saver it runs gets
+// the other arguments as given; it covers the Wayland outputs only.
+TEST(SaverOptions, IdleTakesMinutesAndLeavesTheSaverItsOwnArguments) {
+    auto options = Parse({"--seed", "5", "-idle", "0.1", "--time-show", "60"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->idleMs, 6000);
+    EXPECT_EQ(options->saverArgs, (std::vector<std::string>{"--seed", "5", "--time-show", "60"}));
+    options = Parse({"--idle", "5"});
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->idleMs, 300000);
+    EXPECT_TRUE(options->saverArgs.empty());
+    options = Parse({"--tick-log", "--idle"});  // a file named so, not the option
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->idleMs, 0);
+    EXPECT_EQ(Parse({})->idleMs, 0);
+
+    for (const char* bad : {"0", "0.01", "-1", "1441", "5m", "", "1e1", "nan"}) {
+        std::string error;
+        EXPECT_FALSE(Parse({"--idle", bad}, &error)) << bad;
+        EXPECT_EQ(error, std::string("--idle wants minutes, from 1 second (0.017) to 1440, not '") + bad + "'");
+    }
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--idle", "1", "--root"}, {"--window-id", "7", "--idle", "1"}, {"--idle", "1", "--geometry", "9x9"},
+             {"--x11", "--idle", "1"}}) {
+        std::string error;
+        EXPECT_FALSE(Parse(args, &error)) << args[0];
+        EXPECT_EQ(error, "--idle covers the Wayland outputs: it excludes --root, --window-id, --geometry and --x11");
     }
 }
 

@@ -10,18 +10,18 @@
 #include <map>
 #include <thread>
 
-#include "win32/forms/control_rules.h"
-#include "engine/picture_cycle.h"
-#include "engine/picture_steps.h"
-#include "engine/picture_worker.h"
-#include "engine/random.h"
-#include "engine/reveal.h"
-#include "engine/scene.h"
-#include "engine/settings_panel.h"
-#include "engine/snowflake.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_steps.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/random.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/snowflake.h"
+#include "engine/pictures/surfaces.h"
+#include "host/settings_panel.h"
 #include "support/memory_registry.h"
 #include "support/pictures.h"
+#include "win32/forms/control_rules.h"
 
 namespace nivora {
 namespace {
@@ -75,7 +75,7 @@ public:
         saver.left = left;
         saver.top = top;
     }
-    void FollowCycle() override { ++follows; }
+    void FollowCycle(const CycleAnswer&) override { ++follows; }
     void Close() override {
         ++closes;
         panel->FormClose();

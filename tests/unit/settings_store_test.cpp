@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/scene.h"
-#include "engine/settings_store.h"
+#include "engine/pictures/scene.h"
+#include "host/settings_store.h"
 #include "support/registry_bench.h"
 
 namespace nivora {
@@ -84,7 +84,7 @@ TEST_P(RegistryAnswers, AsAdvapi32) {
 INSTANTIATE_TEST_SUITE_P(Registries, RegistryAnswers, ::testing::ValuesIn(BenchNames()));
 
 // Each case runs against every registry of BenchNames().
-class SettingsStoreTest : public ::testing::TestWithParam<std::string> {
+class SettingsStore : public ::testing::TestWithParam<std::string> {
 protected:
     void TearDown() override {
         // Whatever happened, every key opened was closed again.
@@ -150,7 +150,7 @@ protected:
     SaverSettings settings;
 };
 
-TEST_P(SettingsStoreTest, FirstRunSetsAndWritesTheDefaults) {
+TEST_P(SettingsStore, FirstRunSetsAndWritesTheDefaults) {
     LoadSettings(registry, settings);
     ExpectSettings(20, true, 1, 5, true, 14);
     EXPECT_EQ(Stored(), kDefaults);
@@ -160,7 +160,7 @@ TEST_P(SettingsStoreTest, FirstRunSetsAndWritesTheDefaults) {
     for (const std::string& path : registry.RequestedPaths()) EXPECT_EQ(path, "Software\\NivoraGlade\\");
 }
 
-TEST_P(SettingsStoreTest, ReadsAllSixWithTheirConversions) {
+TEST_P(SettingsStore, ReadsAllSixWithTheirConversions) {
     PutAll(270, 7, -3, 0x7FFFFFFF, 0, 0x1FF);
     LoadSettings(registry, settings);
     // Bytes are cut to their low byte; booleans are any non-zero; 32-bit fields are whole.
@@ -169,7 +169,7 @@ TEST_P(SettingsStoreTest, ReadsAllSixWithTheirConversions) {
     EXPECT_EQ(bench->ReadDword(kKey, "BackgroundRands"), 7u);
 }
 
-TEST_P(SettingsStoreTest, AllZeroTestedValuesAreAFirstRunWhateverTheFlags) {
+TEST_P(SettingsStore, AllZeroTestedValuesAreAFirstRunWhateverTheFlags) {
     PutAll(0, 0, 0, 0, 0, 0);
     LoadSettings(registry, settings);
     ExpectSettings(20, true, 1, 5, true, 14);
@@ -182,7 +182,7 @@ TEST_P(SettingsStoreTest, AllZeroTestedValuesAreAFirstRunWhateverTheFlags) {
     EXPECT_EQ(Stored(), kDefaults);
 }
 
-TEST_P(SettingsStoreTest, OneNonZeroTestedValueIsNotAFirstRun) {
+TEST_P(SettingsStore, OneNonZeroTestedValueIsNotAFirstRun) {
     const std::uint32_t tested[] = {0, 2, 3, 5};  // indexes of Algorithm, Background, Time_Show, Brightness
     for (const std::uint32_t index : tested) {
         settings = SaverSettings{};
@@ -198,7 +198,7 @@ TEST_P(SettingsStoreTest, OneNonZeroTestedValueIsNotAFirstRun) {
     }
 }
 
-TEST_P(SettingsStoreTest, FlagIsWrittenBackAsOne) {
+TEST_P(SettingsStore, FlagIsWrittenBackAsOne) {
     PutAll(3, 7, 4, 6, 0, 10);
     LoadSettings(registry, settings);
     EXPECT_TRUE(settings.BackgroundRands);
@@ -206,7 +206,7 @@ TEST_P(SettingsStoreTest, FlagIsWrittenBackAsOne) {
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{3, 1, 4, 6, 0, 10}));
 }
 
-TEST_P(SettingsStoreTest, SaveWritesAllSixAsDwords) {
+TEST_P(SettingsStore, SaveWritesAllSixAsDwords) {
     SetSettings(255, true, -1, 20, false, 200);
     SaveSettings(registry, settings);
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{255, 1, 0xFFFFFFFF, 20, 0, 200}));
@@ -219,7 +219,7 @@ TEST_P(SettingsStoreTest, SaveWritesAllSixAsDwords) {
     EXPECT_EQ(brightness->data, (std::vector<std::uint8_t>{200, 0, 0, 0}));  // little-endian
 }
 
-TEST_P(SettingsStoreTest, WrongTypeStopsTheLoadAtThatValue) {
+TEST_P(SettingsStore, WrongTypeStopsTheLoadAtThatValue) {
     PutAll(3, 1, 4, 6, 1, 10);
     bench->PutString(kKey, "Time_Show", "7");  // REG_SZ of 2 bytes
     Scribble();
@@ -238,7 +238,7 @@ TEST_P(SettingsStoreTest, WrongTypeStopsTheLoadAtThatValue) {
     }
 }
 
-TEST_P(SettingsStoreTest, MissingValueStopsTheLoad) {
+TEST_P(SettingsStore, MissingValueStopsTheLoad) {
     PutAll(3, 1, 4, 6, 1, 10);
     bench->DeleteValue(kKey, "Brightness");
     Scribble();
@@ -248,7 +248,7 @@ TEST_P(SettingsStoreTest, MissingValueStopsTheLoad) {
     EXPECT_FALSE(bench->ReadValue(kKey, "Brightness").has_value());
 }
 
-TEST_P(SettingsStoreTest, DataLongerThanFourBytesFailsToGetData) {
+TEST_P(SettingsStore, DataLongerThanFourBytesFailsToGetData) {
     PutAll(3, 1, 4, 6, 1, 10);
     bench->PutValue(kKey, "Background", kRegQword, {1, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_EQ(LoadError(), "Failed to get data for 'Background'");
@@ -261,7 +261,7 @@ TEST_P(SettingsStoreTest, DataLongerThanFourBytesFailsToGetData) {
     EXPECT_EQ(LoadError(), "Invalid data type for 'Rands_Algorithm'");
 }
 
-TEST_P(SettingsStoreTest, SaveRecreatesADeletedKey) {
+TEST_P(SettingsStore, SaveRecreatesADeletedKey) {
     PutAll(3, 1, 4, 6, 1, 10);
     LoadSettings(registry, settings);
     bench->DeleteKey(kKey);
@@ -270,7 +270,7 @@ TEST_P(SettingsStoreTest, SaveRecreatesADeletedKey) {
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{3, 1, 4, 6, 1, 10}));
 }
 
-TEST_P(SettingsStoreTest, FailedWriteStopsAtThatValue) {
+TEST_P(SettingsStore, FailedWriteStopsAtThatValue) {
     SetSettings(7, false, 8, 9, true, 11);
     registry.FailWritesOf("Time_Show");
     try {
@@ -286,14 +286,14 @@ TEST_P(SettingsStoreTest, FailedWriteStopsAtThatValue) {
     ExpectSettings(7, false, 8, 9, true, 11);  // memory untouched
 }
 
-TEST_P(SettingsStoreTest, FailedWriteOfTheDefaultsIsReportedByTheLoad) {
+TEST_P(SettingsStore, FailedWriteOfTheDefaultsIsReportedByTheLoad) {
     registry.FailWritesOf("Algorithm");
     EXPECT_EQ(LoadError(), "Failed to set data for 'Algorithm'");
     ExpectSettings(20, true, 1, 5, true, 14);
     EXPECT_EQ(bench->ValueCount(kKey), 0u);
 }
 
-TEST_P(SettingsStoreTest, UnopenableKeyIsNotAnError) {
+TEST_P(SettingsStore, UnopenableKeyIsNotAnError) {
     PutAll(3, 1, 4, 6, 1, 10);
     registry.DenyKeyAccess(true);
     EXPECT_EQ(LoadError(), "");
@@ -307,7 +307,7 @@ TEST_P(SettingsStoreTest, UnopenableKeyIsNotAnError) {
 
 // Found by fuzzing: a key that exists but could not be opened was taken for a
 // first run, and the defaults were written over the user's values.
-TEST_P(SettingsStoreTest, KeyThatCannotBeOpenedIsNotAFirstRun) {
+TEST_P(SettingsStore, KeyThatCannotBeOpenedIsNotAFirstRun) {
     PutAll(3, 1, 4, 6, 1, 10);
     registry.DenyOpenKey(true);
     std::string message;
@@ -319,7 +319,7 @@ TEST_P(SettingsStoreTest, KeyThatCannotBeOpenedIsNotAFirstRun) {
     EXPECT_EQ(Stored(), (std::vector<std::uint32_t>{3, 1, 4, 6, 1, 10}));
 }
 
-TEST_P(SettingsStoreTest, EveryKeyOpenedIsClosed) {
+TEST_P(SettingsStore, EveryKeyOpenedIsClosed) {
     // Counted again in TearDown; here the operations that throw.
     PutAll(3, 1, 4, 6, 1, 10);
     LoadSettings(registry, settings);
@@ -332,7 +332,7 @@ TEST_P(SettingsStoreTest, EveryKeyOpenedIsClosed) {
     EXPECT_EQ(registry.Closes(), 4);
 }
 
-TEST_P(SettingsStoreTest, StartUpCleanLoad) {
+TEST_P(SettingsStore, StartUpCleanLoad) {
     std::string message = "unchanged";
     PutAll(3, 1, 4, 6, 1, 10);
     EXPECT_TRUE(LoadSettingsForStartUp(registry, settings, message));
@@ -346,7 +346,7 @@ TEST_P(SettingsStoreTest, StartUpCleanLoad) {
     EXPECT_EQ(Stored(), kDefaults);
 }
 
-TEST_P(SettingsStoreTest, StartUpKeepsWhatWasReadAndDefaultsTheRest) {
+TEST_P(SettingsStore, StartUpKeepsWhatWasReadAndDefaultsTheRest) {
     PutAll(3, 0, 4, 6, 0, 10);
     bench->PutString(kKey, "Time_Show", "7");
     std::string message;
@@ -362,7 +362,7 @@ TEST_P(SettingsStoreTest, StartUpKeepsWhatWasReadAndDefaultsTheRest) {
 // with defaults for what it could not read, and the key keeps every byte. The
 // first-run rule used to see the unread fields as 0 and write all six defaults
 // over Background 7, Time_Show 12 and Brightness 9.
-TEST_P(SettingsStoreTest, StartUpAfterAFailedReadWritesNothing) {
+TEST_P(SettingsStore, StartUpAfterAFailedReadWritesNothing) {
     PutAll(0, 0, 7, 12, 0, 9);
     bench->PutString(kKey, "Algorithm", "5");
     const auto before = bench->Values(kKey);
@@ -391,7 +391,7 @@ TEST_P(SettingsStoreTest, StartUpAfterAFailedReadWritesNothing) {
     EXPECT_EQ(bench->ValueCount(kKey), 1u);
 }
 
-TEST_P(SettingsStoreTest, StartUpReportsAFailedWriteOfTheFirstRunDefaults) {
+TEST_P(SettingsStore, StartUpReportsAFailedWriteOfTheFirstRunDefaults) {
     registry.FailWritesOf("Background");
     std::string message;
     EXPECT_FALSE(LoadSettingsForStartUp(registry, settings, message));
@@ -401,7 +401,7 @@ TEST_P(SettingsStoreTest, StartUpReportsAFailedWriteOfTheFirstRunDefaults) {
     EXPECT_FALSE(bench->ReadValue(kKey, "Background").has_value());
 }
 
-INSTANTIATE_TEST_SUITE_P(Registries, SettingsStoreTest, ::testing::ValuesIn(BenchNames()));
+INSTANTIATE_TEST_SUITE_P(Registries, SettingsStore, ::testing::ValuesIn(BenchNames()));
 
 }  // namespace
 }  // namespace nivora

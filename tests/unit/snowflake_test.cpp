@@ -4,9 +4,9 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/parallel_rows.h"
-#include "engine/scene.h"
-#include "engine/snowflake.h"
+#include "engine/pictures/parallel_rows.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/snowflake.h"
 
 namespace nivora {
 namespace {

@@ -9,7 +9,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/imaging.h"
+#include "engine/pictures/imaging.h"
 #include "wayland/buffer_rows.h"
 
 namespace nivora::wayland {

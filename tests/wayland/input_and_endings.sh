@@ -27,7 +27,7 @@ as_user "$WL_HOME/wayland_pointer" 300 $layout 300,300 310,305 320,310 330,315 |
 sleep 0.3
 saver_running || fail "small pointer moves ended the saver"
 as_user "$WL_HOME/wayland_pointer" 300 $layout 330,315 500,315 || fail "wayland_pointer"
-wait_saver_exit x 2000 || fail "a pointer jump of 170 pixels did not end the saver"
+wait_saver_exit 2000 || fail "a pointer jump of 170 pixels did not end the saver"
 [ "$SAVER_STATUS" -eq 0 ] || fail "pointer jump: status $SAVER_STATUS"
 grep -q '^end pointer' "$LOG" || fail "ended, but not by the pointer: $(tail -n 1 "$LOG")"
 note "small pointer moves kept it, a jump of 170 pixels ended it, status 0"

@@ -139,18 +139,20 @@ check_look() {
     echo "$square"
 }
 
-# Output $1 shows the picture nivora-render makes at $2 (WxH) from seed $3,
-# every pixel, and it looks like one.
+# Output $1 shows the picture nivora-render makes at $2 (WxH) from seed $3
+# (its picture $4 of the run, the first by default), every pixel, and it
+# looks like one.
 check_picture() {
-    local output=$1 size=$2 seed=$3 file expected differ square
-    file=$output-$seed.png expected=expected-$size-$seed.png
+    local output=$1 size=$2 seed=$3 start=${4:-1} file expected differ square
+    file=$output-$seed-$start.png expected=expected-$size-$seed-$start.png
     shot "$output" "$file"
     [ "$(size_of "$NIVORA_OUT/$file")" = "$size" ] || fail "$output: a $(size_of "$NIVORA_OUT/$file") screenshot, not $size"
-    "$NIVORA_RENDER" --size "$size" --seed "$seed" --out "$NIVORA_OUT/$expected" >/dev/null || fail "nivora-render"
+    "$NIVORA_RENDER" --size "$size" --seed "$seed" --start "$start" --out "$NIVORA_OUT/$expected" >/dev/null ||
+        fail "nivora-render"
     differ=$(differing_pixels "$NIVORA_OUT/$file" "$NIVORA_OUT/$expected")
-    [ "$differ" = 0 ] || fail "$output: $differ pixels differ from nivora-render --seed $seed --size $size"
+    [ "$differ" = 0 ] || fail "$output: $differ pixels differ from nivora-render --seed $seed --start $start --size $size"
     square=$(check_look "$NIVORA_OUT/$file" "$size") || exit 1
-    note "$output: $size, nivora-render's picture for seed $seed to the pixel ($square near-white in the square)"
+    note "$output: $size, nivora-render's picture $start for seed $seed to the pixel ($square near-white in the square)"
 }
 
 # Types a key with wtype (after 300 ms, so that the saver has the new

@@ -163,14 +163,5 @@ TEST(MainWindow, TheFirstFormToCompleteItsCreation) {
     EXPECT_TRUE(PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
-TEST(SaverMouse, OnlyAJumpOfMoreThan100PixelsOnEitherAxisCounts) {
-    const POINT origin{500, 400};
-    EXPECT_FALSE(IsMouseJump(origin, {600, 500}));
-    EXPECT_FALSE(IsMouseJump(origin, {400, 300}));
-    EXPECT_TRUE(IsMouseJump(origin, {601, 400}));
-    EXPECT_TRUE(IsMouseJump(origin, {500, 299}));
-    EXPECT_TRUE(IsMouseJump({-2147483647 - 1, 0}, {2147483647, 0}));  // no overflow
-}
-
 }  // namespace
 }  // namespace nivora::win32

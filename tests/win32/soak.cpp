@@ -13,12 +13,12 @@
 #include <cstring>
 #include <string>
 
-#include "engine/picture_cycle.h"
-#include "engine/picture_worker.h"
-#include "engine/random.h"
-#include "engine/reveal.h"
-#include "engine/scene.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/random.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/surfaces.h"
 #include "win32/imaging_win32.h"
 
 using namespace nivora;
@@ -121,8 +121,7 @@ bool Soak(DibDrawing& drawing, const char* backend, int pictures, int width, int
         for (int picture = 1; picture <= pictures; ++picture) {
             while (cycle.RevealEnabled()) {
                 if (cycle.Waiting()) Sleep(1);
-                cycle.RevealTick();
-                const RowSpan rows = cycle.TakeChangedRows();
+                const RowSpan rows = cycle.RevealTick().rows;
                 if (!rows.Empty()) {
                     scene.FrameGraphics->Flush();
                     GdiFlush();

@@ -61,10 +61,6 @@ done
 [ "$differ" = 0 ] || fail "the screen ($size) differs from nivora-render's picture in $differ pixels"
 note "the screen ($size) shows nivora-render's picture for seed 5, every pixel"
 
-# Ended means gone or a zombie: the daemon's drawing process that started it
-# exits too, and what reaps orphans here (a container's first process) may
-# never do it.
-running() { [ -e "/proc/$1" ] && [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 start=$(now_ms)
 as_user xscreensaver-command -deactivate >/dev/null || fail "-deactivate"
 while running "$pid"; do

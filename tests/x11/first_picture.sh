@@ -29,8 +29,8 @@ first_picture_under_way() {
 # picture made on it) is late every time.
 ended_in_time() {
     "$@"
-    wait_saver_exit x 500 && return
-    wait_saver_exit x 10000 || fail "the saver did not end at all"
+    wait_saver_exit 500 && return
+    wait_saver_exit 10000 || fail "the saver did not end at all"
     return 1
 }
 try_twice() {  # the attempt's number goes last

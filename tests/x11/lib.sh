@@ -6,15 +6,11 @@
 #   NIVORA_HELPER  x11_test_window
 #   NIVORA_OUT     a folder for screenshots and logs
 set -u
+# shellcheck source=../lib.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 mkdir -p "$NIVORA_OUT"
 SAVER_PID=
 HELPER_PID=
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-note() { echo "-- $*"; }
 
 EXTRA_PIDS=()  # more processes a test started, ended at exit
 TEST_USER=
@@ -66,9 +62,6 @@ wait_user_saver() {
 # (a PATH through folders only root may enter makes exec fail with EACCES).
 as_user() { runuser -u "$TEST_USER" -- env -i PATH=/usr/bin:/bin HOME="$TEST_HOME" DISPLAY="$DISPLAY" "$@"; }
 
-now_us() { echo "${EPOCHREALTIME//[!0-9]/}"; }  # no process started: exact under load
-now_ms() { echo $(($(now_us) / 1000)); }
-
 # A window of WxH at 0,0 made by another client; sets TEST_WINDOW.
 make_test_window() {
     local fifo
@@ -86,28 +79,15 @@ start_saver() {
     SAVER_PID=$!
 }
 
-saver_running() { kill -0 "$SAVER_PID" 2>/dev/null; }
-
-# Waits up to $2 ms for the saver to end; sets SAVER_STATUS and ENDED_MS
-# (how long it took).
-wait_saver_exit() {
-    local start deadline
-    start=${EPOCHREALTIME//[!0-9]/}
-    deadline=$((start + $2 * 1000))
-    while saver_running; do
-        [ "${EPOCHREALTIME//[!0-9]/}" -lt "$deadline" ] || return 1
-        sleep 0.005
-    done
-    ENDED_MS=$(((${EPOCHREALTIME//[!0-9]/} - start) / 1000))
-    SAVER_STATUS=0
-    wait "$SAVER_PID" || SAVER_STATUS=$?
-    SAVER_PID=
-}
+# Whether process $1 runs: ended means gone or a zombie, since the daemon's
+# process that started it exits too, and what reaps orphans here (a
+# container's first process) may never do it.
+running() { [ -e "/proc/$1" ] && [ "$(awk '{ print $3 }' "/proc/$1/stat" 2>/dev/null)" != Z ]; }
 
 # Sends signal $1 and expects the saver to end with status 0 within $2 ms.
 signal_ends_saver() {
     kill -"$1" "$SAVER_PID"
-    wait_saver_exit x "$2" || fail "SIG$1 did not end the saver within $2 ms"
+    wait_saver_exit "$2" || fail "SIG$1 did not end the saver within $2 ms"
     [ "$SAVER_STATUS" -eq 0 ] || fail "SIG$1: exit status $SAVER_STATUS"
     note "SIG$1 ended the saver in $ENDED_MS ms, status 0"
 }
@@ -123,10 +103,6 @@ wait_log() {
     done
 }
 
-# Pixels of a region WxH+X+Y that are exactly white.
-white_pixels() {
-    convert "$1" -crop "$2" +repage -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:
-}
 # Pixels of a region with every channel at 200 or more: the snowflake's
 # white or nearly so. The background never has them, as brightness 14 caps its
 # channels at 178.
@@ -134,7 +110,6 @@ whitish_pixels() {
     convert "$1" -crop "$2" +repage -channel RGB -threshold 78% +channel -separate -evaluate-sequence min \
         -format '%[fx:round(mean*w*h)]' info:
 }
-colours() { convert "$1" -crop "$2" +repage -format '%k' info:; }
 # Pixels that differ between two pictures.
 differing_pixels() { compare -metric AE "$1" "$2" null: 2>&1; }
 
@@ -161,3 +136,16 @@ start_other_display() {
 
 # The largest value of any channel in a picture (0: all black).
 brightest() { convert "$1" -format '%[max]' info:; }
+
+# The pictures of tick log $1 came in the order nivora-render gives seed $2,
+# whatever sizes they were made at: nothing drawn twice, nothing skipped.
+# Prints them, "ALGORITHM/BACKGROUND" each.
+check_sequence() {
+    local logged expected
+    logged=$(awk '/^picture / { printf "%s%s/%s", n++ ? " " : "", $4, $6 }' "$1")
+    expected=$("$NIVORA_RENDER" --size 32x18 --seed "$2" --count "$(wc -w <<<"$logged")" |
+        sed -n 's|.* algorithm \([0-9]*\) background \([0-9]*\) .*|\1/\2|p' | paste -sd ' ')
+    [ -n "$logged" ] && [ "$logged" = "$expected" ] ||
+        fail "pictures $logged; nivora-render --seed $2 gives $expected"
+    echo "$logged"
+}

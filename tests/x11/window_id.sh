@@ -3,9 +3,10 @@
 # daemon's settings preview and other hosts use it: the first two pictures
 # are the ones nivora-render makes from the same seed, bit for bit, read back
 # from the X server; an uncovered window is repainted from the picture; a new
-# window size gives the next picture at that size; nothing is grabbed; SIGTERM
-# ends it at once with status 0 and no shared memory left behind. A window
-# that does not exist is named in hex in the one line that says so.
+# window size gives the seed's next picture at that size, as nivora-render
+# makes it; nothing is grabbed; SIGTERM ends it at once with status 0 and no
+# shared memory left behind. A window that does not exist is named in hex in
+# the one line that says so.
 . "$(dirname "$0")/lib.sh"
 out=$NIVORA_OUT
 log=$out/ticks.log
@@ -60,13 +61,19 @@ differ=$(differing_pixels "$out/second.png" "$out/expected-002.png")
 [ "$(differing_pixels "$out/first.png" "$out/second.png")" != 0 ] || fail "second picture equals the first"
 note "second picture: same as nivora-render's picture 2"
 
-# A new size: the next picture is made at it.
+# A new size during the second picture's hold: the third picture of the
+# seed is made at it, as nivora-render makes it at that size.
 xdotool windowsize --sync "$TEST_WINDOW" 400 300
 wait_log "$log" '^picture 400x300' 10
 wait_log "$log" '^hold ' 30 3
 import -window "$TEST_WINDOW" "$out/resized.png"
 size=$(identify -format '%wx%h' "$out/resized.png")
 [ "$size" = 400x300 ] || fail "resized window is $size"
+pictures=$(check_sequence "$log" 7) || exit 1
+"$NIVORA_RENDER" --size 400x300 --seed 7 --start 3 --out "$out/expected-resized.png" >/dev/null || fail "nivora-render"
+differ=$(differing_pixels "$out/resized.png" "$out/expected-resized.png")
+[ "$differ" = 0 ] || fail "after the resize: $differ pixels differ from nivora-render's picture 3 at 400x300"
+note "resized to 400x300 in the hold of picture 2: picture 3 at 400x300, the seed's pictures in order ($pictures)"
 square=$(whitish_pixels "$out/resized.png" 301x300+50+0)
 outside=$(( $(whitish_pixels "$out/resized.png" 50x300+0+0) + $(whitish_pixels "$out/resized.png" 49x300+351+0) ))
 note "after resizing to 400x300: $square near-white pixels in the square (columns 50..350), $outside outside"
