@@ -28,11 +28,11 @@
 #include <thread>
 #include <vector>
 
-#include "engine/picture_cycle.h"
-#include "engine/picture_worker.h"
-#include "engine/random.h"
-#include "engine/scene.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_cycle.h"
+#include "engine/cycle/picture_worker.h"
+#include "engine/cycle/random.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/surfaces.h"
 
 namespace nivora {
 namespace {
@@ -122,7 +122,6 @@ private:
         std::this_thread::sleep_until(nextTick_);
         const auto start = Clock::now();
         cycle_->RevealTick();
-        cycle_->TakeChangedRows();
         const auto end = Clock::now();
         nextTick_ = std::max(nextTick_ + kTick, end);
         return MsBetween(start, end);

@@ -5,8 +5,8 @@
 
 #include <cmath>
 
-#include "engine/real.h"
-#include "engine/soft_extended.h"
+#include "engine/numbers/real.h"
+#include "engine/numbers/soft_extended.h"
 
 namespace nivora {
 namespace {

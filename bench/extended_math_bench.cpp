@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "engine/extended_math.h"
+#include "engine/numbers/extended_math.h"
 
 namespace nivora {
 namespace {

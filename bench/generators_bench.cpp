@@ -2,13 +2,13 @@
 // Run: build-bench/bench/nivora_bench --benchmark_min_time=0.5
 #include <benchmark/benchmark.h>
 
-#include "engine/background_colouring.h"
-#include "engine/background_field.h"
-#include "engine/parallel_rows.h"
-#include "engine/reveal.h"
-#include "engine/scene.h"
-#include "engine/snowflake.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/background_colouring.h"
+#include "engine/pictures/background_field.h"
+#include "engine/pictures/parallel_rows.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/snowflake.h"
+#include "engine/pictures/surfaces.h"
 
 namespace nivora {
 namespace {

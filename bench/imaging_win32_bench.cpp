@@ -9,11 +9,11 @@
 #include <cstdlib>
 #include <vector>
 
-#include "engine/picture_steps.h"
-#include "engine/random.h"
-#include "engine/reveal.h"
-#include "engine/scene.h"
-#include "engine/surfaces.h"
+#include "engine/cycle/picture_steps.h"
+#include "engine/cycle/random.h"
+#include "engine/cycle/reveal.h"
+#include "engine/pictures/scene.h"
+#include "engine/pictures/surfaces.h"
 #include "win32/imaging_win32.h"
 
 using namespace nivora;

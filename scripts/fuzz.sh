@@ -5,20 +5,31 @@
 # tests/fuzz/regressions/TARGET, are run first. Any crash, leak, sanitizer
 # report or failed invariant fails the run; its input is left in
 # build-fuzz/findings/TARGET. Prints the executions and the coverage of each.
-#   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]
+# The build is CMakePresets.json's "fuzz" (build-fuzz); --no-build takes it as
+# it is (scripts/test.sh builds it once and runs the targets side by side).
+# The targets are the files tests/fuzz/fuzz_*.cpp.
+#   scripts/fuzz.sh [--no-build] [SECONDS_PER_TARGET] [TARGET...]
+#   scripts/fuzz.sh --list        the targets' names
 set -euo pipefail
 cd "$(dirname "$0")/.."
+all_targets=()
+for source in tests/fuzz/fuzz_*.cpp; do
+  all_targets+=("$(basename "$source" .cpp)")
+done
+[ "${1:-}" = --list ] && { printf '%s\n' "${all_targets[@]}"; exit 0; }
+build_it=1
+[ "${1:-}" = --no-build ] && { build_it=0; shift; }
 seconds=${1:-30}
 shift || true
 
 build=build-fuzz
-flags="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -g -O1"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=None -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_CXX_FLAGS="$flags" \
-  -DNIVORA_BUILD_FUZZERS=ON -DNIVORA_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" >/dev/null
+if [ $build_it = 1 ]; then
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz -j"$(nproc)" >/dev/null
+fi
 
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(fuzz_command_line fuzz_settings_load fuzz_render_options fuzz_picture)
+[ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
 
 export ASAN_OPTIONS=detect_leaks=1:handle_sigfpe=0
 export UBSAN_OPTIONS=print_stacktrace=1

@@ -8,19 +8,39 @@
 #   scripts/run.sh --windows   the Windows program, full screen under Wine
 #   scripts/run.sh --settings  the Windows program's settings window (/c) under Wine
 #   scripts/run.sh --render    pictures into ./out in any case
+#   scripts/run.sh --web [--port P]  the web edition, built and served on http://127.0.0.1:P/ (8000)
+#   scripts/run.sh --help      this text
 # Further arguments go to the native saver (e.g. scripts/run.sh --geometry 1920x1080 --seed 5).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
+if [ "${1:-}" = --help ] || [ "${1:-}" = -h ]; then
+    # The comment above, without its first two characters.
+    sed -n '2,/^set -euo/p' "$0" | sed '$d; s/^# \{0,1\}//'
+    exit 0
+fi
+
 render_pictures() {
     scripts/install-deps.sh native
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build build -j"$(nproc)" --target nivora-render >/dev/null
+    cmake --preset native >/dev/null
+    cmake --build --preset native -j"$(nproc)" --target nivora-render >/dev/null
     mkdir -p out
     build/src/tools/nivora-render --size 1920x1080 --count 4 --out out/picture.png
     echo "Pictures written to $root/out/picture-001.png ... picture-004.png"
 }
+
+if [ "${1:-}" = --web ]; then
+    port=8000
+    if [ "${2:-}" = --port ]; then
+        port=${3:?"--port needs a number"}
+    fi
+    scripts/install-deps.sh web
+    cmake --preset web >/dev/null
+    cmake --build --preset web -j"$(nproc)" --target nivora_site >/dev/null
+    echo "Serving the web edition on http://127.0.0.1:$port/ (Ctrl-C ends it; the site as a zip: $(ls "$root"/build-web/NivoraGlade-*-web.zip))"
+    exec python3 -m http.server --bind 127.0.0.1 --directory build-web/site "$port"
+fi
 
 if [ "${1:-}" = --render ]; then
     render_pictures
@@ -49,9 +69,8 @@ if [ "${1:-}" = --windows ] || [ "${1:-}" = --settings ]; then
     mode=/s
     [ "$1" = --settings ] && mode=/c
     scripts/install-deps.sh all
-    cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DNIVORA_PACKAGES=OFF >/dev/null
-    cmake --build build-win32 --parallel --target NivoraGlade >/dev/null
+    cmake --preset win32 >/dev/null
+    cmake --build --preset win32 -j"$(nproc)" --target NivoraGlade >/dev/null
     if [ "$mode" = /c ]; then
         echo "Opening the settings under a windowed saver on $DISPLAY: Close or Escape ends it."
     else
@@ -61,11 +80,11 @@ if [ "${1:-}" = --windows ] || [ "${1:-}" = --settings ]; then
 fi
 
 scripts/install-deps.sh native
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target nivoraglade >/dev/null
+cmake --preset native >/dev/null
+cmake --build --preset native -j"$(nproc)" --target nivoraglade >/dev/null
 if [ -n "${WAYLAND_DISPLAY:-}" ]; then
     echo "Starting the saver over every output of the Wayland desktop: press a key or move the mouse quickly to end it."
 else
     echo "Starting the saver in a window on $DISPLAY: press a key, move the mouse quickly or close the window to end it."
 fi
-exec build/src/x11/nivoraglade "$@"
+exec build/src/nivoraglade/nivoraglade "$@"

@@ -9,7 +9,7 @@
 # Both come from the saver's --tick-log (wall clock and the thread's CPU
 # clock at each step). With --check it fails unless the share is at most 5 %
 # and the gap at most 50 ms.
-#   scripts/measure-x11.sh [--check] [BUILD_DIR]     (default: build)
+#   bench/measure-x11.sh [--check] [BUILD_DIR]     (default: build)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 check=0
@@ -22,7 +22,7 @@ if [ -z "${NIVORA_MEASURE_INSIDE:-}" ]; then
         $([ $check = 1 ] && echo --check) "$build"
 fi
 
-saver=$build/src/x11/nivoraglade
+saver=$build/src/nivoraglade/nivoraglade
 helper=$build/tests/x11/x11_test_window
 log=${NIVORA_MEASURE_LOG:-$(mktemp)}  # NIVORA_MEASURE_LOG keeps the tick log
 fifo=$(mktemp -u)
@@ -48,4 +48,4 @@ wait $saver_pid
 saver_pid=
 
 echo "X server: $(xdpyinfo | grep -c MIT-SHM) MIT-SHM; $(grep -c '^tick' "$log") ticks logged"
-awk -v check=$check -f "$root/scripts/tick-log.awk" "$log"
+awk -v check=$check -f "$root/bench/tick-log.awk" "$log"

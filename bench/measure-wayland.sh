@@ -7,15 +7,15 @@
 #   - the longest gap between two steps of the cycle at the change to the
 #     second picture (target: at most 50 ms);
 #   - the commits: how many a second over the reveal, none during the hold.
-# The numbers come from the saver's --tick-log (scripts/tick-log.awk, shared
+# The numbers come from the saver's --tick-log (bench/tick-log.awk, shared
 # with measure-x11.sh) and /proc. With --check it fails over the targets.
-#   scripts/measure-wayland.sh [--check] [BUILD_DIR]     (default: build)
+#   bench/measure-wayland.sh [--check] [BUILD_DIR]     (default: build)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 check=0
 if [ "${1:-}" = --check ]; then check=1; shift; fi
 build=$(cd "${1:-$root/build}" && pwd)
-export NIVORA_SAVER=$build/src/x11/nivoraglade NIVORA_RENDER=$build/src/tools/nivora-render
+export NIVORA_SAVER=$build/src/nivoraglade/nivoraglade NIVORA_RENDER=$build/src/tools/nivora-render
 export NIVORA_POINTER=$build/tests/wayland/wayland_pointer NIVORA_OUT=${NIVORA_MEASURE_OUT:-$build/measure-wayland}
 . "$root/tests/wayland/lib.sh"
 set +e
@@ -37,7 +37,7 @@ signal_ends_saver TERM 1000 >/dev/null
 
 echo "sway, 1920x1080: $(grep -c '^tick' "$LOG") ticks logged"
 echo "hold: $hold_cpu ms CPU of the drawing thread in 2 s"
-awk -v check=$check -f "$root/scripts/tick-log.awk" "$LOG" || exit 1
+awk -v check=$check -f "$root/bench/tick-log.awk" "$LOG" || exit 1
 if [ $check = 1 ] && [ "$hold_cpu" -gt 20 ]; then
     echo "FAIL: the drawing thread worked during the hold"
     exit 1
