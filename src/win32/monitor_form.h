@@ -26,8 +26,11 @@ private:
     void DoMouseMove() override { mouseMove_(); }
     bool PaintsItself() const override { return true; }
     void DoPaint(HDC dc, const RECT& area) override { Picture.Paint(Handle(), dc, area); }
+    bool DoMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
     RECT monitor_;
+    bool placed_ = false;
+    int returns_ = 0;
     std::function<void(WPARAM)> keyDown_;
     std::function<void()> mouseMove_;
 };

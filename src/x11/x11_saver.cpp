@@ -49,6 +49,13 @@ Window MakeOwnWindow(Display* display, int width, int height) {
     XSetClassHint(display, window, &hint);
     Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, window, &deleteWindow, 1);
+    // A window that wants keys says so: a window manager may read a window
+    // without hints either way.
+    XWMHints hints{};
+    hints.flags = InputHint | StateHint;
+    hints.input = True;
+    hints.initial_state = NormalState;
+    XSetWMHints(display, window, &hints);
     XMapWindow(display, window);
     return window;
 }

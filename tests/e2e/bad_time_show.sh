@@ -23,14 +23,11 @@ note "text: $text"
 
 dismiss_box "$box"
 window=$(wait_window 'Nivora Glade' 30) || fail "no saver window after the box"
-sleep 2
-shot="$NIVORA_E2E_OUT/after-box.png"
-screenshot "$shot"
-[ "$(colours "$shot" 280x720+0+0)" -gt 100 ] || fail "no picture after the box"
+wait_coloured "$NIVORA_E2E_OUT/after-box.png" 280x720+0+0 || fail "no picture after the box within 30 s"
 [ "$(reg_value Time_Show | cut -d' ' -f1)" = REG_SZ ] || fail "the damaged value was rewritten"
 
-xdotool windowactivate --sync "$window" 2>/dev/null
+activate "$window"
 xdotool key space
-wait_saver_exit 5000 || fail "a key press did not end the saver"
+wait_saver_exit 5000 || fail "a key press did not end the saver; $(keyboard_owner) had the keyboard"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 note "pass"

@@ -35,8 +35,8 @@ export_key "$after"
 note "key before: $(tr -d '\0\r' < "$before" | grep -c =) values; after: $(tr -d '\0\r' < "$after" | grep -c =)"
 cmp "$before" "$after" || fail "the key changed: $(diff <(tr -d '\0\r' < "$before") <(tr -d '\0\r' < "$after"))"
 
-xdotool windowactivate --sync "$window" 2>/dev/null
+activate "$window"
 xdotool key space
-wait_saver_exit 5000 || fail "a key press did not end the saver"
+wait_saver_exit 5000 || fail "a key press did not end the saver; $(keyboard_owner) had the keyboard"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 note "pass"

@@ -166,6 +166,38 @@ click_close_box() {
 
 screenshot() { import -window root "$1" || fail "screenshot $1"; }
 
+# Screenshots into $1 every half second, up to 30 s, until the area $2 shows a
+# colour field: under load the first picture can take seconds.
+wait_coloured() {
+    local deadline
+    deadline=$(echo "$(now) + 30" | bc)
+    while less_than "$(now)" "$deadline"; do
+        screenshot "$1"
+        [ "$(colours "$1" "$2")" -gt 100 ] && return 0
+        sleep 0.5
+    done
+    return 1
+}
+
+# Gives window $1 the keyboard and checks that it took it, up to 3 tries: a
+# key sent before then goes to whichever window had it.
+activate() {
+    local try
+    for try in 1 2 3; do
+        xdotool windowactivate --sync "$1" 2>/dev/null
+        [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ] && return 0
+        sleep 0.2
+    done
+    note "window $1 did not take the keyboard; $(keyboard_owner) has it"
+}
+
+# The window that has the keyboard, for a failure's message.
+keyboard_owner() {
+    local id
+    id=$(xdotool getwindowfocus 2>/dev/null) || { echo "no window"; return; }
+    echo "window $id '$(xdotool getwindowname "$id" 2>/dev/null)'"
+}
+
 # Bounding box WxH+X+Y of the white pixels (or nothing when there are none).
 white_box() { convert "$1" -fill black +opaque white -format '%@' info:; }
 

@@ -19,9 +19,9 @@ for arguments in "/" ""; do
     start_saver $arguments
     window=$(wait_window 'Nivora Glade' 30) || fail "'$arguments': no saver window"
     note "'$arguments': saver window $(window_geometry "$window") after $(seconds_since "$SAVER_START") s"
-    xdotool windowactivate --sync "$window" 2>/dev/null
+    activate "$window"
     xdotool key space
-    wait_saver_exit 5000 || fail "'$arguments': a key press did not end the saver"
+    wait_saver_exit 5000 || fail "'$arguments': a key press did not end the saver; $(keyboard_owner) had the keyboard"
     [ "$SAVER_STATUS" = 0 ] || fail "'$arguments': exit code $SAVER_STATUS"
 done
 note "pass"

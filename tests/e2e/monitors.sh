@@ -4,7 +4,8 @@
 # monitors. One saver window per monitor, each with a picture of its own in
 # its centred square; after a display change the windows cover the monitors
 # again at the next picture; a mouse jump seen only by the second monitor's
-# window ends both; a key press ends both, and the system's screen-saver flag
+# window ends both, even after that window was moved off its monitor and came
+# back; a key press ends both, and the system's screen-saver flag
 # is set while the saver runs and cleared when it ends.
 . "$(dirname "$0")/lib.sh"
 
@@ -38,6 +39,17 @@ sleep 1
 [ "$(saver_windows | awk '{ print $4 "x" $5 "+" $2 "+" $3 }' | tr '\n' ' ')" = "1280x720+0+0 1024x768+1280+0 " ] ||
     fail "after a display change the windows do not cover the monitors: $(saver_windows)"
 note "display change: the second monitor's window made anew at the next picture"
+
+# Moved onto the first monitor from outside (what a misled Wine does to a new
+# window under a window manager), the second monitor's window goes back.
+wine_run "$NIVORA_DISPLAY_CHANGE" --move-monitor 0 0 || fail "no second monitor's window to move"
+sleep 1
+deadline=$(echo "$(now) + 5" | bc)
+until [ "$(saver_windows | awk '{ print $4 "x" $5 "+" $2 "+" $3 }' | tr '\n' ' ')" = "1280x720+0+0 1024x768+1280+0 " ]; do
+    less_than "$(now)" "$deadline" || fail "a moved window did not go back: $(saver_windows)"
+    sleep 0.1
+done
+note "a moved window went back to its monitor"
 
 # A jump of the mouse on the second monitor ends both.
 xdotool mousemove 1510 405

@@ -9,11 +9,9 @@ store_settings 20 1 1 1 1 14
 
 start_saver /s
 window=$(wait_window 'Nivora Glade' 30) || fail "no saver window"
-sleep 1.5
 first="$NIVORA_E2E_OUT/picture-1.png"
-screenshot "$first"
+wait_coloured "$first" 280x720+0+0 || fail "no coloured background in the first picture within 30 s"
 taken=$(now)
-[ "$(colours "$first" 280x720+0+0)" -gt 100 ] || fail "no coloured background in the first picture"
 
 deadline=$(echo "$taken + 25" | bc)
 while less_than "$(now)" "$deadline"; do
@@ -23,7 +21,7 @@ while less_than "$(now)" "$deadline"; do
     share=$(differing_share "$first" "$later" 280x720+0+0)
     if less_than 0.5 "$share"; then
         note "new background $(seconds_since "$taken") s after the first screenshot: $share of the pixels left of the square changed"
-        xdotool windowactivate --sync "$window" 2>/dev/null
+        activate "$window"
         xdotool key space
         wait_saver_exit 5000 || fail "a key press did not end the saver"
         note "pass"

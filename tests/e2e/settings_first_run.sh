@@ -39,10 +39,9 @@ while less_than "$(now)" "$deadline"; do
     sleep 0.5
 done
 [ "$current" != "$first" ] || fail "the sliders did not follow a new picture"
-controls_window=$(wait_window 'Screensaver Settings' 1)
-xdotool windowactivate --sync "$controls_window" 2>/dev/null
+activate "$(wait_window 'Screensaver Settings' 1)"
 xdotool key Escape
-wait_saver_exit 5000 || fail "Escape did not end the program"
+wait_saver_exit 5000 || fail "Escape did not end the program; $(keyboard_owner) had the keyboard"
 
 set_dword Time_Show 30
 start_saver /c
@@ -52,8 +51,8 @@ control_line "$list" '^control msctls_trackbar32 "" 234 33 200 12 range 1 20 pos
     fail "the time slider is not at 20: $(control_line "$list" '234 33')"
 control_line "$list" '^control Static "Time show   20 sec" ' >/dev/null || fail "time label: $(control_line "$list" 'Time')"
 note "Time_Show 30: slider at 20, label 'Time show   20 sec'"
-xdotool windowactivate --sync "$(wait_window 'Screensaver Settings' 1)" 2>/dev/null
+activate "$(wait_window 'Screensaver Settings' 1)"
 xdotool key Escape
-wait_saver_exit 5000 || fail "Escape did not end the program"
+wait_saver_exit 5000 || fail "Escape did not end the program; $(keyboard_owner) had the keyboard"
 [ "$SAVER_STATUS" = 0 ] || fail "exit code $SAVER_STATUS"
 note "pass"
