@@ -112,6 +112,15 @@ for _ in $(seq 40); do
         [ "$(differing_pixels "$out/preview.png" "$out/preview-expected-00$n.png")" = 0 ] && { match=$n; break 2; }
     done
 done
+if [ -z "$match" ]; then
+    # What a failure needs to be understood: the dialog's log, and which
+    # savers run where.
+    cp "$home/preferences.log" "$out/" 2>/dev/null
+    for p in $(pgrep -x nivoraglade); do
+        echo "$p $(tr '\0' ' ' <"/proc/$p/cmdline") $(tr '\0' '\n' <"/proc/$p/environ" | grep '^XSCREENSAVER_WINDOW=')"
+    done >"$out/savers.txt" 2>&1
+    note "savers running: $(cat "$out/savers.txt"); the preview window: $(xwininfo -id "$window" 2>&1 | grep -E 'Map State|geometry')"
+fi
 [ -n "$match" ] || fail "the preview ($pane) is none of nivora-render's first three pictures for seed 5"
 note "the preview pane ($pane) shows nivora-render's picture $match for seed 5, every pixel"
 echo "mate: all checks passed"
