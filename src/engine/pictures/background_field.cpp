@@ -13,7 +13,7 @@ void Background0(Scene& scene) {
     const int W = scene.FieldWidth, H = scene.FieldHeight;
     // Recipes divide by W and H; an empty field is left as it was.
     if (W < 1 || H < 1) return;
-    scene.EnsureFieldCapacity();
+    scene.EnsureFieldCapacity();  // the colouring reads the planes even when nothing fills them
     FillFieldRows(scene, 0, H + 1);
 }
 
@@ -21,6 +21,7 @@ void FillFieldRows(Scene& scene, int first, int last) {
     const int W = scene.FieldWidth, H = scene.FieldHeight;
     const int n = scene.Settings.Background;
     if (W < 1 || H < 1 || n < 0 || n > kBackgroundRecipes || last <= first) return;
+    scene.EnsureFieldCapacity();
 
     // Each column's part of the points once, each row's once per row.
     std::vector<RecipePoint> columns(static_cast<std::size_t>(W) + 1);

@@ -13,9 +13,9 @@ void Background0(Scene& scene);
 
 // Fills rows first..last-1 of the field (points 0..FieldWidth of each) as
 // Background0 does. A row depends on nothing but its number, so a field may
-// be filled in bands, in any order, by separate threads or processes. The
-// field must hold the rows (EnsureFieldCapacity) and first..last lie within
-// 0..FieldHeight+1; a recipe number Background0 ignores fills nothing.
+// be filled in bands, in any order, by separate threads or processes.
+// first..last must lie within 0..FieldHeight+1; a recipe number Background0
+// ignores fills nothing.
 void FillFieldRows(Scene& scene, int first, int last);
 
 }  // namespace nivora
