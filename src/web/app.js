@@ -212,13 +212,16 @@
     // The layers of some numbers, made by the two workers side by side: the
     // snowflake's worker joins the background once its snowflake is done.
     const request = (numbers, parts, slot = 'screen') => {
-      const snowflake = parts & kSnowflake
+      const layers = { numbers, width, height, background: null };
+      layers.snowflake = parts & kSnowflake
         ? snowflakes.run({ kind: 'snowflake', width, height, algorithm: numbers.algorithm }, slot) : null;
-      const background = parts & kBackground
-        ? backgroundInBands({ helpers: [{ lane: backgrounds }, { lane: snowflakes, after: snowflake }], numbers,
-                              width, height, fieldWidth: m._nv_field_width(), fieldHeight: m._nv_field_height(), slot })
-        : null;
-      return { numbers, width, height, snowflake, background };
+      if (parts & kBackground) {
+        layers.background = backgroundInBands({
+          helpers: [{ lane: backgrounds }, { lane: snowflakes, after: layers.snowflake }], numbers, width, height,
+          fieldWidth: m._nv_field_width(), fieldHeight: m._nv_field_height(), slot,
+          wanted: () => layers === awaited || layers === prepared });
+      }
+      return layers;
     };
     const sameNumbers = (a, b) => a.algorithm === b.algorithm && a.background === b.background &&
       a.brightness === b.brightness;
@@ -506,7 +509,8 @@
         return;
       }
       if (job.kind === 'lay') {
-        m.HEAPU8.set(new Uint8Array(job.colours), m._nv_field_colours(job.width, job.height));
+        const target = m._nv_field_colours(job.width, job.height);  // may grow the memory: HEAPU8 read after
+        m.HEAPU8.set(new Uint8Array(job.colours), target);
         m._nv_lay();
         const frame = copy(m, m._nv_frame(), m._nv_frame_bytes());
         self.postMessage({ id: job.id, frame }, [frame]);

@@ -17,9 +17,10 @@ const kLeastBandPoints = 4096;
 
 // Makes the background of `numbers` at width x height in bands on the
 // helpers' lanes; a helper with `after` joins once that job (its own) has
-// come. Resolves with { frame, ms }, with { error }, or with null when a
-// newer job took a lane's slot: the picture is no longer wanted.
-function backgroundInBands({ helpers, numbers, width, height, fieldWidth, fieldHeight, slot }) {
+// come. Resolves with { frame, ms }, with { error }, or with null once
+// `wanted()` says no or a newer job took a lane's slot: a picture the page
+// no longer wants takes no more bands from a newer one.
+function backgroundInBands({ helpers, numbers, width, height, fieldWidth, fieldHeight, slot, wanted }) {
   const leastRows = Math.max(1, Math.floor(kLeastBandPoints / Math.max(fieldWidth, 1)));
   const rowBytes = fieldWidth * 4;
   const colours = new Uint8Array(rowBytes * fieldHeight);
@@ -33,6 +34,10 @@ function backgroundInBands({ helpers, numbers, width, height, fieldWidth, fieldH
   };
   const band = () => {
     if (settled || next >= fieldHeight) return null;
+    if (!wanted()) {
+      finish(null);
+      return null;
+    }
     // A share of the rows left that shrinks as they run out: few messages
     // while there is much to do, and the workers finish within a short
     // band's time of each other.
@@ -48,10 +53,10 @@ function backgroundInBands({ helpers, numbers, width, height, fieldWidth, fieldH
   }
 
   async function help(lane, after) {
-    if (after) {
-      const own = await after;
-      if (!own || own.error) return;  // the page hears of it through its own job
-    }
+    // Even with nothing to wait for, the first band is taken in a later
+    // microtask: once the caller has kept the picture where wanted() looks.
+    const own = await after;
+    if (after && (!own || own.error)) return;  // the page hears of it through its own job
     for (;;) {
       const done = await lane.run(band, slot);
       if (!done) {
