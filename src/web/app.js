@@ -41,7 +41,9 @@
 
   // One worker, one job at a time. Jobs wait in two slots: the screen's,
   // which go first, and the next picture's; a newer job replaces the one
-  // waiting in its slot (whose promise resolves with null).
+  // waiting in its slot (whose promise resolves with null). A job given as
+  // a function is made when the worker can start it (a band of shared
+  // rows); when it makes none, its promise resolves with null.
   class Lane {
     constructor(onError) {
       this.worker = new Worker(scriptUrl);
@@ -59,13 +61,20 @@
       });
     }
     pump() {
-      if (this.busy) return;
-      const slot = this.waiting.screen ? 'screen' : 'next';
-      if (!this.waiting[slot]) return;
-      this.busy = this.waiting[slot];
-      this.waiting[slot] = null;
-      this.busy.job.id = this.nextId++;
-      this.worker.postMessage(this.busy.job);
+      while (!this.busy) {
+        const slot = this.waiting.screen ? 'screen' : 'next';
+        const waiting = this.waiting[slot];
+        if (!waiting) return;
+        this.waiting[slot] = null;
+        const job = typeof waiting.job === 'function' ? waiting.job() : waiting.job;
+        if (!job) {
+          waiting.resolve(null);
+          continue;
+        }
+        job.id = this.nextId++;
+        this.busy = waiting;
+        this.worker.postMessage(job);
+      }
     }
     finished(result) {
       const done = this.busy;
@@ -170,6 +179,14 @@
     const problem = sizeProblem(width, height);
     if (problem) return showMessage(problem);
 
+    let failed = false;
+    const fail = (text) => {
+      failed = true;
+      showMessage(text);
+    };
+    // The workers load their modules while the page loads its own.
+    const snowflakes = new Lane(fail), backgrounds = new Lane(fail);
+
     const m = await NivoraModule();
     const bytes = m._nv_picture_bytes(width, height);
     if (bytes > kMaxPictureBytes) return showMessage(tooLarge(width, height, bytes));
@@ -180,12 +197,6 @@
     const settings = loadSettings();
     const status = { state: 'waiting', pictures: 0, changes: [], holds: [], jobs: [], lastRow: -1, width, height, seed: 0, picture: 0 };
     window.nivoraStatus = status;  // what the page shows, for its tests and the curious
-    let failed = false;
-    const fail = (text) => {
-      failed = true;
-      showMessage(text);
-    };
-    const snowflakes = new Lane(fail), backgrounds = new Lane(fail);
 
     const pushSettings = () => m._nv_settings(settings.algorithm, settings.background, settings.brightness,
                                               settings.timeShow, settings.backgroundRands, settings.randsAlgorithm);
@@ -198,14 +209,20 @@
     m._nv_seed(seed);
     status.seed = seed;
 
-    // The layers of some numbers, made by the two workers side by side.
-    const request = (numbers, parts, slot = 'screen') => ({
-      numbers, width, height,
-      snowflake: parts & kSnowflake
-        ? snowflakes.run({ kind: 'parts', width, height, parts: kSnowflake, ...numbers }, slot) : null,
-      background: parts & kBackground
-        ? backgrounds.run({ kind: 'parts', width, height, parts: kBackground, ...numbers }, slot) : null,
-    });
+    // The layers of some numbers, made by the two workers side by side: the
+    // snowflake's worker joins the background once its snowflake is done.
+    const request = (numbers, parts, slot = 'screen') => {
+      const layers = { numbers, width, height, background: null };
+      layers.snowflake = parts & kSnowflake
+        ? snowflakes.run({ kind: 'snowflake', width, height, algorithm: numbers.algorithm }, slot) : null;
+      if (parts & kBackground) {
+        layers.background = backgroundInBands({
+          helpers: [{ lane: backgrounds }, { lane: snowflakes, after: layers.snowflake }], numbers, width, height,
+          fieldWidth: m._nv_field_width(), fieldHeight: m._nv_field_height(), slot,
+          wanted: () => layers === awaited || layers === prepared });
+      }
+      return layers;
+    };
     const sameNumbers = (a, b) => a.algorithm === b.algorithm && a.background === b.background &&
       a.brightness === b.brightness;
     const currentNumbers = () => ({ algorithm: settings.algorithm, background: settings.background,
@@ -485,21 +502,25 @@
                          [rgba]);
         return;
       }
+      if (job.kind === 'band') {
+        const pointer = m._nv_field_band(job.width, job.height, job.background, job.brightness, job.first, job.last);
+        const colours = copy(m, pointer, (job.last - job.first) * m._nv_field_width() * 4);
+        self.postMessage({ id: job.id, first: job.first, last: job.last, colours }, [colours]);
+        return;
+      }
+      if (job.kind === 'lay') {
+        const target = m._nv_field_colours(job.width, job.height);  // may grow the memory: HEAPU8 read after
+        m.HEAPU8.set(new Uint8Array(job.colours), target);
+        m._nv_lay();
+        const frame = copy(m, m._nv_frame(), m._nv_frame_bytes());
+        self.postMessage({ id: job.id, frame }, [frame]);
+        return;
+      }
       const start = performance.now();
-      m._nv_make(job.width, job.height, job.parts, job.algorithm, job.background, job.brightness);
-      const result = { id: job.id, ms: performance.now() - start };
-      const transfer = [];
-      if (job.parts & kSnowflake) {
-        const cells = m._nv_flake_cells();
-        result.cells = cells;
-        result.planes = [0, 1, 2, 3].map((plane) => copy(m, m._nv_flake_plane(plane), plane === 3 ? 4 * cells : cells));
-        transfer.push(...result.planes);
-      }
-      if (job.parts & kBackground) {
-        result.frame = copy(m, m._nv_frame(), m._nv_frame_bytes());
-        transfer.push(result.frame);
-      }
-      self.postMessage(result, transfer);
+      m._nv_snowflake(job.width, job.height, job.algorithm);
+      const cells = m._nv_flake_cells();
+      const planes = [0, 1, 2, 3].map((plane) => copy(m, m._nv_flake_plane(plane), plane === 3 ? 4 * cells : cells));
+      self.postMessage({ id: job.id, ms: performance.now() - start, cells, planes }, planes);
     };
   }
 

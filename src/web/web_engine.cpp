@@ -1,6 +1,6 @@
 // The engine's entry points for the web page. One module serves two roles:
-// in a Web Worker it makes layers (a snowflake, or a background laid over a
-// frame) and still pictures; on the page's thread it only draws the numbers
+// in a Web Worker it makes layers (a snowflake, or bands of a background
+// and the background laid over a frame) and still pictures; on the page's thread it only draws the numbers
 // from the one random generator and reveals the snowflake over the frame,
 // which costs a few hundred cells a tick. The page copies the layers a
 // worker made into this module's planes, as the picture cycle takes them.
@@ -33,6 +33,7 @@ SaverSettings settings = kDefaultSettings;  // the page's settings, numbers of t
 RowSpan changed;
 std::vector<std::uint8_t> pristine;  // the frame with the field laid, before any cell of the reveal
 std::vector<std::uint8_t> rgba;      // rows converted for the canvas
+std::vector<Argb> colours;           // a worker's band of field colours, or a whole field's
 SaverSettings guess;                 // the next picture's numbers, drawn from a copy of the generator
 
 // Makes the scene's geometry and surfaces for width x height, unless it has them.
@@ -60,19 +61,47 @@ EMSCRIPTEN_KEEPALIVE double nv_picture_bytes(int width, int height) {
 
 // ---- In a worker ----
 
-// Makes the parts of a picture (1 the snowflake, 2 the background, laid
-// over the frame) of width x height from these numbers.
-EMSCRIPTEN_KEEPALIVE void nv_make(int width, int height, int parts, int algorithm, int background, int brightness) {
+// Makes the snowflake of a picture of width x height with this algorithm.
+EMSCRIPTEN_KEEPALIVE void nv_snowflake(int width, int height, int algorithm) {
     EnsureScene(width, height);
     scene.Settings.Algorithm = static_cast<std::uint8_t>(algorithm);
+    Snowflake(scene);
+}
+
+// A background is made in bands of field rows, shared between the workers;
+// a band comes back coloured, 4 bytes a point instead of the field's three
+// extended numbers, and one worker lays the gathered colours over its frame.
+
+// Fills and colours field rows first..last-1 (within 0..nv_field_height())
+// of a background; their colours (ARGB, nv_field_width() a row) are returned.
+EMSCRIPTEN_KEEPALIVE Argb* nv_field_band(int width, int height, int background, int brightness, int first, int last) {
+    EnsureScene(width, height);
     scene.Settings.Background = background;
     scene.Settings.Brightness = static_cast<std::uint8_t>(brightness);
-    if (parts & 1) Snowflake(scene);
-    if (parts & 2) {
-        Background0(scene);
-        Background1(scene);
-        LayField(scene);
-    }
+    first = std::clamp(first, 0, scene.FieldHeight);
+    last = std::clamp(last, first, scene.FieldHeight);
+    colours.resize(static_cast<std::size_t>(scene.FieldWidth) * (last - first));
+    FillFieldRows(scene, first, last);
+    ColourFieldRows(scene, first, last, colours.data());
+    return colours.data();
+}
+
+EMSCRIPTEN_KEEPALIVE int nv_field_width() { return scene.FieldWidth; }
+EMSCRIPTEN_KEEPALIVE int nv_field_height() { return scene.FieldHeight; }
+
+// Where the colours of a whole field go before nv_lay.
+EMSCRIPTEN_KEEPALIVE Argb* nv_field_colours(int width, int height) {
+    EnsureScene(width, height);
+    colours.resize(static_cast<std::size_t>(scene.FieldWidth) * scene.FieldHeight);
+    return colours.data();
+}
+
+// Sets the field's colours into its bitmap and lays it over the frame.
+EMSCRIPTEN_KEEPALIVE void nv_lay() {
+    const int W = scene.FieldWidth;
+    for (int y = 0; y < scene.FieldHeight; ++y)
+        scene.FieldBitmap->SetRow(y, colours.data() + static_cast<std::size_t>(y) * W, W);
+    LayField(scene);
 }
 
 // The still picture `picture` of a run from `seed`, revealed to its last

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <vector>
 
 #include "engine/pictures/background_colouring.h"
 #include "engine/pictures/background_field.h"
@@ -143,6 +144,36 @@ TEST_F(BackgroundColouring, WritesOnlyTheFieldsPixels) {
     scene.FieldWidth = 0;
     Background1(scene);
     EXPECT_EQ(scene.FieldBitmap->GetPixel(0, 0), 0u);
+}
+
+// The web page shares a field's rows between its two workers: each fills
+// and colours bands in a scene of its own, and the bands set side by side
+// must be Background1's bitmap to the bit, whatever the bands and their order.
+TEST_F(BackgroundColouring, BandsFromSeparateScenesMakeTheSameBitmap) {
+    const int W = 70, H = 45;
+    const int cuts[] = {0, 1, 17, 18, 40, 45};  // bands of 1 to 22 rows
+    for (int background : {1, 2, 13}) {
+        Picture(background, 14, W, H);
+        Scene workers[2];
+        for (Scene& worker : workers) {
+            worker.FieldWidth = W;
+            worker.FieldHeight = H;
+            worker.Settings.Background = 7;  // a field left by another picture
+            Background0(worker);
+            worker.Settings.Background = background;
+            worker.Settings.Brightness = 14;
+        }
+        std::vector<Argb> colours(static_cast<std::size_t>(W) * H);
+        for (int band = 4; band >= 0; --band) {
+            Scene& worker = workers[band % 2];
+            FillFieldRows(worker, cuts[band], cuts[band + 1]);
+            ColourFieldRows(worker, cuts[band], cuts[band + 1], colours.data() + cuts[band] * W);
+        }
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                ASSERT_EQ(Hex(colours[y * W + x]), Hex(scene.FieldBitmap->GetPixel(x, y)))
+                    << "background " << background << " at " << x << "," << y;
+    }
 }
 
 // A platform bitmap may refuse concurrent use, so the colouring must call it

@@ -3,7 +3,8 @@
 // the reveal moves down the rows; a picture follows its hold on time, ready
 // beforehand; the page's thread has no long task over 50 ms; a click makes
 // it full screen, a key or a jump of the mouse leaves it; a smaller window
-// gets the picture at its size; nothing goes to the console.
+// gets the picture at its size; settings changed while a picture is made
+// give the last settings' picture; nothing goes to the console.
 import { canvasRgb, check, differingPixels, finish, launch, openPage, renderedPicture, serveSite } from './lib.mjs';
 
 const [width, height] = [1920, 1080];
@@ -103,6 +104,27 @@ check(await page.evaluate(() => window.nivoraStatus.picture) === shownPicture &&
       differingPixels(resized, renderedPicture(['--size', '800x450', '--seed', String(seed), '--start', String(shownPicture),
                                                 '--brightness', '10'])) === 0,
       `after the window shrank to 800x450, picture ${shownPicture} at that size`);
+
+// Settings changed while their layers are being made: each change makes
+// the picture on screen again, the newer request takes the workers from the
+// older one, and the last one's picture shows. A long hold keeps the numbers.
+const input = (changes) => page.evaluate((changes) => {
+  for (const [id, value] of changes) {
+    const element = document.getElementById(id);
+    element.value = String(value);
+    element.dispatchEvent(new Event('input', { bubbles: true }));
+  }
+}, changes);
+await input([['timeShow', 20]]);
+const holdsBefore = await page.evaluate(() => window.nivoraStatus.holds.length);
+await input([['background', 2]]);
+await new Promise((resolve) => setTimeout(resolve, 150));
+await input([['algorithm', 5], ['brightness', 17]]);
+await page.waitForFunction((n) => window.nivoraStatus.holds.length > n && window.nivoraStatus.state === 'hold',
+                           { timeout: 60000, polling: 'raf' }, holdsBefore);
+check(differingPixels(await canvasRgb(page),
+                      renderedPicture(['--size', '800x450', '--algorithm', '5', '--background', '2', '--brightness', '17'])) === 0,
+      'settings changed while their layers were made: the last ones\' picture (snowflake 5, background 2, brightness 17)');
 
 check(problems.length === 0, `no console errors${problems.length ? `: ${problems.join('; ')}` : ''}`);
 await close();

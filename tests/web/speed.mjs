@@ -2,7 +2,9 @@
 // at 1920x1080 with the default settings, the time from the page's start to
 // its first picture on the screen, the workers' time for each layer, and how
 // long each later picture waited for the workers after its hold ended.
-//   NIVORA_SITE=build-web/site NIVORA_RENDER=build/src/tools/nivora-render node speed.mjs [SEEDS...] [--pictures N]
+// From build-web/tests/web, where the build copies it beside node_modules:
+//   NIVORA_SITE=../../site NIVORA_RENDER=../../../build/src/tools/nivora-render node speed.mjs [SEEDS...] [--pictures N]
+import os from 'node:os';
 import { launch, serveSite } from './lib.mjs';
 
 const args = process.argv.slice(2);
@@ -21,7 +23,8 @@ for (const seed of seeds) {
   const s = await page.evaluate(() => window.nivoraStatus);
   const waits = s.changes.slice(1).map((change, i) => Math.round(change - s.holds[i] - 5000));
   firsts.push(s.changes[0]);
-  console.log(`seed ${seed}: first picture ${Math.round(s.changes[0])} ms; later pictures waited ${JSON.stringify(waits)} ms; ` +
+  // Other work on the machine slows the workers: the load says how much.
+  console.log(`seed ${seed} (load ${os.loadavg()[0].toFixed(1)}): first picture ${Math.round(s.changes[0])} ms; later pictures waited ${JSON.stringify(waits)} ms; ` +
               `layers ${s.jobs.map((j) => `${j.part} ${j.algorithm ?? j.background} ${Math.round(j.ms)}`).join(', ')} ms`);
   await close();
 }

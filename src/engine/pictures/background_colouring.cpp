@@ -68,25 +68,30 @@ void Background1(Scene& scene) {
     if (W < 1 || H < 1) return;
     scene.EnsureFieldCapacity();  // never read past the planes, even without a fill
 
-    Real R[3][3];
-    ColourRotation(R);
-    const Real cap = BrightnessCap(scene.Settings.Brightness);
-
     // Colours are computed over the worker threads, but only the calling thread
     // touches the bitmap: a platform bitmap (GDI+) refuses concurrent use.
     thread_local std::vector<Argb> picture;
     picture.resize(static_cast<std::size_t>(W) * static_cast<std::size_t>(H));
-    Argb* const out = picture.data();  // a worker naming `picture` would get its own
+    ColourFieldRows(scene, 0, H, picture.data());
+    for (int y = 0; y < H; ++y)
+        scene.FieldBitmap->SetRow(y, picture.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(W), W);
+}
+
+void ColourFieldRows(const Scene& scene, int first, int last, Argb* out) {
+    const int W = scene.FieldWidth;
+    if (W < 1 || last <= first) return;
+    Real R[3][3];
+    ColourRotation(R);
+    const Real cap = BrightnessCap(scene.Settings.Brightness);
     const TBackgroundField& field = scene.BackgroundField;
-    ForEachRow(H, [&R, &field, cap, W, out](int y) {
-        const std::size_t base = field.Index(0, y);
+    ForEachRow(last - first, [&R, &field, cap, W, first, out](int r) {
+        const std::size_t base = field.Index(0, first + r);
         const Real* p0 = field.Plane[0].data() + base;
         const Real* p1 = field.Plane[1].data() + base;
         const Real* p2 = field.Plane[2].data() + base;
-        Argb* colours = out + static_cast<std::size_t>(y) * static_cast<std::size_t>(W);
+        Argb* colours = out + static_cast<std::size_t>(r) * static_cast<std::size_t>(W);
         for (int x = 0; x < W; ++x) colours[x] = Colour(R, cap, p0[x], p1[x], p2[x]);
     });
-    for (int y = 0; y < H; ++y) scene.FieldBitmap->SetRow(y, out + static_cast<std::size_t>(y) * static_cast<std::size_t>(W), W);
 }
 
 }  // namespace nivora

@@ -22,4 +22,10 @@ std::uint32_t FieldColour(xmath::Real p0, xmath::Real p1, xmath::Real p2, std::u
 // the field, the rotation, the fold and the brightness cap.
 void Background1(Scene& scene);
 
+// The colours of field rows first..last-1 (0 <= first <= last <=
+// FieldHeight), FieldWidth a row, into `out`, as Background1 makes them: a
+// field coloured in bands by separate processes, whose rows are then set
+// into the bitmap together.
+void ColourFieldRows(const Scene& scene, int first, int last, Argb* out);
+
 }  // namespace nivora

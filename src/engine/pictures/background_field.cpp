@@ -11,17 +11,24 @@ namespace nivora {
 
 void Background0(Scene& scene) {
     const int W = scene.FieldWidth, H = scene.FieldHeight;
-    const int n = scene.Settings.Background;
     // Recipes divide by W and H; an empty field is left as it was.
     if (W < 1 || H < 1) return;
+    scene.EnsureFieldCapacity();  // the colouring reads the planes even when nothing fills them
+    FillFieldRows(scene, 0, H + 1);
+}
+
+void FillFieldRows(Scene& scene, int first, int last) {
+    const int W = scene.FieldWidth, H = scene.FieldHeight;
+    const int n = scene.Settings.Background;
+    if (W < 1 || H < 1 || n < 0 || n > kBackgroundRecipes || last <= first) return;
     scene.EnsureFieldCapacity();
-    if (n < 0 || n > kBackgroundRecipes) return;
 
     // Each column's part of the points once, each row's once per row.
     std::vector<RecipePoint> columns(static_cast<std::size_t>(W) + 1);
     for (int x = 0; x <= W; ++x) columns[x] = PointOf(x, 0, W, H);
     TBackgroundField& field = scene.BackgroundField;
-    ForEachRow(H + 1, [&field, &columns, W, H, n](int y) {
+    ForEachRow(last - first, [&field, &columns, W, H, n, first](int r) {
+        const int y = first + r;
         xmath::Real* p0 = field.Plane[0].data() + field.Index(0, y);
         xmath::Real* p1 = field.Plane[1].data() + field.Index(0, y);
         xmath::Real* p2 = field.Plane[2].data() + field.Index(0, y);
