@@ -37,14 +37,15 @@ DibFrame::~DibFrame() {
     if (dc_) DeleteDC(dc_);
 }
 
-namespace {
-
 // GDI+ as one WindowsImaging started it. What was made with it asks, when
-// it goes, whether GDI+ still runs.
+// it goes, whether GDI+ still runs. Not in the unnamed namespace: it is a
+// member of WindowsImaging::GdiPlus, whose name is the program's.
 struct GdiPlusSession {
     ULONG_PTR token = 0;
     std::atomic<bool> running{false};
 };
+
+namespace {
 
 // The statuses are kept, as the surface objects always did, and not acted on:
 // a failed call leaves the picture as it was.

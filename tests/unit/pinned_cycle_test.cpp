@@ -44,7 +44,7 @@ struct SeedRun {
 
 // The settings, seed and geometry of a run; the surfaces too unless the
 // cycle is to make them on the worker.
-void StartScene(const SeedRun& run, Scene& scene, RandomGenerator& random, bool surfaces = true) {
+void StartRun(const SeedRun& run, Scene& scene, RandomGenerator& random, bool surfaces = true) {
     const SaverSettings settings{.Algorithm = 20, .Background = 1, .Brightness = 14, .TimeShow = 5,
                                  .BackgroundRands = run.backgroundRands, .RandsAlgorithm = run.randsAlgorithm};
     StartScene(scene, random, {settings, run.seed, run.clientWidth, run.clientHeight}, surfaces);
@@ -54,7 +54,7 @@ void StartScene(const SeedRun& run, Scene& scene, RandomGenerator& random, bool 
 // thread makes it, with the surfaces left to the worker.
 std::unique_ptr<PictureCycle> CycleOf(const SeedRun& run, Scene& scene, RandomGenerator& random, PictureWorker& worker,
                                       bool surfacesOnWorker) {
-    StartScene(run, scene, random, !surfacesOnWorker);
+    StartRun(run, scene, random, !surfacesOnWorker);
     if (surfacesOnWorker)
         return std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker, run.clientWidth, run.clientHeight);
     return std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker);
@@ -94,7 +94,7 @@ std::vector<Picture> PicturesOf(const SeedRun& run, int count, Driving driving =
 std::vector<Picture> PicturesInSteps(const SeedRun& run, int count) {
     Scene scene;
     RandomGenerator random;
-    StartScene(run, scene, random);
+    StartRun(run, scene, random);
     std::vector<Picture> pictures;
     for (int i = 0; i < count; ++i) {
         if (i == 0)
@@ -143,9 +143,9 @@ TEST(PinnedCycle, AScreenThatChangedSizeGoesOnWithTheSameNumbers) {
     Scene steps, stepsResized, scene;
     RandomGenerator stepsRandom, unused, random;
     PictureWorker worker;
-    StartScene(before, steps, stepsRandom);
+    StartRun(before, steps, stepsRandom);
     MakeFirstPictureNow(steps, stepsRandom);
-    StartScene(after, stepsResized, unused);
+    StartRun(after, stepsResized, unused);
     auto cycle = CycleOf(before, scene, random, worker, true);
     cycle->FirstPicture();
     RevealAll(*cycle);
@@ -212,7 +212,7 @@ TEST(PinnedCycle, AResizedWindowGoesOnWithTheSeedsPictures) {
         release = true;
         cycle.reset();
 
-        StartScene(after, resized, unused);
+        StartRun(after, resized, unused);
         cycle = std::make_unique<PictureCycle>(resized, SoftwareImaging(), random, worker);
         cycle->ContinueAt(place);
         std::vector<Picture> shown;
@@ -251,7 +251,7 @@ TEST(CycleScenes, TwoScenesInTurnsGiveWhatEachGivesAlone) {
     std::unique_ptr<PictureCycle> cycles[2];
     std::vector<Picture> together[2];
     for (int i = 0; i < 2; ++i) {
-        StartScene(runs[i], scenes[i], randoms[i]);
+        StartRun(runs[i], scenes[i], randoms[i]);
         cycles[i] = std::make_unique<PictureCycle>(scenes[i], SoftwareImaging(), randoms[i], worker);
         cycles[i]->FirstPicture();
     }
@@ -274,8 +274,8 @@ void ChangeWhileAPictureShows(bool swapFrames) {
     Scene steps, scene;
     RandomGenerator stepsRandom, random;
     PictureWorker worker;
-    StartScene(run, steps, stepsRandom);
-    StartScene(run, scene, random);
+    StartRun(run, steps, stepsRandom);
+    StartRun(run, scene, random);
     PictureCycle cycle(scene, SoftwareImaging(), random, worker);
     if (swapFrames) cycle.SwapFramesOnTake();
     MakeFirstPictureNow(steps, stepsRandom);
@@ -343,7 +343,7 @@ TEST(CycleScenes, FlatWindowsStillCycle) {
         Scene scene;
         RandomGenerator random;
         PictureWorker worker;
-        StartScene({5, 64, height, true, true}, scene, random);
+        StartRun({5, 64, height, true, true}, scene, random);
         PictureCycle cycle(scene, SoftwareImaging(), random, worker);
         cycle.FirstPicture();
         for (int picture = 0; picture < 3; ++picture) {
@@ -375,7 +375,7 @@ TEST(CycleScenes, MonitorsOnOneClockShowWhatEachShowsAlone) {
     std::unique_ptr<PictureCycle> cycles[3];
     CycleGroup group;
     for (int i = 0; i < 3; ++i) {
-        StartScene(runs[i], scenes[i], randoms[i]);
+        StartRun(runs[i], scenes[i], randoms[i]);
         cycles[i] = std::make_unique<PictureCycle>(scenes[i], SoftwareImaging(), randoms[i], worker);
         cycles[i]->FirstPicture();
         group.Add(*cycles[i]);

@@ -100,7 +100,7 @@ private:
     }
 };
 
-void StartScene(Scene& scene, RandomGenerator& random, const SaverSettings& settings, std::uint32_t seed) {
+void StartPanelScene(Scene& scene, RandomGenerator& random, const SaverSettings& settings, std::uint32_t seed) {
     StartScene(scene, random, {settings, seed, 240, 160});
 }
 
@@ -116,7 +116,7 @@ struct Rig {
 
     Rig(const SaverSettings& settings, std::uint32_t seed, WindowBounds workArea = {0, 0, 1280, 1024}) {
         window.workArea = workArea;
-        StartScene(scene, random, settings, seed);
+        StartPanelScene(scene, random, settings, seed);
         cycle = std::make_unique<PictureCycle>(scene, SoftwareImaging(), random, worker);
         cycle->FirstPicture();
         panel = std::make_unique<SettingsPanel>(window, *cycle, registry);
@@ -225,7 +225,7 @@ TEST(SettingsPanel, ADragEndsOnThePictureTheStepsGive) {
 
     Scene steps;
     RandomGenerator stepsRandom;
-    StartScene(steps, stepsRandom, stored, 21);
+    StartPanelScene(steps, stepsRandom, stored, 21);
     MakeFirstPictureNow(steps, stepsRandom);
     steps.Settings.Algorithm = 1;
     steps.Settings.Brightness = 9;

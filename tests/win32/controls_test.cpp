@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "win32/forms/controls.h"
+#include "messages.h"
 
 namespace nivora::win32 {
 namespace {
@@ -35,11 +36,6 @@ public:
 private:
     void DoKeyDown(WPARAM key) override { previewed.push_back(key); }
 };
-
-void Drain() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-}
 
 RECT ClientRectOf(HWND control) {
     RECT r{};

@@ -9,6 +9,7 @@
 
 #include "win32/Unit1.h"
 #include "win32/forms/forms.h"
+#include "messages.h"
 
 namespace nivora::win32 {
 namespace {
@@ -20,22 +21,6 @@ public:
     }
     using TForm::CreationComplete;
 };
-
-// Dispatches messages for `ms` milliseconds.
-void Pump(DWORD ms) {
-    const DWORD end = GetTickCount() + ms;
-    MSG message;
-    while (static_cast<LONG>(end - GetTickCount()) > 0) {
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
-
-// Dispatches what is queued now, without waiting for more.
-void Drain() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-}
 
 TEST(Timer, IntervalZeroNeverFiresAndANonZeroOneDoes) {
     TApplication application;

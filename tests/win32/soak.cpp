@@ -21,6 +21,8 @@
 #include "engine/pictures/surfaces.h"
 #include "win32/imaging_win32.h"
 
+#include "messages.h"
+
 using namespace nivora;
 using namespace nivora::win32;
 
@@ -95,11 +97,6 @@ Usage Measure() {
     return usage;
 }
 
-void Pump() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
-}
-
 // Runs the cycle for `pictures` pictures; false when anything grew.
 bool Soak(DibDrawing& drawing, const char* backend, int pictures, int width, int height) {
     const HWND window = CreateWindowExA(0, "STATIC", "soak", WS_POPUP | WS_VISIBLE, 0, 0, width, height, nullptr,
@@ -129,7 +126,7 @@ bool Soak(DibDrawing& drawing, const char* backend, int pictures, int width, int
                     BitBlt(dc, 0, rows.first, width, rows.last - rows.first + 1, frameDC, 0, rows.first, SRCCOPY);
                     ReleaseDC(window, dc);
                 }
-                Pump();
+                Drain();
             }
             if (picture == kSettled) settled = Measure();
             if (picture < pictures) cycle.HoldEnd();
