@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/numbers/extended_math.h"
+#include "engine/numbers/inline_sine.h"
 
 namespace nivora {
 namespace {
@@ -150,6 +151,21 @@ void ChainUnary(benchmark::State& state, Real (*f)(Real), Real scale, Real offse
     benchmark::DoNotOptimize(y);
 }
 
+// The same with the function inlined into the loop, as the recipes call it.
+template <Real (*F)(Real)>
+void ChainInlined(benchmark::State& state) {
+    const std::vector<Real> args = Arguments(50, -25);
+    std::size_t i = 0;
+    Real y = 0;
+    for (auto _ : state) {
+        y = F(args[i] + y * 0x1p-80L);
+        i = (i + 1) & 4095;
+    }
+    benchmark::DoNotOptimize(y);
+}
+
+Real InlinedSin(Real x) { return xmath::inlined::Sin(x); }
+
 void ChainBinary(benchmark::State& state, Real (*f)(Real, Real)) {
     const std::vector<Real> ys = Arguments(2, -1), xs = Arguments(2, -0.5L);
     std::size_t i = 0;
@@ -185,7 +201,9 @@ BENCHMARK_CAPTURE(RunUnary, X87Ln, X87Ln, 4, 0.05L);
 BENCHMARK_CAPTURE(RunUnary, X87Sin, X87Sin, 50, -25);
 BENCHMARK_CAPTURE(RunBinary, X87ArcTan2, X87ArcTan2);
 BENCHMARK_CAPTURE(RunUnary, TaylorSin, TaylorSin, 50, -25);
+BENCHMARK(ChainInlined<TaylorSin>);
 #endif
+BENCHMARK(ChainInlined<InlinedSin>);
 
 }  // namespace
 }  // namespace nivora
