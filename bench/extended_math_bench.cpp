@@ -139,8 +139,10 @@ void RunUnary(benchmark::State& state, Real (*f)(Real), Real scale, Real offset)
 }
 
 // The same, each call waiting for the one before (as in the recipes' orbits):
-// the latency, not the throughput.
-void ChainUnary(benchmark::State& state, Real (*f)(Real), Real scale, Real offset) {
+// the latency, not the throughput. f is a function pointer, called as such,
+// or a function object the compiler inlines into the loop.
+template <class F>
+void Chain(benchmark::State& state, F f, Real scale, Real offset) {
     const std::vector<Real> args = Arguments(scale, offset);
     std::size_t i = 0;
     Real y = 0;
@@ -151,17 +153,12 @@ void ChainUnary(benchmark::State& state, Real (*f)(Real), Real scale, Real offse
     benchmark::DoNotOptimize(y);
 }
 
+void ChainUnary(benchmark::State& state, Real (*f)(Real), Real scale, Real offset) { Chain(state, f, scale, offset); }
+
 // The same with the function inlined into the loop, as the recipes call it.
 template <Real (*F)(Real)>
 void ChainInlined(benchmark::State& state) {
-    const std::vector<Real> args = Arguments(50, -25);
-    std::size_t i = 0;
-    Real y = 0;
-    for (auto _ : state) {
-        y = F(args[i] + y * 0x1p-80L);
-        i = (i + 1) & 4095;
-    }
-    benchmark::DoNotOptimize(y);
+    Chain(state, [](Real x) { return F(x); }, 50, -25);
 }
 
 Real InlinedSin(Real x) { return xmath::inlined::Sin(x); }
